@@ -1,0 +1,112 @@
+#include "app/VbHelpers.h"
+
+#include <cmath>
+
+namespace vb {
+
+namespace {
+bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+}
+
+double Val(const QString &text)
+{
+    // Blanks inside the number are skipped too, as the original conversion does.
+    QString compact;
+    compact.reserve(text.size());
+    for (QChar c : text)
+        if (!isBlank(c))
+            compact.append(c);
+
+    if (compact.size() >= 2 && compact[0] == u'&') {
+        const QChar kind = compact[1].toUpper();
+        int base = kind == u'H' ? 16 : kind == u'O' ? 8 : 0;
+        if (base == 0)
+            return 0;
+        qint64 value = 0;
+        int i = 2;
+        for (; i < compact.size(); ++i) {
+            const int digit = QString(compact[i]).toInt(nullptr, base == 16 ? 16 : 8);
+            const bool ok = (base == 16 ? QStringLiteral("0123456789abcdefABCDEF")
+                                        : QStringLiteral("01234567"))
+                                .contains(compact[i]);
+            if (!ok)
+                break;
+            value = value * base + digit;
+            if (value > 0xFFFFFFFFLL)
+                break;
+        }
+        return double(value);
+    }
+
+    int i = 0;
+    QString number;
+    if (i < compact.size() && (compact[i] == u'+' || compact[i] == u'-'))
+        number.append(compact[i++]);
+    bool digits = false;
+    while (i < compact.size() && compact[i].isDigit() && compact[i].unicode() < 128) {
+        number.append(compact[i++]);
+        digits = true;
+    }
+    if (i < compact.size() && compact[i] == u'.') {
+        number.append(compact[i++]);
+        while (i < compact.size() && compact[i].isDigit() && compact[i].unicode() < 128) {
+            number.append(compact[i++]);
+            digits = true;
+        }
+    }
+    if (!digits)
+        return 0;
+    if (i < compact.size() && (compact[i] == u'e' || compact[i] == u'E' || compact[i] == u'd' || compact[i] == u'D')) {
+        QString exponent = QStringLiteral("e");
+        int j = i + 1;
+        if (j < compact.size() && (compact[j] == u'+' || compact[j] == u'-'))
+            exponent.append(compact[j++]);
+        bool expDigits = false;
+        while (j < compact.size() && compact[j].isDigit() && compact[j].unicode() < 128) {
+            exponent.append(compact[j++]);
+            expDigits = true;
+        }
+        if (expDigits)
+            number.append(exponent);
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0;
+}
+
+qint64 RoundHalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    return qint64(std::nearbyint(value)); // default rounding mode is to-nearest-even
+}
+
+QString RTrimBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+
+bool ParseWholeNumber(const QString &text, qint64 minimum, qint64 maximum, qint64 *out)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        const bool sign = i == 0 && (c == u'+' || c == u'-');
+        if (!sign && !(c >= u'0' && c <= u'9'))
+            return false;
+    }
+    bool ok = false;
+    const qint64 value = t.toLongLong(&ok);
+    if (!ok || value < minimum || value > maximum)
+        return false;
+    if (out)
+        *out = value;
+    return true;
+}
+
+} // namespace vb

@@ -1,0 +1,1 @@
+// Placeholder so the helper library always has a translation unit.
