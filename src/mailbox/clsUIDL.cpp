@@ -1,0 +1,205 @@
+#include "mailbox/clsUIDL.h"
+
+#include "app/Notice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Mailvane ");
+
+void report(int number, const QString &description)
+{
+    Notice::show(kTitle, QString::number(number) + QLatin1Char(':') + description);
+}
+
+// The error numbers and texts users of the program have always seen.
+void reportPathNotFound() { report(76, QStringLiteral("Path not found")); }
+void reportAccessError() { report(75, QStringLiteral("Path/File access error")); }
+void reportIoError() { report(57, QStringLiteral("Device I/O error")); }
+void reportDiskFull() { report(61, QStringLiteral("Disk full")); }
+
+void reportWriteFailure(QFileDevice::FileError error)
+{
+    switch (error) {
+    case QFileDevice::ResourceError:
+        reportDiskFull();
+        break;
+    case QFileDevice::WriteError:
+        reportIoError();
+        break;
+    default:
+        reportAccessError();
+        break;
+    }
+}
+
+bool folderExists(const QString &path)
+{
+    return QFileInfo(QFileInfo(path).absolutePath()).isDir();
+}
+
+bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// Fields are separated by commas and line ends; blanks before a field are
+// skipped; a field in double quotes loses them (and anything after the
+// closing quote up to the separator).
+QStringList readFields(const QString &text)
+{
+    QStringList fields;
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        while (pos < n && text.at(pos) == QLatin1Char(' '))
+            ++pos;
+        if (pos >= n)
+            break;
+        QString field;
+        if (text.at(pos) == QLatin1Char('"')) {
+            const qsizetype start = ++pos;
+            while (pos < n && text.at(pos) != QLatin1Char('"') && !isLineEnd(text.at(pos)))
+                ++pos;
+            field = text.mid(start, pos - start);
+            while (pos < n && text.at(pos) != QLatin1Char(',') && !isLineEnd(text.at(pos)))
+                ++pos;
+        } else {
+            const qsizetype start = pos;
+            while (pos < n && text.at(pos) != QLatin1Char(',') && !isLineEnd(text.at(pos)))
+                ++pos;
+            field = text.mid(start, pos - start);
+        }
+        if (pos < n) {
+            if (text.at(pos) == QLatin1Char('\r') && pos + 1 < n && text.at(pos + 1) == QLatin1Char('\n'))
+                pos += 2;
+            else
+                ++pos;
+        }
+        // Blank lines and empty fields name no mail.
+        if (!field.isEmpty())
+            fields.append(field);
+    }
+    return fields;
+}
+
+} // namespace
+
+void clsUIDL::LoadFromFile(const QString &strF)
+{
+    strUIDLFile = strF;
+    if (strF.isEmpty()) {
+        reportAccessError();
+        return;
+    }
+    const QFileInfo info(strF);
+    if (!info.exists()) {
+        // A first session has no file yet; a missing folder is a fault.
+        if (!folderExists(strF))
+            reportPathNotFound();
+        return;
+    }
+    if (info.isDir()) {
+        reportAccessError();
+        return;
+    }
+    QFile file(strF);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reportAccessError();
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    const bool failed = file.error() != QFileDevice::NoError;
+    file.close();
+    // Ids are ASCII; the file is read as one byte per character.
+    const QStringList fields = readFields(QString::fromLatin1(bytes));
+    for (const QString &id : fields)
+        AddToList(id); // a repeated id is already known: skipped
+    if (failed)
+        reportIoError();
+}
+
+void clsUIDL::WriteToFile()
+{
+    // A store that was never loaded, or whose folder is gone, is not
+    // written, and says nothing.
+    if (strUIDLFile.isEmpty() || !folderExists(strUIDLFile))
+        return;
+    QByteArray bytes;
+    for (const QString &id : std::as_const(colUIDL)) {
+        bytes += id.toLatin1();
+        bytes += "\r\n";
+    }
+    // Written aside and renamed over the old file, so a failure never
+    // leaves a half-written or empty store behind.
+    QSaveFile file(strUIDLFile);
+    if (!file.open(QIODevice::WriteOnly)) {
+        reportAccessError();
+        return;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QFileDevice::FileError error = file.error();
+        file.cancelWriting();
+        reportWriteFailure(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
+        return;
+    }
+    if (!file.commit())
+        reportWriteFailure(file.error());
+}
+
+bool clsUIDL::AddToList(const QString &strE)
+{
+    const QString key = strE.toCaseFolded();
+    if (m_keys.contains(key))
+        return false;
+    m_keys.insert(key);
+    colUIDL.append(strE);
+    return true;
+}
+
+bool clsUIDL::RemoveFromList(const QString &strE)
+{
+    const QString key = strE.toCaseFolded();
+    if (!m_keys.remove(key))
+        return false;
+    for (qsizetype i = 0; i < colUIDL.size(); ++i) {
+        if (colUIDL.at(i).toCaseFolded() == key) {
+            colUIDL.removeAt(i);
+            break;
+        }
+    }
+    return true;
+}
+
+bool clsUIDL::contains(const QString &id) const
+{
+    return m_keys.contains(id.toCaseFolded());
+}
+
+int UidlListingLastIndex(const QString &sReply)
+{
+    return int(sReply.count(QLatin1String("\r\n")));
+}
+
+QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
+                          const std::function<void(int)> &lineDone)
+{
+    // Line 0 is the status line; the last two pieces are the "." line and
+    // the empty text after the final CR LF.
+    const QStringList lines = sReply.split(QLatin1String("\r\n"));
+    const int last = int(lines.size()) - 1;
+    QList<int> newMails;
+    for (int i = 1; i <= last - 2; ++i) {
+        // "n id": the id is the second blank-separated piece.
+        const QStringList pieces = lines.at(i).split(QLatin1Char(' '));
+        if (pieces.size() >= 2 && !pieces.at(1).isEmpty() && store.AddToList(pieces.at(1)))
+            newMails.append(i);
+        if (lineDone)
+            lineDone(i);
+    }
+    return newMails;
+}

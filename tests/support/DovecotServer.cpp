@@ -1,0 +1,360 @@
+#include "DovecotServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString kDovecot = QStringLiteral("/usr/sbin/dovecot");
+const QString kPop3 = QStringLiteral("/usr/lib/dovecot/pop3");
+const QString kPop3Login = QStringLiteral("/usr/lib/dovecot/pop3-login");
+
+QString groupName(gid_t gid)
+{
+    const struct group *gr = ::getgrgid(gid);
+    return gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(gid);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(bytes) == bytes.size() && file.flush();
+}
+} // namespace
+
+DovecotServer::DovecotServer()
+    : m_dir(QDir::tempPath() + QStringLiteral("/mailvane-dovecot-XXXXXX"))
+{
+    if (::geteuid() == 0) {
+        // Dovecot runs as a plain user; as root we hand it to "nobody".
+        if (const struct passwd *pw = ::getpwnam("nobody")) {
+            m_uid = pw->pw_uid;
+            m_gid = pw->pw_gid;
+            m_userName = QStringLiteral("nobody");
+            m_groupName = groupName(pw->pw_gid);
+            m_dropPrivileges = true;
+        }
+    }
+    if (!m_dropPrivileges) {
+        m_uid = ::getuid();
+        m_gid = ::getgid();
+        const struct passwd *pw = ::getpwuid(m_uid);
+        m_userName = pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(m_uid);
+        m_groupName = groupName(m_gid);
+    }
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("cannot create a temporary folder");
+        return;
+    }
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                            | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                                            | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                            | QFileDevice::ExeOther);
+    handOver(m_dir.path());
+    for (const char *sub : {"run", "state", "home"}) {
+        QDir(m_dir.path()).mkdir(QString::fromLatin1(sub));
+        handOver(path(QString::fromLatin1(sub)));
+    }
+    writeFile(path(QStringLiteral("passwd")), QByteArray());
+    handOver(path(QStringLiteral("passwd")));
+}
+
+DovecotServer::~DovecotServer()
+{
+    stop();
+}
+
+bool DovecotServer::isAvailable()
+{
+    return QFileInfo(kDovecot).isExecutable() && QFileInfo::exists(kPop3)
+           && QFileInfo::exists(kPop3Login);
+}
+
+QString DovecotServer::unavailableReason()
+{
+    return QStringLiteral("Dovecot with POP3 (%1, %2) is not installed; the project's scripts "
+                          "install it (Debian package dovecot-pop3d)")
+        .arg(kDovecot, kPop3);
+}
+
+void DovecotServer::handOver(const QString &p) const
+{
+    if (m_dropPrivileges) {
+        if (::chown(QFile::encodeName(p).constData(), m_uid, m_gid) != 0) {
+            // The server will say what it cannot reach; nothing more to do.
+        }
+    }
+}
+
+QString DovecotServer::maildir(const QString &user) const
+{
+    return path(QStringLiteral("home/") + user + QStringLiteral("/Maildir"));
+}
+
+bool DovecotServer::addUser(const QString &name, const QString &password)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char(':')) || password.contains(QLatin1Char(':'))
+        || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\n'))
+        || password.contains(QLatin1Char('\n'))) {
+        m_error = QStringLiteral("unusable user name or password");
+        return false;
+    }
+    const QString home = path(QStringLiteral("home/") + name);
+    QDir().mkpath(home + QStringLiteral("/Maildir"));
+    handOver(home);
+    handOver(home + QStringLiteral("/Maildir"));
+    for (const char *sub : {"new", "cur", "tmp"}) {
+        const QString dir = maildir(name) + QLatin1Char('/') + QString::fromLatin1(sub);
+        QDir().mkpath(dir);
+        handOver(dir);
+    }
+    const QString line = QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n")
+                             .arg(name, password)
+                             .arg(m_uid)
+                             .arg(m_gid)
+                             .arg(home);
+    if (!writeFile(path(QStringLiteral("passwd")), line.toUtf8(), QIODevice::Append)) {
+        m_error = QStringLiteral("cannot write the password file");
+        return false;
+    }
+    m_users.append(name);
+    return true;
+}
+
+bool DovecotServer::enableTls(const QString &certificateFile, const QString &keyFile)
+{
+    const QString cert = path(QStringLiteral("cert.pem"));
+    const QString key = path(QStringLiteral("key.pem"));
+    QFile::remove(cert);
+    QFile::remove(key);
+    if (!QFile::copy(certificateFile, cert) || !QFile::copy(keyFile, key)) {
+        m_error = QStringLiteral("cannot copy the certificate or key");
+        return false;
+    }
+    QFile::setPermissions(key, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    handOver(cert);
+    handOver(key);
+    m_tls = true;
+    return true;
+}
+
+quint16 DovecotServer::freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+bool DovecotServer::writeConfig()
+{
+    static int instances = 0;
+    const QString dir = m_dir.path();
+    QString conf;
+    conf += QStringLiteral("instance_name = mailvane-test-%1-%2\n")
+                .arg(QCoreApplication::applicationPid())
+                .arg(++instances);
+    conf += QStringLiteral("base_dir = %1/run\n").arg(dir);
+    conf += QStringLiteral("state_dir = %1/state\n").arg(dir);
+    conf += QStringLiteral("log_path = %1/dovecot.log\n").arg(dir);
+    conf += QStringLiteral("protocols = pop3\n"
+                           "listen = 127.0.0.1\n"
+                           "disable_plaintext_auth = no\n"
+                           "auth_mechanisms = plain\n"
+                           "auth_failure_delay = 0\n");
+    conf += QStringLiteral("default_internal_user = %1\n").arg(m_userName);
+    conf += QStringLiteral("default_internal_group = %1\n").arg(m_groupName);
+    conf += QStringLiteral("default_login_user = %1\n").arg(m_userName);
+    conf += QStringLiteral("first_valid_uid = 1\n"
+                           "first_valid_gid = 1\n"
+                           "mail_location = maildir:~/Maildir\n");
+    if (m_tls) {
+        conf += QStringLiteral("ssl = yes\nssl_cert = <%1/cert.pem\nssl_key = <%1/key.pem\n").arg(dir);
+    } else {
+        conf += QStringLiteral("ssl = no\n");
+    }
+    conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/passwd\n}\n"
+                           "userdb {\n  driver = passwd-file\n  args = %1/passwd\n}\n")
+                .arg(dir);
+    conf += QStringLiteral("service pop3-login {\n"
+                           "  chroot =\n"
+                           "  inet_listener pop3 {\n"
+                           "    address = 127.0.0.1\n"
+                           "    port = %1\n"
+                           "  }\n"
+                           "  inet_listener pop3s {\n")
+                .arg(m_port);
+    if (m_tls)
+        conf += QStringLiteral("    address = 127.0.0.1\n    port = %1\n    ssl = yes\n").arg(m_tlsPort);
+    else
+        conf += QStringLiteral("    port = 0\n");
+    conf += QStringLiteral("  }\n"
+                           "}\n"
+                           // Failed logins must not slow later tests down.
+                           "service anvil {\n"
+                           "  chroot =\n"
+                           "  unix_listener anvil-auth-penalty {\n"
+                           "    mode = 0\n"
+                           "  }\n"
+                           "}\n");
+    const QString file = path(QStringLiteral("dovecot.conf"));
+    if (!writeFile(file, conf.toUtf8()))
+        return false;
+    handOver(file);
+    return true;
+}
+
+bool DovecotServer::start()
+{
+    if (isRunning())
+        return true;
+    if (!isAvailable()) {
+        m_error = unavailableReason();
+        return false;
+    }
+    if (!m_dir.isValid())
+        return false;
+    // A port found free may be taken by someone else before Dovecot binds
+    // it: a few attempts.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_port = freePort();
+        do {
+            m_tlsPort = m_tls ? freePort() : 0;
+        } while (m_tls && m_tlsPort == m_port);
+        if (m_port == 0 || !writeConfig()) {
+            m_error = QStringLiteral("cannot prepare the configuration");
+            return false;
+        }
+        const QString out = path(QStringLiteral("dovecot.out"));
+        m_process.setStandardOutputFile(out, QIODevice::Append);
+        m_process.setStandardErrorFile(out, QIODevice::Append);
+        const bool drop = m_dropPrivileges;
+        const uid_t uid = m_uid;
+        const gid_t gid = m_gid;
+        m_process.setChildProcessModifier([drop, uid, gid] {
+            if (drop) {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                    ::_exit(126);
+            }
+            // Taken down with the test, even if the test crashes.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        });
+        m_process.start(kDovecot, {QStringLiteral("-c"), path(QStringLiteral("dovecot.conf")),
+                                   QStringLiteral("-F")});
+        if (!m_process.waitForStarted(10000)) {
+            m_error = QStringLiteral("dovecot did not start: ") + m_process.errorString();
+            return false;
+        }
+        if (waitUntilAnswering())
+            return true;
+        stop();
+    }
+    return false;
+}
+
+bool DovecotServer::waitUntilAnswering()
+{
+    const QDeadlineTimer deadline(15000);
+    while (!deadline.hasExpired()) {
+        if (m_process.state() == QProcess::NotRunning) {
+            m_error = QStringLiteral("dovecot exited at start:\n") + log();
+            return false;
+        }
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, m_port);
+        if (probe.waitForConnected(1000)) {
+            QByteArray greeting;
+            while (!greeting.contains('\n') && probe.waitForReadyRead(2000))
+                greeting += probe.readAll();
+            if (greeting.startsWith("+OK"))
+                return true;
+        }
+        // Pause before the next try; returns early if it dies.
+        m_process.waitForFinished(20);
+    }
+    m_error = QStringLiteral("dovecot did not answer on port %1:\n").arg(m_port) + log();
+    return false;
+}
+
+void DovecotServer::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(10000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool DovecotServer::isRunning() const
+{
+    return m_process.state() != QProcess::NotRunning;
+}
+
+QString DovecotServer::log() const
+{
+    QString text;
+    for (const char *name : {"dovecot.out", "dovecot.log"}) {
+        QFile file(path(QString::fromLatin1(name)));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromLocal8Bit(file.readAll());
+    }
+    return text;
+}
+
+bool DovecotServer::deliver(const QString &user, const QByteArray &message)
+{
+    const QString box = maildir(user);
+    if (!QFileInfo(box + QStringLiteral("/new")).isDir()) {
+        m_error = QStringLiteral("no such user: ") + user;
+        return false;
+    }
+    // Dovecot numbers new mails by the time at the front of the file name.
+    ++m_delivered;
+    const QString name = QStringLiteral("%1.M%2P%3.mailvane")
+                             .arg(1600000000 + m_delivered)
+                             .arg(m_delivered)
+                             .arg(QCoreApplication::applicationPid());
+    const QString tmp = box + QStringLiteral("/tmp/") + name;
+    const QString target = box + QStringLiteral("/new/") + name;
+    if (!writeFile(tmp, message)) {
+        m_error = QStringLiteral("cannot write ") + tmp;
+        return false;
+    }
+    handOver(tmp);
+    if (!QFile::rename(tmp, target)) {
+        m_error = QStringLiteral("cannot move the mail into ") + target;
+        return false;
+    }
+    return true;
+}
+
+void DovecotServer::clearMailbox(const QString &user, bool dropIndexes)
+{
+    const QString box = maildir(user);
+    for (const char *sub : {"new", "cur", "tmp"}) {
+        QDir dir(box + QLatin1Char('/') + QString::fromLatin1(sub));
+        const QStringList files = dir.entryList(QDir::Files | QDir::Hidden);
+        for (const QString &file : files)
+            dir.remove(file);
+    }
+    if (dropIndexes) {
+        QDir dir(box);
+        const QStringList files = dir.entryList(QDir::Files | QDir::Hidden);
+        for (const QString &file : files)
+            dir.remove(file);
+    }
+}

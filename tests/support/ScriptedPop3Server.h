@@ -1,0 +1,113 @@
+#pragma once
+// An in-process POP3 server that follows a script: what to send, which
+// command lines to expect (exact bytes, CR LF included), when to close.
+// Every received line and every difference from the script is recorded;
+// tests compare mismatches() with QCOMPARE, the server never asserts.
+//
+// The script begins by waiting for the first connection; acceptConnection()
+// lets it go on with the next one (a login after a deletion run).
+//
+// Chunks of a send() step are written one by one, each flushed, the next
+// only after a timer tick. On loopback the client usually reads them one by
+// one, but that is not guaranteed. Where exact chunk boundaries matter, use
+// sendManually(): each chunk then goes out only when sendNext() is called,
+// e.g. from the client's data-arrival signal or step by step from the test.
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+class ScriptedPop3Server : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ScriptedPop3Server(QObject *parent = nullptr);
+    ~ScriptedPop3Server() override;
+
+    // Listening on 127.0.0.1, on a port of the system's choice.
+    quint16 port() const;
+    bool isListening() const;
+
+    // ---- The script, in order
+    ScriptedPop3Server &send(const QByteArray &data);
+    ScriptedPop3Server &send(const QList<QByteArray> &chunks);
+    ScriptedPop3Server &sendManually(const QList<QByteArray> &chunks);
+    ScriptedPop3Server &expect(const QByteArray &line);
+    // expect(line) followed by send(chunks).
+    ScriptedPop3Server &reply(const QByteArray &line, const QList<QByteArray> &chunks);
+    ScriptedPop3Server &reply(const QByteArray &line, const QByteArray &data);
+    // The server closes the connection once everything is written.
+    ScriptedPop3Server &closeConnection();
+    // Waits until the client closes the connection.
+    ScriptedPop3Server &expectClientClose();
+    // The following steps run on the next connection.
+    ScriptedPop3Server &acceptConnection();
+
+    // Pause between two chunks of a send() step (default 0: one timer tick).
+    void setChunkInterval(int milliseconds) { m_chunkInterval = milliseconds; }
+
+    // Writes the next chunk of the current sendManually() step.
+    void sendNext();
+    bool isWaitingForSendNext() const;
+
+    // ---- What happened
+    QList<QByteArray> receivedLines() const { return m_received; }
+    QStringList mismatches() const { return m_mismatches; }
+    // Every step done and every chunk written.
+    bool isFinished() const;
+    int connectionCount() const { return m_connectionCount; }
+    int stepIndex() const { return m_step; }
+    int stepCount() const { return int(m_steps.size()); }
+
+    // ---- Cutting replies into chunks
+    // Pieces of `size` bytes (the last one shorter).
+    static QList<QByteArray> chunksOf(const QByteArray &data, int size);
+    // Cut before each of the given offsets.
+    static QList<QByteArray> splitAt(const QByteArray &data, const QList<int> &offsets);
+
+signals:
+    void lineReceived(const QByteArray &line);
+    void finished();
+
+private:
+    enum class StepKind { Accept, Send, SendManually, Expect, Close, ExpectClientClose };
+    struct Step
+    {
+        StepKind kind;
+        QList<QByteArray> chunks; // Send: the chunks; Expect: the line
+    };
+
+    ScriptedPop3Server &add(StepKind kind, const QList<QByteArray> &chunks = {});
+    void onNewConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void onDisconnected(QTcpSocket *socket);
+    void run();
+    bool runStep(); // true when the step is done and the script moves on
+    void writeChunk(const QByteArray &chunk);
+    void advance();
+    void drainUnexpected(QTcpSocket *socket);
+    void mismatch(const QString &text);
+    static QString shown(const QByteArray &bytes);
+
+    QTcpServer m_server;
+    QList<Step> m_steps;
+    int m_step = 0;
+    int m_chunk = 0;           // next chunk of the current send step
+    bool m_chunkTimerActive = false;
+    bool m_manualRequested = false;
+    int m_chunkInterval = 0;
+    QPointer<QTcpSocket> m_current;
+    bool m_currentClosed = false;
+    QList<QPointer<QTcpSocket>> m_waiting; // connections not yet accepted by the script
+    QList<QByteArray> m_received;
+    QStringList m_mismatches;
+    int m_connectionCount = 0;
+    bool m_running = false;
+    bool m_rerun = false;
+    bool m_finishedSignalled = false;
+};
