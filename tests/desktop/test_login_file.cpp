@@ -1,0 +1,345 @@
+#include "desktop/LoginFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestLoginFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void encodePassword_data();
+    void encodePassword();
+    void decodePassword_data();
+    void decodePassword();
+    void formatLine_data();
+    void formatLine();
+    void parseText_data();
+    void parseText();
+    void saveAndLoadRoundTrip_data();
+    void saveAndLoadRoundTrip();
+    void saveReplacesExistingFile();
+    void failedWriteIsReported_data();
+    void failedWriteIsReported();
+    void loadFailures();
+    void extensionRule_data();
+    void extensionRule();
+};
+
+void TestLoginFile::encodePassword_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("encoded");
+
+    QTest::newRow("abc") << QStringLiteral("abc") << QStringLiteral("024E616263");
+    QTest::newRow("empty") << QString() << QStringLiteral("0000");
+    QTest::newRow("code below 16 gets a leading zero") << QStringLiteral("\t") << QStringLiteral("000909");
+    QTest::newRow("codes above 127") << QString::fromLatin1("\xFF\x80") << QStringLiteral("01FFFF80");
+    QTest::newRow("accented letter") << QString::fromLatin1("\xE9") << QStringLiteral("00E9E9");
+    // 122 * (1 + ... + 40) = 100040; modulo 32767 (not 32768) leaves 1739.
+    QTest::newRow("checksum wraps at 32767") << QString(40, QLatin1Char('z'))
+                                             << QStringLiteral("06CB") + QStringLiteral("7A").repeated(40);
+    QTest::newRow("beyond Latin-1 counts as ?") << QString(QChar(0x20AC)) << QStringLiteral("003F3F");
+}
+
+void TestLoginFile::encodePassword()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, encoded);
+
+    QCOMPARE(EncodePassword(password), encoded);
+
+    int checksum = -1;
+    QCOMPARE(HexWithChecksum(password, &checksum), encoded.mid(4));
+    QCOMPARE(checksum, encoded.left(4).toInt(nullptr, 16));
+}
+
+void TestLoginFile::decodePassword_data()
+{
+    QTest::addColumn<QString>("encoded");
+    QTest::addColumn<QString>("decoded");
+    QTest::addColumn<bool>("matched");
+
+    QTest::newRow("abc") << QStringLiteral("024E616263") << QStringLiteral("abc") << true;
+    QTest::newRow("empty password") << QStringLiteral("0000") << QString() << true;
+    QTest::newRow("empty text") << QString() << QString() << false;
+    QTest::newRow("shorter than the checksum") << QStringLiteral("024") << QString() << false;
+    QTest::newRow("wrong checksum still decodes") << QStringLiteral("FFFF616263") << QStringLiteral("abc")
+                                                  << false;
+    QTest::newRow("lowercase digits") << QStringLiteral("024e616263") << QStringLiteral("abc") << true;
+    QTest::newRow("codes above 127") << QStringLiteral("01FFFF80") << QString::fromLatin1("\xFF\x80")
+                                     << true;
+    // Rest of 1, 3, 5, 7 digits: 0.5 -> 0 pairs, 1.5 -> 2, 2.5 -> 2, 3.5 -> 4.
+    QTest::newRow("one odd digit is dropped") << QStringLiteral("00006") << QString() << true;
+    QTest::newRow("odd digit read as a pair when rounding up")
+        << QStringLiteral("0000616") << QStringLiteral("a\x06") << false;
+    QTest::newRow("odd digit dropped when rounding down")
+        << QStringLiteral("000061626") << QStringLiteral("ab") << false;
+    QTest::newRow("odd digit after three pairs") << QStringLiteral("0000616263A")
+                                                 << QStringLiteral("abc\n") << false;
+    QTest::newRow("pair read up to its first non-hex digit")
+        << QStringLiteral("00004G") << QStringLiteral("\x04") << false;
+    QTest::newRow("pair without hex digits is code 0")
+        << QStringLiteral("0000ZZ41") << QString(QChar(0)) + QStringLiteral("A") << false;
+}
+
+void TestLoginFile::decodePassword()
+{
+    QFETCH(QString, encoded);
+    QFETCH(QString, decoded);
+    QFETCH(bool, matched);
+
+    bool checksumMatched = !matched;
+    QCOMPARE(DecodePassword(encoded, &checksumMatched), decoded);
+    QCOMPARE(checksumMatched, matched);
+    QCOMPARE(DecodePassword(encoded), decoded);
+}
+
+void TestLoginFile::formatLine_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("plain") << QStringList{"jim", "abc", "mailhost", "110"}
+                           << QStringLiteral("jim 024E616263 mailhost 110");
+    QTest::newRow("empty port is an empty fourth field")
+        << QStringList{"jim", "abc", "mailhost", ""} << QStringLiteral("jim 024E616263 mailhost ");
+    QTest::newRow("blank in the user name is kept")
+        << QStringList{"jim smith", "", "mail host", "995"}
+        << QStringLiteral("jim smith 0000 mail host 995");
+}
+
+void TestLoginFile::formatLine()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, line);
+    QCOMPARE(FormatLoginLine(fields[0], fields[1], fields[2], fields[3]), line);
+}
+
+void TestLoginFile::parseText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("filled");
+    QTest::addColumn<QStringList>("fields"); // user, password, server, port
+
+    QTest::newRow("saved line") << QByteArray("jim 024E616263 mailhost 110\r\n") << true << 4
+                                << QStringList{"jim", "abc", "mailhost", "110"};
+    QTest::newRow("no line end") << QByteArray("jim 024E616263 mailhost 110") << true << 4
+                                 << QStringList{"jim", "abc", "mailhost", "110"};
+    QTest::newRow("LF line end, later lines ignored")
+        << QByteArray("jim 024E616263 mailhost 110\nbob 0000 other 25\r\n") << true << 4
+        << QStringList{"jim", "abc", "mailhost", "110"};
+    QTest::newRow("CR line end") << QByteArray("jim 0000 host 25\rjunk") << true << 4
+                                 << QStringList{"jim", "", "host", "25"};
+    QTest::newRow("fields after the fourth ignored")
+        << QByteArray("jim 024E616263 mailhost 110 extra more\r\n") << true << 4
+        << QStringList{"jim", "abc", "mailhost", "110"};
+    QTest::newRow("empty port") << QByteArray("jim 024E616263 mailhost \r\n") << true << 4
+                                << QStringList{"jim", "abc", "mailhost", ""};
+    QTest::newRow("comma in the port cuts it") << QByteArray("jim 024E616263 mailhost 11,0\r\n") << true
+                                               << 4 << QStringList{"jim", "abc", "mailhost", "11"};
+    QTest::newRow("wrong checksum still decodes") << QByteArray("jim 1234616263 mailhost 110\r\n")
+                                                  << true << 4
+                                                  << QStringList{"jim", "abc", "mailhost", "110"};
+    QTest::newRow("double blank shifts the fields")
+        << QByteArray("jim  024E616263 mailhost 110\r\n") << true << 4
+        << QStringList{"jim", "", "024E616263", "mailhost"};
+    QTest::newRow("Latin-1 bytes") << QByteArray("j\xE9r\xF4me 00E9E9 h\xF6st 110\r\n") << true << 4
+                                   << QStringList{QString::fromLatin1("j\xE9r\xF4me"),
+                                                  QString::fromLatin1("\xE9"),
+                                                  QString::fromLatin1("h\xF6st"), "110"};
+
+    QTest::newRow("comma in the user name leaves one field")
+        << QByteArray("j,im 024E616263 mailhost 110\r\n") << false << 1
+        << QStringList{"j", "", "", ""};
+    QTest::newRow("one field") << QByteArray("jim\r\n") << false << 1 << QStringList{"jim", "", "", ""};
+    QTest::newRow("two fields") << QByteArray("jim 024E616263\r\n") << false << 2
+                                << QStringList{"jim", "abc", "", ""};
+    QTest::newRow("three fields") << QByteArray("jim 024E616263 mailhost") << false << 3
+                                  << QStringList{"jim", "abc", "mailhost", ""};
+    QTest::newRow("trailing blank makes an empty field") << QByteArray("jim \r\n") << false << 2
+                                                         << QStringList{"jim", "", "", ""};
+    QTest::newRow("empty file") << QByteArray() << false << 0 << QStringList{"", "", "", ""};
+    QTest::newRow("empty first line") << QByteArray("\r\njim 024E616263 mailhost 110\r\n") << false << 0
+                                      << QStringList{"", "", "", ""};
+    QTest::newRow("comma first") << QByteArray(",jim 024E616263 mailhost 110") << false << 0
+                                 << QStringList{"", "", "", ""};
+}
+
+void TestLoginFile::parseText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, ok);
+    QFETCH(int, filled);
+    QFETCH(QStringList, fields);
+
+    const LoginDetails details = ParseLoginText(bytes);
+    QCOMPARE(details.ok, ok);
+    QCOMPARE(details.filledFields, filled);
+    QCOMPARE(details.user, fields[0]);
+    QCOMPARE(details.password, fields[1]);
+    QCOMPARE(details.mailServer, fields[2]);
+    QCOMPARE(details.port, fields[3]);
+}
+
+void TestLoginFile::saveAndLoadRoundTrip_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("fileBytes");
+
+    QTest::newRow("plain") << QStringList{"jim", "abc", "mailhost", "110"}
+                           << QByteArray("jim 024E616263 mailhost 110\r\n");
+    QTest::newRow("Latin-1 written as single bytes")
+        << QStringList{QString::fromLatin1("j\xFCrgen"), QString::fromLatin1("p\xE4ss"),
+                       QStringLiteral("pop.example.org"), QStringLiteral("995")}
+        << QByteArray("j\xFCrgen 055D70E47373 pop.example.org 995\r\n");
+    QTest::newRow("every byte value in the password")
+        << QStringList{"u", QString(), "s", "1"} << QByteArray();
+}
+
+void TestLoginFile::saveAndLoadRoundTrip()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, fileBytes);
+    if (QByteArray(QTest::currentDataTag()) == "every byte value in the password") {
+        for (int code = 1; code < 256; ++code)
+            fields[1] += QChar(code);
+    }
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("login.mvl"));
+
+    QString error;
+    QVERIFY(SaveLoginFile(path, fields[0], fields[1], fields[2], fields[3], &error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    if (!fileBytes.isEmpty())
+        QCOMPARE(readBytes(path), fileBytes);
+
+    const LoginDetails details = LoadLoginFile(path);
+    QVERIFY(details.ok);
+    QCOMPARE(details.filledFields, 4);
+    QVERIFY(details.checksumMatched);
+    QCOMPARE(details.user, fields[0]);
+    QCOMPARE(details.password, fields[1]);
+    QCOMPARE(details.mailServer, fields[2]);
+    QCOMPARE(details.port, fields[3]);
+}
+
+void TestLoginFile::saveReplacesExistingFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("home.mvl"));
+    QVERIFY(writeBytes(path, QByteArray(500, 'x') + "\r\nsecond line\r\n"));
+
+    QVERIFY(SaveLoginFile(path, QStringLiteral("jim"), QStringLiteral("abc"), QStringLiteral("mailhost"),
+                          QStringLiteral("110")));
+    QCOMPARE(readBytes(path), QByteArray("jim 024E616263 mailhost 110\r\n"));
+}
+
+void TestLoginFile::failedWriteIsReported_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("missing folder") << QStringLiteral("no/such/folder/home.mvl");
+    QTest::newRow("name of a folder") << QStringLiteral("folder.mvl");
+}
+
+void TestLoginFile::failedWriteIsReported()
+{
+    QFETCH(QString, relativePath);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.mvl")));
+    const QString path = dir.filePath(relativePath);
+
+    QString error;
+    QVERIFY(!SaveLoginFile(path, QStringLiteral("jim"), QStringLiteral("abc"), QStringLiteral("mailhost"),
+                           QStringLiteral("110"), &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(LoginFileSaveErrorText(QStringLiteral("/x/home.mvl")), QStringLiteral("Error saving /x/home.mvl"));
+}
+
+void TestLoginFile::loadFailures()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+
+    const LoginDetails missing = LoadLoginFile(dir.filePath(QStringLiteral("missing.mvl")));
+    QVERIFY(!missing.ok);
+    QCOMPARE(missing.filledFields, 0);
+
+    const QString empty = dir.filePath(QStringLiteral("empty.mvl"));
+    QVERIFY(writeBytes(empty, QByteArray()));
+    QVERIFY(!LoadLoginFile(empty).ok);
+    QCOMPARE(LoadLoginFile(empty).filledFields, 0);
+
+    const LoginDetails folder = LoadLoginFile(dir.path());
+    QVERIFY(!folder.ok);
+    QCOMPARE(folder.filledFields, 0);
+
+    // A partial line from a real file keeps the fields read so far.
+    const QString partial = dir.filePath(QStringLiteral("partial.mvl"));
+    QVERIFY(writeBytes(partial, QByteArray("jim 024E616263\r\n")));
+    const LoginDetails two = LoadLoginFile(partial);
+    QVERIFY(!two.ok);
+    QCOMPARE(two.filledFields, 2);
+    QCOMPARE(two.user, QStringLiteral("jim"));
+    QCOMPARE(two.password, QStringLiteral("abc"));
+
+    // A file that is one endless line is not taken as a login file.
+    const QString endless = dir.filePath(QStringLiteral("endless.mvl"));
+    QVERIFY(writeBytes(endless, "jim 024E616263 mailhost 110" + QByteArray(3 * 1024 * 1024, 'x')));
+    const LoginDetails huge = LoadLoginFile(endless);
+    QVERIFY(!huge.ok);
+    QCOMPARE(huge.filledFields, 0);
+
+    QCOMPARE(LoginFileOpenErrorText(QStringLiteral("/x/home.mvl")), QStringLiteral("Error opening /x/home.mvl"));
+}
+
+void TestLoginFile::extensionRule_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("saved");
+
+    QTest::newRow("no extension") << QStringLiteral("/tmp/home") << QStringLiteral("/tmp/home.mvl");
+    QTest::newRow("other extension") << QStringLiteral("notes.txt") << QStringLiteral("notes.txt.mvl");
+    QTest::newRow("near miss") << QStringLiteral("home.mv") << QStringLiteral("home.mv.mvl");
+    QTest::newRow("lowercase extension") << QStringLiteral("home.mvl") << QStringLiteral("home.mvl");
+    QTest::newRow("uppercase extension") << QStringLiteral("Home.MVL") << QStringLiteral("Home.MVL");
+    QTest::newRow("mixed case extension") << QStringLiteral("x.MvL") << QStringLiteral("x.MvL");
+    QTest::newRow(".mvl inside the name") << QStringLiteral("my.mvl.txt") << QStringLiteral("my.mvl.txt");
+    QTest::newRow(".mvl in a folder name") << QStringLiteral("/tmp/a.mvl/home")
+                                           << QStringLiteral("/tmp/a.mvl/home");
+}
+
+void TestLoginFile::extensionRule()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    QCOMPARE(LoginFileNameWithExtension(chosen), saved);
+}
+
+QTEST_GUILESS_MAIN(TestLoginFile)
+#include "test_login_file.moc"
