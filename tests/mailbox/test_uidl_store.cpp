@@ -1,0 +1,323 @@
+// The store of UIDLs already seen: its file, its list, and which mails of a
+// UIDL listing are new.
+
+#include "app/Notice.h"
+#include "mailbox/clsUIDL.h"
+
+#include <QtTest>
+
+#include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+class TestUidlStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void reading_data();
+    void reading();
+    void missingFileIsSilent();
+    void missingFolderIsReported();
+    void folderInPlaceOfFileIsReported();
+    void idsDifferingInCaseAreOne();
+    void writingKeepsOrder();
+    void writingWithoutNameIsSilent();
+    void noLimitOnTheNumberOfIds();
+    void failedWriteKeepsOldFile_data();
+    void failedWriteKeepsOldFile();
+    void newMails_data();
+    void newMails();
+    void newMailsReportProgress();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    static QByteArray read(const QString &path);
+
+    std::unique_ptr<QTemporaryDir> m_temp; // a fresh folder for every test
+    QDir m_dir;
+    QStringList m_notices;
+};
+
+void TestUidlStore::init()
+{
+    m_temp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_temp->isValid());
+    m_dir.setPath(m_temp->path());
+    m_notices.clear();
+    Notice::setHandler([this](const QString &title, const QString &text) {
+        m_notices.append(title + QLatin1Char('|') + text);
+    });
+}
+
+void TestUidlStore::cleanup()
+{
+    Notice::setHandler({});
+    m_temp.reset();
+}
+
+QString TestUidlStore::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+QByteArray TestUidlStore::read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void TestUidlStore::reading_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("ids");
+
+    QTest::newRow("lines as written") << QByteArray("000000016b1a1c4b\r\n000000026b1a1c4b\r\n")
+                                      << QStringList{"000000016b1a1c4b", "000000026b1a1c4b"};
+    QTest::newRow("no line end at the end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
+    QTest::newRow("bare LF and bare CR") << QByteArray("a\nb\rc\n") << QStringList{"a", "b", "c"};
+    QTest::newRow("commas separate") << QByteArray("a,b\r\nc,d\r\n") << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("blanks before a field skipped")
+        << QByteArray("   a\r\n  b,  c\r\n") << QStringList{"a", "b", "c"};
+    QTest::newRow("quotes removed") << QByteArray("\"a\"\r\n  \"b\",c\r\n") << QStringList{"a", "b", "c"};
+    QTest::newRow("comma inside quotes") << QByteArray("\"x,y\"\r\nz\r\n") << QStringList{"x,y", "z"};
+    QTest::newRow("blank lines name no id") << QByteArray("a\r\n\r\n   \r\nb\r\n\r\n") << QStringList{"a", "b"};
+    QTest::newRow("repeated id skipped")
+        << QByteArray("a\r\nb\r\na\r\nc\r\n") << QStringList{"a", "b", "c"};
+    QTest::newRow("repeated id in other case skipped")
+        << QByteArray("UID1\r\nx\r\nuid1\r\ny\r\n") << QStringList{"UID1", "x", "y"};
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+}
+
+void TestUidlStore::reading()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, ids);
+    const QString path = write(QStringLiteral("bob_pop.example.org.uidl"), file);
+    QVERIFY(!path.isEmpty());
+
+    clsUIDL store;
+    store.LoadFromFile(path);
+    QCOMPARE(store.ids(), ids);
+    QCOMPARE(store.fileName(), path);
+    QCOMPARE(m_notices, QStringList());
+}
+
+void TestUidlStore::missingFileIsSilent()
+{
+    const QString path = m_dir.filePath(QStringLiteral("new_user_pop.example.org.uidl"));
+    clsUIDL store;
+    store.LoadFromFile(path);
+    QCOMPARE(store.count(), 0);
+    QCOMPARE(m_notices, QStringList());
+
+    // The first session's end creates it.
+    QVERIFY(store.AddToList(QStringLiteral("id1")));
+    store.WriteToFile();
+    QCOMPARE(read(path), QByteArray("id1\r\n"));
+    QCOMPARE(m_notices, QStringList());
+}
+
+void TestUidlStore::missingFolderIsReported()
+{
+    // A user name holding a folder separator points into a folder that is
+    // not there.
+    const QString path = m_dir.filePath(QStringLiteral("dept/bob_pop.example.org.uidl"));
+    clsUIDL store;
+    store.LoadFromFile(path);
+    QCOMPARE(m_notices, QStringList{"Mailvane |76:Path not found"});
+    QCOMPARE(store.count(), 0);
+
+    // The session goes on; writing to the missing folder says nothing.
+    QVERIFY(store.AddToList(QStringLiteral("x")));
+    store.WriteToFile();
+    QCOMPARE(m_notices.size(), 1);
+    QVERIFY(!QFileInfo::exists(path));
+}
+
+void TestUidlStore::folderInPlaceOfFileIsReported()
+{
+    const QString path = m_dir.filePath(QStringLiteral("odd.uidl"));
+    QVERIFY(QDir().mkpath(path));
+    clsUIDL store;
+    store.LoadFromFile(path);
+    QCOMPARE(m_notices, QStringList{"Mailvane |75:Path/File access error"});
+}
+
+void TestUidlStore::idsDifferingInCaseAreOne()
+{
+    clsUIDL store;
+    QVERIFY(store.AddToList(QStringLiteral("ABC1")));
+    QVERIFY(!store.AddToList(QStringLiteral("abc1")));
+    QVERIFY(!store.AddToList(QStringLiteral("ABC1")));
+    QVERIFY(store.contains(QStringLiteral("aBc1")));
+    QCOMPARE(store.ids(), QStringList{"ABC1"});
+
+    QVERIFY(store.RemoveFromList(QStringLiteral("abc1")));
+    QVERIFY(!store.RemoveFromList(QStringLiteral("abc1")));
+    QCOMPARE(store.count(), 0);
+    QVERIFY(store.AddToList(QStringLiteral("abc1")));
+    QCOMPARE(store.ids(), QStringList{"abc1"});
+}
+
+void TestUidlStore::writingKeepsOrder()
+{
+    const QString path = write(QStringLiteral("u_s.uidl"), "x\r\ny\r\n");
+    clsUIDL store;
+    store.LoadFromFile(path);
+    QVERIFY(store.AddToList(QStringLiteral("z")));
+    QVERIFY(!store.AddToList(QStringLiteral("X")));
+    QVERIFY(store.AddToList(QStringLiteral("a")));
+    store.WriteToFile();
+    QCOMPARE(read(path), QByteArray("x\r\ny\r\nz\r\na\r\n"));
+    QCOMPARE(m_notices, QStringList());
+
+    // Next session without new mail: same lines, same order.
+    clsUIDL next;
+    next.LoadFromFile(path);
+    for (const char *id : {"x", "y", "z", "a"})
+        QVERIFY(!next.AddToList(QString::fromLatin1(id)));
+    next.WriteToFile();
+    QCOMPARE(read(path), QByteArray("x\r\ny\r\nz\r\na\r\n"));
+}
+
+void TestUidlStore::writingWithoutNameIsSilent()
+{
+    // The empty store that stands in at the end of an HTTPMail session.
+    clsUIDL store;
+    QVERIFY(store.AddToList(QStringLiteral("x")));
+    store.WriteToFile();
+    QCOMPARE(m_notices, QStringList());
+    QCOMPARE(m_dir.entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestUidlStore::noLimitOnTheNumberOfIds()
+{
+    const QString path = m_dir.filePath(QStringLiteral("many.uidl"));
+    clsUIDL store;
+    store.LoadFromFile(path);
+    for (int i = 0; i < 40000; ++i)
+        QVERIFY(store.AddToList(QStringLiteral("%1").arg(i, 16, 16, QLatin1Char('0'))));
+    store.WriteToFile();
+    QCOMPARE(m_notices, QStringList());
+
+    clsUIDL again;
+    again.LoadFromFile(path);
+    QCOMPARE(again.count(), 40000);
+    QCOMPARE(again.ids(), store.ids());
+    QCOMPARE(m_notices, QStringList());
+}
+
+void TestUidlStore::failedWriteKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("read-only folder") << "read-only folder";
+    QTest::newRow("file size limit") << "file size limit";
+}
+
+void TestUidlStore::failedWriteKeepsOldFile()
+{
+    QFETCH(QString, how);
+    const QByteArray old = "old1\r\nold2\r\n";
+    QVERIFY(m_dir.mkdir(QStringLiteral("store")));
+    const QString path = write(QStringLiteral("store/u_s.uidl"), old);
+    QVERIFY(!path.isEmpty());
+
+    clsUIDL store;
+    store.LoadFromFile(path);
+    for (int i = 0; i < 2000; ++i)
+        store.AddToList(QStringLiteral("new%1").arg(i));
+
+    const QString folder = QFileInfo(path).absolutePath();
+    if (how == QLatin1String("read-only folder")) {
+        if (::geteuid() == 0)
+            QSKIP("root writes into read-only folders; the file size limit row covers root");
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        store.WriteToFile();
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    } else {
+        // Writing beyond a small size limit fails, for root too.
+        struct rlimit saved;
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit small = saved;
+        small.rlim_cur = 64;
+        const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        store.WriteToFile();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+    }
+
+    QCOMPARE(m_notices.size(), 1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^Mailvane \\|\\d+:\\S.*$")).match(m_notices.at(0)).hasMatch(),
+             qPrintable(m_notices.at(0)));
+    QCOMPARE(read(path), old);
+    // Nothing half-written is left beside it.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"u_s.uidl"});
+}
+
+void TestUidlStore::newMails_data()
+{
+    QTest::addColumn<QStringList>("known");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QList<int>>("newMails");
+    QTest::addColumn<QStringList>("idsAfter");
+
+    QTest::newRow("first session: all new")
+        << QStringList{} << "+OK\r\n1 aa\r\n2 bb\r\n3 cc\r\n.\r\n" << QList<int>{1, 2, 3}
+        << QStringList{"aa", "bb", "cc"};
+    QTest::newRow("nothing new") << QStringList{"aa", "bb"} << "+OK\r\n1 aa\r\n2 bb\r\n.\r\n" << QList<int>{}
+                                 << QStringList{"aa", "bb"};
+    QTest::newRow("one arrived, one deleted")
+        << QStringList{"gone", "aa"} << "+OK\r\n1 aa\r\n2 dd\r\n.\r\n" << QList<int>{2}
+        << QStringList{"gone", "aa", "dd"};
+    QTest::newRow("known in other case") << QStringList{"ABC1"} << "+OK\r\n1 abc1\r\n2 abc2\r\n.\r\n"
+                                         << QList<int>{2} << QStringList{"ABC1", "abc2"};
+    QTest::newRow("number is the position, not the text")
+        << QStringList{} << "+OK\r\n5 aa\r\n9 bb\r\n.\r\n" << QList<int>{1, 2} << QStringList{"aa", "bb"};
+    QTest::newRow("line without id skipped")
+        << QStringList{} << "+OK\r\n1 aa\r\n2\r\n3 \r\n4 dd\r\n.\r\n" << QList<int>{1, 4}
+        << QStringList{"aa", "dd"};
+    QTest::newRow("id repeated in the listing is new once")
+        << QStringList{} << "+OK\r\n1 aa\r\n2 aa\r\n.\r\n" << QList<int>{1} << QStringList{"aa"};
+    QTest::newRow("id ending in a dot") << QStringList{} << "+OK\r\n1 abc.\r\n.\r\n" << QList<int>{1}
+                                        << QStringList{"abc."};
+    QTest::newRow("text after the id ignored")
+        << QStringList{} << "+OK\r\n1 aa extra\r\n.\r\n" << QList<int>{1} << QStringList{"aa"};
+    QTest::newRow("empty mailbox") << QStringList{"aa"} << "+OK\r\n.\r\n" << QList<int>{} << QStringList{"aa"};
+}
+
+void TestUidlStore::newMails()
+{
+    QFETCH(QStringList, known);
+    QFETCH(QString, reply);
+    QFETCH(QList<int>, newMails);
+    QFETCH(QStringList, idsAfter);
+
+    clsUIDL store;
+    for (const QString &id : known)
+        store.AddToList(id);
+    QCOMPARE(NewMailNumbers(reply, store), newMails);
+    QCOMPARE(store.ids(), idsAfter);
+}
+
+void TestUidlStore::newMailsReportProgress()
+{
+    const QString reply = QStringLiteral("+OK\r\n1 aa\r\n2\r\n3 cc\r\n.\r\n");
+    QCOMPARE(UidlListingLastIndex(reply), 5);
+    clsUIDL store;
+    QList<int> lines;
+    NewMailNumbers(reply, store, [&lines](int i) { lines.append(i); });
+    QCOMPARE(lines, (QList<int>{1, 2, 3}));
+}
+
+QTEST_GUILESS_MAIN(TestUidlStore)
+#include "test_uidl_store.moc"

@@ -1,0 +1,355 @@
+// Framing of POP3 replies on the joined stream, whatever the chunking.
+
+#include "pop3/Pop3Command.h"
+#include "pop3/Pop3ReplyReader.h"
+
+#include <QtTest>
+
+namespace {
+
+// How a stream is cut into chunks before it is fed.
+QList<QByteArray> cutWhole(const QByteArray &s) { return {s}; }
+
+QList<QByteArray> cutBytes(const QByteArray &s)
+{
+    QList<QByteArray> chunks;
+    for (char c : s)
+        chunks.append(QByteArray(1, c));
+    return chunks;
+}
+
+QList<QByteArray> cutBefore(const QByteArray &s, const QList<int> &offsets)
+{
+    QList<QByteArray> chunks;
+    int from = 0;
+    for (int at : offsets) {
+        if (at > from && at < s.size()) {
+            chunks.append(s.mid(from, at - from));
+            from = at;
+        }
+    }
+    chunks.append(s.mid(from));
+    return chunks;
+}
+
+// Between every CR and its LF.
+QList<QByteArray> cutCrLf(const QByteArray &s)
+{
+    QList<int> at;
+    for (int i = 1; i < s.size(); ++i)
+        if (s.at(i - 1) == '\r' && s.at(i) == '\n')
+            at.append(i);
+    return cutBefore(s, at);
+}
+
+// Around and inside every line holding only ".": before the dot, after it,
+// between its CR and LF.
+QList<QByteArray> cutTerminators(const QByteArray &s)
+{
+    QList<int> at;
+    for (int i = 0; i + 2 < s.size(); ++i) {
+        if ((i == 0 || s.at(i - 1) == '\n') && s.mid(i, 3) == ".\r\n")
+            at << i << i + 1 << i + 2;
+    }
+    return cutBefore(s, at);
+}
+
+struct Outcome
+{
+    QStringList replies;
+    QString failure;
+};
+
+// Feeds the chunks and checks after each one that exactly the replies
+// whose last byte has arrived are out.
+Outcome run(const QStringList &sent, const QList<QByteArray> &chunks, const QStringList &expected)
+{
+    Pop3ReplyReader reader;
+    for (const QString &s : sent) {
+        if (s == QLatin1String("greeting"))
+            reader.expectGreeting();
+        else
+            reader.commandSent(s);
+    }
+    QList<int> ends;
+    int total = 0;
+    for (const QString &r : expected)
+        ends.append(total += int(r.size()));
+
+    Outcome out;
+    int fed = 0;
+    for (const QByteArray &chunk : chunks) {
+        reader.feed(chunk);
+        fed += int(chunk.size());
+        while (reader.hasReply())
+            out.replies.append(reader.takeReply());
+        const int due = int(std::count_if(ends.begin(), ends.end(), [fed](int e) { return e <= fed; }));
+        if (out.replies.size() != due && out.failure.isEmpty())
+            out.failure = QStringLiteral("after %1 bytes %2 replies out, %3 due")
+                              .arg(fed)
+                              .arg(out.replies.size())
+                              .arg(due);
+    }
+    if (out.failure.isEmpty() && reader.pendingSize() != 0)
+        out.failure = QStringLiteral("%1 characters left unframed").arg(reader.pendingSize());
+    if (out.failure.isEmpty() && reader.expectedCount() != 0)
+        out.failure = QStringLiteral("%1 replies still expected").arg(reader.expectedCount());
+    return out;
+}
+
+} // namespace
+
+class TestPop3ReplyReader : public QObject
+{
+    Q_OBJECT
+private slots:
+    void framing_data();
+    void framing();
+    void unframedDataWaits();
+    void clearForgetsEverything();
+    void bigReplyInSmallChunks();
+    void content_data();
+    void content();
+    void isError_data();
+    void isError();
+    void commandLine_data();
+    void commandLine();
+    void replyKind_data();
+    void replyKind();
+};
+
+void TestPop3ReplyReader::framing_data()
+{
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QStringList>("replies");
+
+    const QString greeting = QStringLiteral("greeting");
+    QTest::newRow("greeting") << QStringList{greeting} << QStringList{"+OK Dovecot ready.\r\n"};
+    QTest::newRow("login replies in a row")
+        << QStringList{greeting, "USER bob\r\n", "PASS pw\r\n", "STAT \r\n"}
+        << QStringList{"+OK ready\r\n", "+OK\r\n", "+OK Logged in.\r\n", "+OK 2 320\r\n"};
+    QTest::newRow("uidl listing")
+        << QStringList{"UIDL \r\n"}
+        << QStringList{"+OK\r\n1 000000016b1a1c4b\r\n2 000000026b1a1c4b\r\n.\r\n"};
+    QTest::newRow("uidl id ending in a dot")
+        << QStringList{"UIDL \r\n", "LIST \r\n"}
+        << QStringList{"+OK\r\n1 abc.\r\n2 .\r\n3 x.\r\n.\r\n", "+OK 3 messages\r\n1 1\r\n2 2\r\n3 3\r\n.\r\n"};
+    QTest::newRow("empty listing") << QStringList{"LIST \r\n"} << QStringList{"+OK 0 messages\r\n.\r\n"};
+    QTest::newRow("list of all then list of one")
+        << QStringList{"LIST \r\n", "LIST 7\r\n", "RETR 7\r\n"}
+        << QStringList{"+OK 2 messages:\r\n1 100\r\n2 200\r\n.\r\n", "+OK 7 300\r\n",
+                       "+OK 300 octets\r\nSubject: x\r\n\r\nbody\r\n.\r\n"};
+    QTest::newRow("body lines that look like status or end")
+        << QStringList{"RETR 1\r\n", "QUIT \r\n"}
+        << QStringList{"+OK 80 octets\r\n-ERR not a status\r\n..\r\n..hidden\r\n. \r\n+OK\r\n .\r\n.\r\n",
+                       "+OK Logging out.\r\n"};
+    QTest::newRow("bare CR and LF inside a body")
+        << QStringList{"TOP 3 10\r\n"}
+        << QStringList{"+OK\r\nSubject: a\rb\n.\r\nstill body\r\n\r\n.\r\n"};
+    QTest::newRow("header only top") << QStringList{"TOP 1 10\r\n"}
+                                     << QStringList{"+OK\r\nSubject: x\r\nFrom: y\r\n\r\n.\r\n"};
+    QTest::newRow("refused multi-line reply is one line")
+        << QStringList{"RETR 9\r\n", "QUIT \r\n"}
+        << QStringList{"-ERR There's no message 9.\r\n", "+OK Logging out.\r\n"};
+    QTest::newRow("refusal in lower case")
+        << QStringList{"TOP 1 10\r\n", "LIST \r\n"}
+        << QStringList{"-err no\r\n", "+OK\r\n1 10\r\n.\r\n"};
+    QTest::newRow("uidl refused then list")
+        << QStringList{"UIDL \r\n", "LIST \r\n"}
+        << QStringList{"-ERR Unknown command: UIDL\r\n", "+OK 1 messages:\r\n1 42\r\n.\r\n"};
+    QTest::newRow("refused password then rset and quit")
+        << QStringList{"PASS bad\r\n", "RSET \r\n", "QUIT \r\n"}
+        << QStringList{"-ERR [AUTH] Authentication failed.\r\n", "-ERR Unknown command.\r\n",
+                       "+OK Logging out\r\n"};
+    QTest::newRow("rset and quit back to back")
+        << QStringList{"RSET \r\n", "QUIT \r\n"} << QStringList{"+OK\r\n", "+OK Logging out.\r\n"};
+    QTest::newRow("deletions") << QStringList{"DELE 1\r\n", "DELE 2\r\n", "QUIT \r\n"}
+                               << QStringList{"+OK Marked to be deleted.\r\n", "-ERR Message is deleted.\r\n",
+                                              "+OK Logging out, messages deleted.\r\n"};
+    QTest::newRow("unasked line") << QStringList{}
+                                  << QStringList{"-ERR Disconnected for inactivity.\r\n", "+OK\r\n"};
+    QTest::newRow("unasked line after the expected replies")
+        << QStringList{"UIDL \r\n"} << QStringList{"+OK\r\n1 a\r\n.\r\n", "-ERR Disconnected for inactivity.\r\n"};
+}
+
+void TestPop3ReplyReader::framing()
+{
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, replies);
+    const QByteArray stream = replies.join(QString()).toLatin1();
+
+    struct Cut
+    {
+        const char *name;
+        QList<QByteArray> chunks;
+    };
+    QList<Cut> cuts{{"whole", cutWhole(stream)},
+                    {"bytes", cutBytes(stream)},
+                    {"cr|lf", cutCrLf(stream)},
+                    {"terminators", cutTerminators(stream)}};
+    for (int size : {2, 3, 5, 7})
+        cuts.append({"fixed size", cutBefore(stream, [&] {
+                         QList<int> at;
+                         for (int i = size; i < stream.size(); i += size)
+                             at.append(i);
+                         return at;
+                     }())});
+    for (int at = 1; at < stream.size(); ++at)
+        cuts.append({"two pieces", cutBefore(stream, {at})});
+
+    for (const Cut &cut : cuts) {
+        const Outcome out = run(sent, cut.chunks, replies);
+        const QByteArray where = QByteArray(cut.name) + " (first chunk "
+                                 + QByteArray::number(cut.chunks.value(0).size()) + " bytes): ";
+        QVERIFY2(out.failure.isEmpty(), (where + out.failure.toLatin1()).constData());
+        QVERIFY2(out.replies == replies, (where + "replies differ").constData());
+    }
+}
+
+void TestPop3ReplyReader::unframedDataWaits()
+{
+    Pop3ReplyReader reader;
+    reader.commandSent(QStringLiteral("RETR 1\r\n"));
+    reader.feed(QByteArray("+OK 5 octets\r\nabc\r\n.\r"));
+    QVERIFY(!reader.hasReply());
+    QCOMPARE(reader.takeReply(), QString());
+    QCOMPARE(reader.expectedCount(), 1);
+    reader.feed(QByteArray("\n"));
+    QCOMPARE(reader.replyCount(), 1);
+    QCOMPARE(reader.takeReply(), QStringLiteral("+OK 5 octets\r\nabc\r\n.\r\n"));
+    QCOMPARE(reader.expectedCount(), 0);
+}
+
+void TestPop3ReplyReader::clearForgetsEverything()
+{
+    Pop3ReplyReader reader;
+    reader.commandSent(QStringLiteral("UIDL \r\n"));
+    reader.feed(QByteArray("+OK\r\n1 a\r\n"));
+    reader.clear();
+    QCOMPARE(reader.pendingSize(), 0);
+    QCOMPARE(reader.expectedCount(), 0);
+    // A new connection: its greeting is not taken for the rest of a listing.
+    reader.expectGreeting();
+    reader.commandSent(QStringLiteral("USER a\r\n"));
+    reader.feed(QByteArray("+OK ready\r\n+OK\r\n"));
+    QCOMPARE(reader.takeReply(), QStringLiteral("+OK ready\r\n"));
+    QCOMPARE(reader.takeReply(), QStringLiteral("+OK\r\n"));
+    QVERIFY(!reader.hasReply());
+}
+
+void TestPop3ReplyReader::bigReplyInSmallChunks()
+{
+    // About 20 MB of mail, with dot-stuffed lines, arriving in 4 KiB pieces.
+    QByteArray message;
+    QByteArray wire = "+OK octets\r\n";
+    for (int i = 0; message.size() < 20 * 1024 * 1024; ++i) {
+        const QByteArray line = (i % 97 == 0 ? QByteArray(".dotted line ") : QByteArray("line "))
+                                + QByteArray::number(i) + " 0123456789abcdefghijklmnopqrstuvwxyz\r\n";
+        message += line;
+        wire += line.startsWith('.') ? '.' + line : line;
+    }
+    wire += ".\r\n+OK Logging out.\r\n";
+
+    Pop3ReplyReader reader;
+    reader.commandSent(QStringLiteral("RETR 1\r\n"));
+    reader.commandSent(QStringLiteral("QUIT \r\n"));
+    QStringList replies;
+    for (qsizetype pos = 0; pos < wire.size(); pos += 4096) {
+        reader.feed(wire.mid(pos, 4096));
+        while (reader.hasReply())
+            replies.append(reader.takeReply());
+    }
+    QCOMPARE(replies.size(), 2);
+    QCOMPARE(replies.at(1), QStringLiteral("+OK Logging out.\r\n"));
+    QVERIFY(Pop3ReplyReader::content(replies.at(0)) == QString::fromLatin1(message));
+}
+
+void TestPop3ReplyReader::content_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("stripped");
+    QTest::addColumn<QString>("content");
+
+    QTest::newRow("empty listing") << "+OK\r\n.\r\n" << "" << "";
+    QTest::newRow("one line") << "+OK 3 octets\r\nabc\r\n.\r\n" << "abc\r\n" << "abc\r\n";
+    QTest::newRow("stuffed lines") << "+OK\r\n..\r\n...x\r\n..y\r\n.\r\n"
+                                   << "..\r\n...x\r\n..y\r\n" << ".\r\n..x\r\n.y\r\n";
+    QTest::newRow("dots inside lines stay") << "+OK\r\na.b\r\n x.\r\n.\r\n" << "a.b\r\n x.\r\n"
+                                            << "a.b\r\n x.\r\n";
+    QTest::newRow("empty lines kept") << "+OK\r\nSubject: s\r\n\r\n\r\nbody\r\n.\r\n"
+                                      << "Subject: s\r\n\r\n\r\nbody\r\n" << "Subject: s\r\n\r\n\r\nbody\r\n";
+    QTest::newRow("latin-1 octets") << QString::fromLatin1("+OK\r\n\xe9t\xe9\r\n..\xff\r\n.\r\n")
+                                    << QString::fromLatin1("\xe9t\xe9\r\n..\xff\r\n")
+                                    << QString::fromLatin1("\xe9t\xe9\r\n.\xff\r\n");
+    QTest::newRow("refusal has no content") << "-ERR no such message\r\n" << "" << "";
+}
+
+void TestPop3ReplyReader::content()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, stripped);
+    QFETCH(QString, content);
+    QCOMPARE(Pop3ReplyReader::stripStatusAndTerminator(reply), stripped);
+    QCOMPARE(Pop3ReplyReader::dotUnstuff(stripped), content);
+    QCOMPARE(Pop3ReplyReader::content(reply), content);
+}
+
+void TestPop3ReplyReader::isError_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("error");
+    QTest::newRow("upper") << "-ERR x\r\n" << true;
+    QTest::newRow("lower") << "-err\r\n" << true;
+    QTest::newRow("mixed") << "-Err x\r\n" << true;
+    QTest::newRow("ok") << "+OK\r\n" << false;
+    QTest::newRow("short") << "-ER" << false;
+    QTest::newRow("error text in a body") << "+OK\r\n-ERR\r\n.\r\n" << false;
+}
+
+void TestPop3ReplyReader::isError()
+{
+    QFETCH(QString, reply);
+    QFETCH(bool, error);
+    QCOMPARE(Pop3ReplyReader::isError(reply), error);
+}
+
+void TestPop3ReplyReader::commandLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("user") << Pop3Command::line("USER", "name") << "USER name\r\n";
+    QTest::newRow("pass keeps blanks") << Pop3Command::line("PASS ", " pw x") << "PASS  pw x\r\n";
+    QTest::newRow("stat keeps its blank") << Pop3Command::line("STAT") << "STAT \r\n";
+    QTest::newRow("verb with its blank") << Pop3Command::line("LIST ") << "LIST \r\n";
+    QTest::newRow("list one") << Pop3Command::line("LIST", 7) << "LIST 7\r\n";
+    QTest::newRow("top") << Pop3Command::line("TOP ", 12, 10) << "TOP 12 10\r\n";
+    QTest::newRow("beyond 16 bits") << Pop3Command::line("DELE", 40000) << "DELE 40000\r\n";
+}
+
+void TestPop3ReplyReader::commandLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, expected);
+    QCOMPARE(line, expected);
+}
+
+void TestPop3ReplyReader::replyKind_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("multiLine");
+    for (const char *one : {"USER a\r\n", "PASS b\r\n", "STAT \r\n", "LIST 7\r\n", "UIDL 3\r\n",
+                            "DELE 1\r\n", "RSET \r\n", "QUIT \r\n", "NOOP\r\n"})
+        QTest::newRow(one) << QString::fromLatin1(one) << false;
+    for (const char *multi : {"LIST \r\n", "LIST\r\n", "UIDL \r\n", "TOP 12 10\r\n", "RETR 4\r\n", "retr 4\r\n"})
+        QTest::newRow(multi) << QString::fromLatin1(multi) << true;
+}
+
+void TestPop3ReplyReader::replyKind()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, multiLine);
+    QCOMPARE(Pop3Command::expectsMultiLine(line), multiLine);
+}
+
+QTEST_GUILESS_MAIN(TestPop3ReplyReader)
+#include "test_pop3_reply_reader.moc"
