@@ -1,0 +1,241 @@
+#pragma once
+// The main window: every control and every piece of session state of the
+// program. Its procedures are defined in the folder of the subsystem they
+// belong to (src/pop3, src/mailbox, src/httpmail, src/desktop).
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QProgressBar;
+class QPushButton;
+class QSystemTrayIcon;
+class QTimer;
+class FlexGrid;
+class StatusLamp;
+class TcpClientSocket;
+class Pop3ReplyReader;
+class clsHotmail;
+class clsUIDL;
+class frmHelp;
+
+// The shell's record of the tray icon.
+struct TrayIconRecord
+{
+    QWidget *owner = nullptr;
+    int id = 0;
+    bool hasCallback = false;
+    bool hasIcon = false;
+    bool hasTip = false;
+    QString tip;
+};
+
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    // The HTTPMail endpoint can be given (tests point it at a local server);
+    // empty means the service's own.
+    explicit frmMain(const QString &httpMailEndpoint = QString(), QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // ---- Startup and main window
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload(bool &cancel);
+    void InitLayout();
+    void ResetSession();
+    void EnableControls(bool bEnable);
+    bool CheckInterrupt();
+    void RecoverFromError();
+    void InitTrayIcon();
+
+    // ---- Login and logout
+    void cmdLogin_Click();
+
+    // ---- POP3 commands and connection events
+    // Each returns false when the line could not be sent; the loss has then
+    // been reported and the session reset.
+    bool SendUser(const QString &user);
+    bool SendPass(const QString &password);
+    bool SendStat();
+    bool SendList(int n);
+    bool SendUidl();
+    bool SendTop(int n, int lines);
+    bool SendRetr(int n);
+    bool SendDele(int n);
+    bool SendRset();
+    bool SendQuit();
+    void StartPOP3Login();
+    void sockPOP3_Connect();
+    void sockPOP3_Close();
+    void sockPOP3_Error(int number, const QString &description);
+
+    // ---- POP3 replies
+    void sockPOP3_DataArrival(qint64 bytesTotal);
+
+    // ---- Statistics
+    void ShowMailboxStats(const QString &sReply);
+    void ProcessListReply(const QString &sReply);
+    void cmdStats_Click();
+
+    // ---- HTTPMail session
+    void ShowHotmailStats();
+    void ShowHotmailSizes();
+
+    // ---- Header retrieval, new mail, deletion, viewing
+    void cmdShow_Click();
+    void StartRetrieval(int iFrom, int iTill);
+    void ProcessTopReply(const QString &sReply);
+    void FetchHotmailHeaders();
+    void ProcessUidlReply(const QString &sReply);
+    void cmdDelete_Click();
+    void grdMails_MouseDown(int button, const QPoint &globalPos);
+    void mnuDeleteMail_Click();
+    void mnuCompleteMail_Click();
+    void ProcessRetrReply(const QString &sReply);
+    void ShowHotmailMail();
+
+    // ---- Tray, autologin and alerts
+    void Form_Resize();
+    void TrayIcon_Activated(int reason);
+    void ShowMainWindow();
+    void ckAutoLogin_Click();
+    void timLogin_Timer();
+    void ShowAlert(const QString &sMsg);
+
+    // ---- Login files, help, about
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void SaveLogin(const QString &fileName);
+    void LoadLogin(const QString &fileName);
+    void HelpStatus(bool bShow);
+    void InvokeHelp(int nCode);
+    void ckHelpFlag_Click();
+    void cmdAbout_Click();
+
+    // ---- Controls (names as the program knows them)
+    QTimer *timLogin = nullptr;
+    TcpClientSocket *sockPOP3 = nullptr;
+    QProgressBar *prgProgress = nullptr;
+    QLabel *imgIcon = nullptr;
+    QLabel *lblProgress = nullptr;
+    QMenu *mnuMailOpts = nullptr;
+    QAction *mnuCompleteMail = nullptr;
+    QAction *mnuDeleteMail = nullptr;
+
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *fraLogin = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
+    QLineEdit *txtUser = nullptr, *txtPwd = nullptr, *txtMailServer = nullptr;
+    QComboBox *cboPort = nullptr;
+    StatusLamp *shpStatus = nullptr;
+    QPushButton *cmdLogin = nullptr, *cmdHlpLogin = nullptr;
+
+    QGroupBox *fraStats = nullptr;
+    QLabel *Label5 = nullptr, *lblMails = nullptr, *Label6 = nullptr, *lblMailSize = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QLabel *lblTotalMails = nullptr, *lblNewMails = nullptr;
+    QPushButton *cmdStats = nullptr, *cmdHlpStats = nullptr;
+    FlexGrid *grdStats = nullptr;
+
+    QGroupBox *fraBrowse = nullptr;
+    FlexGrid *grdMails = nullptr;
+    QPushButton *cmdHlpMails = nullptr;
+
+    QGroupBox *fraRetrieval = nullptr;
+    QLabel *Label9 = nullptr, *Label10 = nullptr;
+    QComboBox *cboFrom = nullptr, *cboTill = nullptr;
+    QGroupBox *Frame8 = nullptr;
+    QLabel *Label11 = nullptr, *Label12 = nullptr;
+    QLineEdit *txtFrom = nullptr, *txtSubject = nullptr;
+    QCheckBox *ckShowOnlyNew = nullptr;
+    QPushButton *cmdShow = nullptr, *cmdHlpRetrieval = nullptr;
+
+    QGroupBox *fraDeletion = nullptr;
+    QLabel *Label13 = nullptr, *Label14 = nullptr;
+    QComboBox *cboDelFrom = nullptr, *cboDelTill = nullptr;
+    QPushButton *cmdDelete = nullptr, *cmdHlpDeletion = nullptr;
+
+    QGroupBox *Frame7 = nullptr;
+    QCheckBox *ckAutoLogin = nullptr;
+    QPushButton *cmdHlpAutoLogin = nullptr;
+    QCheckBox *ckUpdtChanges = nullptr;
+    QPushButton *cmdHlpUpdtChanges = nullptr;
+    QPushButton *cmdLoad = nullptr, *cmdSave = nullptr;
+    QPushButton *cmdHlpLoadLogin = nullptr, *cmdHlpSaveLogin = nullptr;
+    QCheckBox *ckHelpFlag = nullptr;
+    QPushButton *cmdAbout = nullptr;
+
+    // ---- Shared session state
+    QString strMailServer;
+    int iPort = 0;
+    QString vCommand;
+    QString strPrevCommand;
+    bool bStatDone = false;
+    QString vUser;
+    QString strPassword;
+    QString strListReply, strUIDLReply, strTopReply, strRetrReply;
+    bool bListOne = false;
+    bool bListForView = false;
+    bool bTopDone = false;
+    int iCurMail = 0;
+    qint64 lRetrSize = 0;
+    bool bRelogin = false;
+    std::unique_ptr<QStringList> colNewMails; // null when released
+    TrayIconRecord nidTray;
+    bool bMinimized = false;
+    bool bUIDLFailed = false;
+
+    bool bPOP3Mode = false;
+    bool bHotmailMode = false;
+    bool bReplyReceived = false;
+    bool bStopRequested = false;
+    std::unique_ptr<clsHotmail> objHotmail;
+    QList<QStringList> colHotmailIds; // mail records, mail n at index n - 1
+    std::unique_ptr<clsUIDL> objUIDL;
+
+    // The HTTPMail endpoint every new clsHotmail of this window talks to.
+    QString httpMailEndpoint() const { return m_httpMailEndpoint; }
+    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
+    // Tests shorten the autologin minute.
+    void setAutoLoginInterval(int ms) { m_autoLoginIntervalMs = ms; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void BuildControls();
+    void ConnectEvents();
+    void RemoveTrayIcon();
+    void CloseHelpWindow();
+    bool IsHotmailUser(const QString &user) const;
+    void LoginPop3();
+    void LoginHotmail();
+    bool SendCommandLine(const QString &verb, const QString &line, int replyKind);
+    void DispatchReply(const QString &reply);
+    void DeleReplyArrived(bool accepted);
+    void FillRangeCombos(int count, const QString &tillText);
+    void ServerErrorPath(const QString &reply);
+    void ResetCommandButtonColors();
+    QColor WindowBackColor() const;
+
+    QString m_httpMailEndpoint;
+    QSystemTrayIcon *m_trayIcon = nullptr;
+    QPointer<QWidget> m_helpWindow;
+    bool m_hiddenInTray = false;
+    int m_autoLoginIntervalMs = 60000;
+    std::unique_ptr<Pop3ReplyReader> m_replyReader;
+};

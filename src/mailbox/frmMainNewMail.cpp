@@ -1,0 +1,29 @@
+// New-mail detection after a POP3 login.
+
+#include "app/frmMain.h"
+
+#include "app/modProgress.h"
+#include "mailbox/clsUIDL.h"
+
+#include <QComboBox>
+#include <QLabel>
+
+using namespace modProgress;
+
+void frmMain::ProcessUidlReply(const QString &sReply)
+{
+    SetProgressMax(UidlListingLastIndex(sReply));
+    QList<int> newMails;
+    if (objUIDL)
+        newMails = NewMailNumbers(sReply, *objUIDL, [](int line) { SetProgressValue(line); });
+    if (!colNewMails)
+        colNewMails = std::make_unique<QStringList>();
+    for (int mail : newMails)
+        colNewMails->append(QString::number(mail));
+    lblNewMails->setText(QString::number(newMails.size()) + QStringLiteral(" new mail(s)"));
+    lblNewMails->show();
+    if (bMinimized)
+        ShowAlert(cboTill->currentText().isEmpty() ? QStringLiteral("0 new mails") : lblNewMails->text());
+    EndProgress();
+    cmdStats_Click();
+}

@@ -1,0 +1,138 @@
+// POP3 command senders and the connection's events.
+
+#include "app/frmMain.h"
+
+#include "app/MessageBoxes.h"
+#include "app/TcpClientSocket.h"
+#include "app/modProgress.h"
+#include "pop3/Pop3ReplyReader.h"
+
+#include <QPushButton>
+
+using namespace modProgress;
+
+namespace {
+const QString CRLF = QStringLiteral("\r\n");
+constexpr int OneLine = int(Pop3ReplyReader::Kind::SingleLine);
+constexpr int MultiLine = int(Pop3ReplyReader::Kind::MultiLine);
+} // namespace
+
+bool frmMain::SendCommandLine(const QString &verb, const QString &line, int replyKind)
+{
+    if (verb == QLatin1String("QUIT "))
+        vCommand = verb;
+    m_replyReader->expect(Pop3ReplyReader::Kind(replyKind));
+    if (!sockPOP3->SendData(line)) {
+        m_replyReader->clear();
+        // Report once, then give the window back in the logged-out state.
+        if (!bMinimized)
+            MsgBox(this, QStringLiteral("The connection to the mail server has been lost.") + CRLF
+                       + QStringLiteral("Please login again."),
+                   MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        EndProgress();
+        bRelogin = false;
+        EnableControls(true);
+        ResetSession();
+        return false;
+    }
+    vCommand = verb;
+    return true;
+}
+
+bool frmMain::SendUser(const QString &user)
+{
+    return SendCommandLine(QStringLiteral("USER "), QStringLiteral("USER ") + user + CRLF, OneLine);
+}
+
+bool frmMain::SendPass(const QString &password)
+{
+    return SendCommandLine(QStringLiteral("PASS "), QStringLiteral("PASS ") + password + CRLF, OneLine);
+}
+
+bool frmMain::SendStat()
+{
+    return SendCommandLine(QStringLiteral("STAT "), QStringLiteral("STAT ") + CRLF, OneLine);
+}
+
+bool frmMain::SendList(int n)
+{
+    strListReply.clear();
+    StartProgress();
+    if (n == 0) {
+        ShowProgressText(QStringLiteral("Getting message statistics.."));
+        SetProgressMax(100);
+        SetProgressValue(1);
+        bListOne = false;
+        bListForView = false;
+        return SendCommandLine(QStringLiteral("LIST "), QStringLiteral("LIST ") + CRLF, MultiLine);
+    }
+    bListOne = true;
+    bListForView = true;
+    return SendCommandLine(QStringLiteral("LIST "), QStringLiteral("LIST ") + QString::number(n) + CRLF, OneLine);
+}
+
+bool frmMain::SendUidl()
+{
+    strUIDLReply.clear();
+    StartProgress();
+    ShowProgressText(QStringLiteral("Getting message ids.."));
+    SetProgressMax(100);
+    SetProgressValue(1);
+    return SendCommandLine(QStringLiteral("UIDL "), QStringLiteral("UIDL ") + CRLF, MultiLine);
+}
+
+bool frmMain::SendTop(int n, int lines)
+{
+    strTopReply.clear();
+    bTopDone = false;
+    return SendCommandLine(QStringLiteral("TOP "),
+                           QStringLiteral("TOP ") + QString::number(n) + u' ' + QString::number(lines) + CRLF,
+                           MultiLine);
+}
+
+bool frmMain::SendRetr(int n)
+{
+    StartProgress();
+    ShowProgressText(QStringLiteral("Retrieving message ") + QString::number(n));
+    SetProgressMax(lRetrSize);
+    SetProgressValue(0);
+    return SendCommandLine(QStringLiteral("RETR "), QStringLiteral("RETR ") + QString::number(n) + CRLF, MultiLine);
+}
+
+bool frmMain::SendDele(int n)
+{
+    return SendCommandLine(QStringLiteral("DELE "), QStringLiteral("DELE ") + QString::number(n) + CRLF, OneLine);
+}
+
+bool frmMain::SendRset()
+{
+    return SendCommandLine(QStringLiteral("RSET "), QStringLiteral("RSET ") + CRLF, OneLine);
+}
+
+bool frmMain::SendQuit()
+{
+    return SendCommandLine(QStringLiteral("QUIT "), QStringLiteral("QUIT ") + CRLF, OneLine);
+}
+
+void frmMain::StartPOP3Login()
+{
+    SendUser(vUser);
+}
+
+void frmMain::sockPOP3_Connect()
+{
+    StartPOP3Login();
+}
+
+void frmMain::sockPOP3_Close()
+{
+    ResetSession();
+}
+
+void frmMain::sockPOP3_Error(int number, const QString &description)
+{
+    if (!bMinimized)
+        MsgBox(this, QStringLiteral("Error") + CRLF + QString::number(number) + u' ' + description,
+               MsgButtons::Ok, MsgIcon::None, AppTitle);
+    RecoverFromError();
+}

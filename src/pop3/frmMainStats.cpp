@@ -1,0 +1,159 @@
+// Completion of a POP3 login and the per-mail size list.
+
+#include "app/frmMain.h"
+
+#include "app/FlexGrid.h"
+#include "app/MessageBoxes.h"
+#include "app/VbHelpers.h"
+#include "app/modProgress.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <limits>
+
+using namespace modProgress;
+
+namespace {
+const QString CRLF = QStringLiteral("\r\n");
+
+QString piece(const QStringList &pieces, int index)
+{
+    return index < pieces.size() ? pieces[index] : QString();
+}
+} // namespace
+
+void frmMain::FillRangeCombos(int count, const QString &tillText)
+{
+    for (QComboBox *combo : {cboFrom, cboTill, cboDelFrom, cboDelTill}) {
+        combo->clear();
+        combo->setEditText(QString());
+    }
+    if (count <= 0)
+        return;
+    QStringList numbers;
+    numbers.reserve(count);
+    for (int i = 1; i <= count; ++i)
+        numbers << QString::number(i);
+    for (QComboBox *combo : {cboFrom, cboTill, cboDelFrom, cboDelTill})
+        combo->addItems(numbers);
+    cboFrom->setEditText(QStringLiteral("1"));
+    cboDelFrom->setEditText(QStringLiteral("1"));
+    cboTill->setEditText(tillText);
+    cboDelTill->setEditText(tillText);
+}
+
+void frmMain::ShowMailboxStats(const QString &sReply)
+{
+    QString line = sReply;
+    if (line.endsWith(CRLF))
+        line.chop(2);
+    const QStringList pieces = line.split(u' ');
+    lblMails->setText(piece(pieces, 1));
+    lblMailSize->setText(piece(pieces, 2));
+
+    fraStats->show();
+    cmdDelete->setEnabled(true);
+    cmdShow->setEnabled(true);
+    cmdDelete->setText(QStringLiteral("Delete"));
+    cmdShow->setText(QStringLiteral("Show"));
+    ResetCommandButtonColors();
+    cmdLoad->setEnabled(true);
+    cmdSave->setEnabled(true);
+    cmdStats->setEnabled(true);
+    ckAutoLogin->setVisible(true);
+    if (ckHelpFlag->isChecked())
+        cmdHlpAutoLogin->setVisible(true);
+
+    const qint64 count = qint64(vb::Val(lblMails->text()));
+    FillRangeCombos(int(qBound(qint64(0), count, qint64(std::numeric_limits<int>::max()))), lblMails->text());
+    if (count > 0) {
+        fraRetrieval->show();
+        fraDeletion->show();
+        fraBrowse->show();
+    }
+
+    cmdLogin->setText(QStringLiteral("Logout"));
+    cmdLogin->setEnabled(true);
+
+    lblTotalMails->setText(QStringLiteral("Total ") + cboTill->currentText() + QStringLiteral(" mails"));
+    lblTotalMails->show();
+    lblNewMails->setText(cboTill->currentText() + QStringLiteral(" new mail(s)"));
+    lblNewMails->show();
+
+    bStatDone = true;
+    if (ckAutoLogin->isChecked())
+        timLogin->start();
+    EndProgress();
+    SendUidl();
+}
+
+void frmMain::ProcessListReply(const QString &sReply)
+{
+    if (bListForView) {
+        const QStringList pieces = sReply.split(u' ');
+        lRetrSize = vb::RoundHalfEven(vb::Val(piece(pieces, 2)));
+        const int mail = int(vb::RoundHalfEven(vb::Val(piece(pieces, 1))));
+        SendRetr(mail);
+        return;
+    }
+
+    const QStringList elements = sReply.split(CRLF);
+    const int k = int(elements.size()) - 1;
+    grdStats->setUpdatesEnabled(false);
+    grdStats->Clear();
+    grdStats->SetFixedRows(1);
+    grdStats->SetColWidthTwips(1, 1200);
+    grdStats->SetTextMatrix(0, 0, QStringLiteral("Mail no."));
+    grdStats->SetTextMatrix(0, 1, QStringLiteral("Bytes"));
+    grdStats->SetRows(qMax(1, k - 1));
+    grdStats->SetCols(2);
+    SetProgressMax(k);
+    for (int i = 1; i <= k - 2; ++i) {
+        const QStringList pieces = elements[i].split(u' ');
+        grdStats->SetTextMatrix(i, 0, piece(pieces, 0));
+        grdStats->SetTextMatrix(i, 1, piece(pieces, 1));
+        SetProgressValue(i);
+    }
+    grdStats->setUpdatesEnabled(true);
+    grdStats->show();
+    cmdStats->setEnabled(true);
+    cmdShow->setVisible(true);
+    cmdDelete->setVisible(true);
+    EndProgress();
+    EnableControls(true);
+}
+
+void frmMain::cmdStats_Click()
+{
+    if (cmdStats->text().contains(QLatin1String("More >>"))) {
+        if (vb::Val(lblMails->text()) <= 0) {
+            if (!bMinimized)
+                MsgBox(this, QStringLiteral("No mails in mailbox"), MsgButtons::Ok, MsgIcon::Information, MsgTitle);
+        } else if (bPOP3Mode) {
+            EnableControls(false);
+            strListReply.clear();
+            cmdStats->setEnabled(false);
+            if (!SendList(0))
+                return;
+            cmdStats->setText(QStringLiteral("<< Hide"));
+        } else if (bHotmailMode) {
+            EnableControls(false);
+            cmdStats->setEnabled(false);
+            cmdStats->setText(QStringLiteral("<< Hide"));
+            ShowHotmailSizes();
+        }
+        if (bMinimized && bUIDLFailed) {
+            bUIDLFailed = false;
+            ShowAlert(lblMails->text() == QLatin1String("0") ? QStringLiteral("0 new mails")
+                                                              : lblMails->text() + QStringLiteral(" new mail(s)"));
+        }
+    } else {
+        grdStats->hide();
+        cmdStats->setText(QStringLiteral("More >>"));
+    }
+}

@@ -1,0 +1,320 @@
+// A POP3 session through the real window against a scripted server: login,
+// statistics, new-mail detection, logout, and the failures on the way.
+
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "app/FlexGrid.h"
+#include "app/StatusLamp.h"
+#include "app/TcpClientSocket.h"
+#include "app/frmMain.h"
+#include "mailbox/clsUIDL.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+using Pop3Scripts::Cut;
+
+namespace {
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("bob"),
+               const QString &password = QStringLiteral("secret"))
+{
+    w.txtUser->setText(user);
+    w.txtPwd->setText(password);
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(port));
+}
+
+const QColor Green(0, 255, 0);
+const QColor Red(255, 0, 0);
+
+} // namespace
+
+Q_DECLARE_METATYPE(Pop3Scripts::Cut)
+
+class TestPop3Session : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+    }
+
+    void loginShowsStatisticsAndLogoutWritesStore_data()
+    {
+        QTest::addColumn<Cut>("cut");
+        QTest::newRow("whole replies") << Cut::Whole;
+        QTest::newRow("one byte at a time") << Cut::Bytes;
+        QTest::newRow("split between CR and LF") << Cut::SplitCrLf;
+    }
+    void loginShowsStatisticsAndLogoutWritesStore()
+    {
+        QFETCH(Cut, cut);
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {"a1", "b2", "c3"}, {1000, 1200, 2000}, cut);
+        Pop3Scripts::logout(server);
+
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QVERIFY(!w.cmdLogin->isEnabled());
+        QCOMPARE(w.lblProgress->text(), QStringLiteral("Logging in to mailbox.."));
+        QTRY_VERIFY(!w.grdStats->isHidden());
+
+        QCOMPARE(w.shpStatus->FillColor(), Green);
+        QCOMPARE(w.lblMails->text(), QStringLiteral("3"));
+        QCOMPARE(w.lblMailSize->text(), QStringLiteral("4200"));
+        QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 3 mails"));
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("3 new mail(s)"));
+        QCOMPARE(*w.colNewMails, (QStringList{"1", "2", "3"}));
+        QCOMPARE(w.cboFrom->count(), 3);
+        QCOMPARE(w.cboFrom->currentText(), QStringLiteral("1"));
+        QCOMPARE(w.cboTill->currentText(), QStringLiteral("3"));
+        QCOMPARE(w.cboDelFrom->currentText(), QStringLiteral("1"));
+        QCOMPARE(w.cboDelTill->currentText(), QStringLiteral("3"));
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QVERIFY(!w.fraRetrieval->isHidden());
+        QVERIFY(!w.fraDeletion->isHidden());
+        QVERIFY(!w.fraBrowse->isHidden());
+        QVERIFY(!w.ckAutoLogin->isHidden());
+        QVERIFY(!w.cmdHlpAutoLogin->isHidden()); // help mode is on by default
+        QCOMPARE(w.cmdStats->text(), QStringLiteral("<< Hide"));
+        QCOMPARE(w.grdStats->Rows(), 4);
+        QCOMPARE(w.grdStats->TextMatrix(0, 0), QStringLiteral("Mail no."));
+        QCOMPARE(w.grdStats->TextMatrix(0, 1), QStringLiteral("Bytes"));
+        QCOMPARE(w.grdStats->TextMatrix(3, 0), QStringLiteral("3"));
+        QCOMPARE(w.grdStats->TextMatrix(3, 1), QStringLiteral("2000"));
+        QVERIFY(w.prgProgress->isHidden());
+        QVERIFY(w.cmdShow->isEnabled());
+
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        w.cmdLogin_Click();
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+        QCOMPARE(w.shpStatus->FillColor(), Red);
+        QVERIFY(w.fraStats->isHidden());
+        QVERIFY(!w.objUIDL);
+        QVERIFY(!w.colNewMails);
+        QCOMPARE(readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nb2\r\nc3\r\n"));
+        QCOMPARE(boxes.boxes.size(), 1);
+    }
+
+    void secondLoginFindsOnlyTheNewMail()
+    {
+        MessageBoxRecorder boxes;
+        {
+            QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
+            QVERIFY(store.open(QIODevice::WriteOnly));
+            store.write("a1\r\nB2\r\n");
+        }
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {"a1", "b2", "c3"}, {10, 20, 30});
+        Pop3Scripts::logout(server, true);
+        frmMain w;
+        fillLogin(w, server.port());
+        w.ckUpdtChanges->setChecked(true); // committing logout: QUIT only
+        w.cmdLogin_Click();
+        QTRY_VERIFY(!w.grdStats->isHidden());
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+        QCOMPARE(*w.colNewMails, QStringList{QStringLiteral("3")});
+        w.ckAutoLogin->setChecked(true); // no question with autologin on
+        w.cmdLogin_Click();
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(w.timLogin->isActive()); // a logout restarts the autologin timer
+        QCOMPARE(readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nB2\r\nc3\r\n"));
+    }
+
+    void repliesPackedIntoOneChunk()
+    {
+        // The server answers USER and PASS together, and STAT's reply shares a
+        // chunk with the start of the UIDL listing's successor.
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        server.expect("USER bob\r\n").send("+OK ready\r\n+OK\r\n");
+        server.reply("PASS secret\r\n", "+OK Logged in.\r\n");
+        server.reply("STAT \r\n", "+OK 2 30\r\n");
+        server.reply("UIDL \r\n", QList<QByteArray>{"+OK\r\n1 x.\r\n2 y", "\r\n.", "\r\n"});
+        server.reply("LIST \r\n", QList<QByteArray>{"+OK\r\n1 10\r\n2 20\r\n.\r"});
+        server.send("\n");
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(!w.grdStats->isHidden());
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+        QCOMPARE(w.objUIDL->ids(), (QStringList{"x.", "y"}));
+        QCOMPARE(w.grdStats->TextMatrix(2, 1), QStringLiteral("20"));
+        QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    void refusedPasswordLeavesLogoutButton()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        server.expect("USER bob\r\n").send("+OK ready\r\n").send("+OK\r\n");
+        server.reply("PASS wrong\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+        Pop3Scripts::logout(server);
+        frmMain w;
+        fillLogin(w, server.port(), QStringLiteral("bob"), QStringLiteral("wrong"));
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("Server error\r\n-ERR [AUTH] Authentication failed.\r\n"));
+        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.shpStatus->FillColor(), Red);
+        QVERIFY(w.prgProgress->isHidden());
+
+        w.cmdLogin_Click(); // closes the still open connection: RSET and QUIT
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void errorReplyCaseIgnoredAndUidlRefusalSilent()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 300);
+        server.reply("UIDL \r\n", "-err not supported\r\n");
+        Pop3Scripts::list(server, {100, 200});
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(!w.grdStats->isHidden());
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(w.bUIDLFailed); // announced only in tray mode
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+        QVERIFY(w.colNewMails->isEmpty());
+    }
+
+    void emptyMailbox()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {}, {});
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Information);
+        QVERIFY(!w.fraStats->isHidden());
+        QVERIFY(w.fraRetrieval->isHidden());
+        QVERIFY(w.fraBrowse->isHidden());
+        QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total  mails"));
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("0 new mail(s)"));
+        QCOMPARE(w.cboTill->currentText(), QString());
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void invalidPortIsRefusedBeforeConnecting_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::newRow("letters") << "pop";
+        QTest::newRow("zero") << "0";
+        QTest::newRow("too large") << "70000";
+        QTest::newRow("empty") << "";
+    }
+    void invalidPortIsRefusedBeforeConnecting()
+    {
+        QFETCH(QString, port);
+        MessageBoxRecorder boxes;
+        frmMain w;
+        fillLogin(w, 110);
+        w.cboPort->setEditText(port);
+        w.cmdLogin_Click();
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("The port must be a whole number from 1 to 65535.")});
+        QCOMPARE(w.sockPOP3->State(), 0);
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(!w.objUIDL);
+    }
+
+    void refusedConnectionIsReportedAndLoginComesBack()
+    {
+        MessageBoxRecorder boxes;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        frmMain w;
+        fillLogin(w, port);
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane "));
+        QVERIFY(boxes.boxes[0].text.startsWith(QStringLiteral("Error\r\n10061 ")));
+        QCOMPARE(boxes.boxes[0].icon, MsgIcon::None);
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.cmdStats->text(), QStringLiteral("More>>"));
+    }
+
+    void serverClosingResetsTheWindow()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
+        server.send("-ERR Disconnected for inactivity.\r\n").closeConnection();
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(server.isFinished());
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Disconnected for inactivity.\r\n")});
+        QVERIFY(w.fraStats->isHidden());
+        QVERIFY(!w.objUIDL);
+        QCOMPARE(w.sockPOP3->State(), 0);
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void sendingOnALostConnectionIsReportedOnce()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(!w.grdStats->isHidden());
+        // The connection is gone without the window having heard of it.
+        w.sockPOP3->Close();
+        w.cmdLogin_Click(); // Logout: RSET cannot go out; QUIT is not tried
+        QCOMPARE(boxes.boxes.size(), 2); // the question, then the one report
+        QCOMPARE(boxes.boxes[1].text,
+                 QStringLiteral("The connection to the mail server has been lost.\r\nPlease login again."));
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(w.fraStats->isHidden());
+    }
+};
+
+QTEST_MAIN(TestPop3Session)
+#include "test_pop3_session.moc"
