@@ -82,6 +82,7 @@ void frmMain::BuildControls()
     fraLogin = named(new QGroupBox(QStringLiteral("Login"), Frame1), "fraLogin");
     {
         auto *grid = new QGridLayout(fraLogin);
+        grid->setVerticalSpacing(4);
         Label1 = named(new QLabel(QStringLiteral("Username"), fraLogin), "Label1");
         txtUser = named(new QLineEdit(fraLogin), "txtUser");
         txtUser->setMaxLength(50);
@@ -119,6 +120,7 @@ void frmMain::BuildControls()
     fraStats = named(new QGroupBox(QStringLiteral("Mailbox Statistics"), Frame1), "fraStats");
     {
         auto *grid = new QGridLayout(fraStats);
+        grid->setVerticalSpacing(4);
         Label5 = named(new QLabel(QStringLiteral("Number of Mails"), fraStats), "Label5");
         lblMails = named(new QLabel(fraStats), "lblMails");
         Label6 = named(new QLabel(QStringLiteral("Total size in bytes"), fraStats), "Label6");
@@ -140,7 +142,10 @@ void frmMain::BuildControls()
         cmdHlpStats = helpButton(fraStats, "cmdHlpStats");
         grdStats = named(new FlexGrid(fraStats), "grdStats");
         grdStats->SetCols(2);
+        grdStats->setColumnWidth(0, 70);
         grdStats->setMinimumWidth(150);
+        // The size list scrolls; it must not make the top row taller.
+        grdStats->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
         keepPlaceWhenHidden(grdStats);
 
         grid->addWidget(Label5, 0, 0);
@@ -179,6 +184,8 @@ void frmMain::BuildControls()
         cboTill = editableCombo(fraRetrieval, "cboTill");
         Frame8 = named(new QGroupBox(QStringLiteral("Filters"), fraRetrieval), "Frame8");
         auto *filters = new QGridLayout(Frame8);
+        filters->setContentsMargins(6, 2, 6, 4);
+        filters->setVerticalSpacing(2);
         Label11 = named(new QLabel(QStringLiteral("From"), Frame8), "Label11");
         txtFrom = named(new QLineEdit(Frame8), "txtFrom");
         Label12 = named(new QLabel(QStringLiteral("Subject"), Frame8), "Label12");
@@ -196,12 +203,10 @@ void frmMain::BuildControls()
         grid->addWidget(cboFrom, 0, 1);
         grid->addWidget(Label10, 1, 0);
         grid->addWidget(cboTill, 1, 1);
-        grid->addWidget(Frame8, 0, 2, 3, 1);
-        grid->addWidget(ckShowOnlyNew, 2, 0, 1, 2);
-        auto *buttons = new QHBoxLayout;
-        buttons->addWidget(cmdShow);
-        buttons->addWidget(cmdHlpRetrieval);
-        grid->addLayout(buttons, 3, 0, 1, 3, Qt::AlignRight);
+        grid->addWidget(Frame8, 0, 2, 2, 1);
+        grid->addWidget(ckShowOnlyNew, 0, 3, 1, 2);
+        grid->addWidget(cmdShow, 1, 3, Qt::AlignBottom);
+        grid->addWidget(cmdHlpRetrieval, 1, 4, Qt::AlignBottom);
         grid->setColumnStretch(2, 1);
     }
 
@@ -220,11 +225,9 @@ void frmMain::BuildControls()
         grid->addWidget(cboDelFrom, 0, 1);
         grid->addWidget(Label14, 1, 0);
         grid->addWidget(cboDelTill, 1, 1);
-        grid->setRowStretch(2, 1);
-        auto *buttons = new QHBoxLayout;
-        buttons->addWidget(cmdDelete);
-        buttons->addWidget(cmdHlpDeletion);
-        grid->addLayout(buttons, 3, 0, 1, 2, Qt::AlignRight);
+        grid->addWidget(cmdDelete, 1, 2, Qt::AlignBottom);
+        grid->addWidget(cmdHlpDeletion, 1, 3, Qt::AlignBottom);
+        grid->setColumnStretch(2, 1);
     }
 
     // Settings
@@ -244,6 +247,7 @@ void frmMain::BuildControls()
         ckHelpFlag = named(new QCheckBox(QStringLiteral("Help"), Frame7), "ckHelpFlag");
         cmdAbout = named(new QPushButton(QStringLiteral("About.."), Frame7), "cmdAbout");
 
+        grid->setVerticalSpacing(4);
         grid->addWidget(ckAutoLogin, 0, 0);
         grid->addWidget(cmdHlpAutoLogin, 0, 1);
         grid->addWidget(ckUpdtChanges, 1, 0);
@@ -253,7 +257,8 @@ void frmMain::BuildControls()
         grid->addWidget(cmdSave, 3, 0);
         grid->addWidget(cmdHlpSaveLogin, 3, 1);
         grid->addWidget(ckHelpFlag, 4, 0);
-        grid->addWidget(cmdAbout, 5, 0);
+        grid->addWidget(cmdAbout, 4, 0, 1, 2, Qt::AlignRight);
+        grid->setRowStretch(5, 1);
     }
 
     for (QWidget *frame : {static_cast<QWidget *>(fraStats), static_cast<QWidget *>(fraBrowse),
@@ -261,15 +266,15 @@ void frmMain::BuildControls()
         keepPlaceWhenHidden(frame);
 
     frameLayout->addWidget(fraLogin, 0, 0);
-    frameLayout->addWidget(fraStats, 0, 1, 1, 2);
+    frameLayout->addWidget(fraStats, 0, 1);
+    frameLayout->addWidget(Frame7, 0, 2);
     frameLayout->addWidget(fraBrowse, 1, 0, 1, 3);
-    frameLayout->addWidget(fraRetrieval, 2, 0);
-    frameLayout->addWidget(fraDeletion, 2, 1);
-    frameLayout->addWidget(Frame7, 0, 3, 3, 1);
+    frameLayout->addWidget(fraRetrieval, 2, 0, 1, 2);
+    frameLayout->addWidget(fraDeletion, 2, 2);
     frameLayout->setRowStretch(1, 1);
     frameLayout->setColumnStretch(0, 3);
-    frameLayout->setColumnStretch(1, 2);
-    frameLayout->setColumnStretch(2, 1);
+    frameLayout->setColumnStretch(1, 3);
+    frameLayout->setColumnStretch(2, 2);
 
     // Outside the frame: progress, icon, pop-up menu.
     auto *status = new QHBoxLayout;

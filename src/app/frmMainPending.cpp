@@ -3,8 +3,6 @@
 
 #include "app/frmMain.h"
 
-void frmMain::ShowHotmailStats() {}
-void frmMain::ShowHotmailSizes() {}
 void frmMain::cmdShow_Click() {}
 void frmMain::StartRetrieval(int, int) {}
 void frmMain::ProcessTopReply(const QString &) {}

@@ -1,0 +1,86 @@
+// An HTTPMail mailbox presented in the window: counts after login, sizes on
+// request. Everything here reads the records fetched at login.
+
+#include "app/frmMain.h"
+
+#include "app/FlexGrid.h"
+#include "app/VbHelpers.h"
+#include "app/modProgress.h"
+#include "httpmail/clsHotmail.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace modProgress;
+
+void frmMain::ShowHotmailStats()
+{
+    qint64 totalSize = 0;
+    for (const QStringList &record : colHotmailIds)
+        totalSize += vb::RoundHalfEven(vb::Val(clsHotmail::GetFieldLength(record)));
+    const int count = objHotmail->GetTotalCount();
+    lblMails->setText(QString::number(count));
+    lblMailSize->setText(QString::number(totalSize));
+    fraStats->show();
+    lblTotalMails->setText(QStringLiteral("Total ") + QString::number(count) + QStringLiteral(" mails"));
+    lblTotalMails->show();
+    lblNewMails->setText(QString::number(objHotmail->GetNewCount()) + QStringLiteral(" new mail(s)"));
+    lblNewMails->show();
+
+    cmdDelete->setEnabled(true);
+    cmdShow->setEnabled(true);
+    cmdDelete->setText(QStringLiteral("Delete"));
+    cmdShow->setText(QStringLiteral("Show"));
+    ResetCommandButtonColors();
+    cmdLoad->setEnabled(true);
+    cmdSave->setEnabled(true);
+    cmdStats->setEnabled(true);
+    cmdStats->show();
+    ckAutoLogin->show();
+    if (ckHelpFlag->isChecked())
+        cmdHlpAutoLogin->show();
+
+    const qint64 shown = qint64(vb::Val(lblMails->text()));
+    if (shown > 0) {
+        FillRangeCombos(int(shown), lblMails->text());
+        fraRetrieval->show();
+        fraDeletion->show();
+        fraBrowse->show();
+    }
+    if (bMinimized)
+        ShowAlert(lblNewMails->text());
+    if (ckAutoLogin->isChecked())
+        timLogin->start();
+    cmdLogin->setText(QStringLiteral("Logout"));
+    cmdLogin->setEnabled(true);
+}
+
+void frmMain::ShowHotmailSizes()
+{
+    const int count = int(colHotmailIds.size());
+    grdStats->setUpdatesEnabled(false);
+    grdStats->Clear();
+    grdStats->SetFixedRows(1);
+    grdStats->SetColWidthTwips(1, 1200);
+    grdStats->SetTextMatrix(0, 0, QStringLiteral("Mail no."));
+    grdStats->SetTextMatrix(0, 1, QStringLiteral("Bytes"));
+    grdStats->SetRows(count + 1);
+    grdStats->SetCols(2);
+    SetProgressMax(count);
+    for (int n = 1; n <= count; ++n) {
+        grdStats->SetTextMatrix(n, 0, QString::number(n));
+        grdStats->SetTextMatrix(n, 1, clsHotmail::GetFieldLength(colHotmailIds[n - 1]));
+        SetProgressValue(n);
+    }
+    grdStats->setUpdatesEnabled(true);
+    grdStats->show();
+    cmdStats->setEnabled(true);
+    cmdShow->show();
+    cmdDelete->show();
+    EndProgress();
+    EnableControls(true);
+}
