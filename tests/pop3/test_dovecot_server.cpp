@@ -148,6 +148,19 @@ void TestDovecotServer::failedLoginIsNotSlowedDown()
         const bool right = qstrcmp(password, "right") == 0;
         QVERIFY2(Pop3ReplyReader::isError(reply) != right, qPrintable(reply));
     }
+
+    // A user added while it runs can log in.
+    QVERIFY(dovecot.addUser(QStringLiteral("dave"), QStringLiteral("pw2")));
+    QTcpSocket socket;
+    Pop3Client client(&socket);
+    socket.connectToHost(QHostAddress::LocalHost, dovecot.port());
+    client.send(Pop3Command::line("USER", "dave"));
+    client.send(Pop3Command::line("PASS", "pw2"));
+    QString reply;
+    REPLY(client, reply);
+    REPLY(client, reply);
+    REPLY(client, reply);
+    QVERIFY2(reply.startsWith(QLatin1String("+OK")), qPrintable(reply + dovecot.log()));
 }
 
 void TestDovecotServer::tlsListener()

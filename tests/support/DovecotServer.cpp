@@ -67,8 +67,8 @@ DovecotServer::DovecotServer()
         QDir(m_dir.path()).mkdir(QString::fromLatin1(sub));
         handOver(path(QString::fromLatin1(sub)));
     }
-    writeFile(path(QStringLiteral("passwd")), QByteArray());
-    handOver(path(QStringLiteral("passwd")));
+    QDir(m_dir.path()).mkdir(QStringLiteral("users"));
+    handOver(path(QStringLiteral("users")));
 }
 
 DovecotServer::~DovecotServer()
@@ -125,10 +125,14 @@ bool DovecotServer::addUser(const QString &name, const QString &password)
                              .arg(m_uid)
                              .arg(m_gid)
                              .arg(home);
-    if (!writeFile(path(QStringLiteral("passwd")), line.toUtf8(), QIODevice::Append)) {
-        m_error = QStringLiteral("cannot write the password file");
+    // One password file per user: Dovecot rereads a changed file at most
+    // once a second, but opens a new user's file at the first login.
+    const QString file = path(QStringLiteral("users/") + name);
+    if (QFileInfo::exists(file) || !writeFile(file, line.toUtf8())) {
+        m_error = QStringLiteral("cannot write the password file of ") + name;
         return false;
     }
+    handOver(file);
     m_users.append(name);
     return true;
 }
@@ -185,8 +189,8 @@ bool DovecotServer::writeConfig()
     } else {
         conf += QStringLiteral("ssl = no\n");
     }
-    conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/passwd\n}\n"
-                           "userdb {\n  driver = passwd-file\n  args = %1/passwd\n}\n")
+    conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n"
+                           "userdb {\n  driver = passwd-file\n  args = %1/users/%u\n}\n")
                 .arg(dir);
     conf += QStringLiteral("service pop3-login {\n"
                            "  chroot =\n"
