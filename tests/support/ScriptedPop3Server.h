@@ -10,8 +10,9 @@
 // Chunks of a send() step are written one by one, each flushed, the next
 // only after a timer tick. On loopback the client usually reads them one by
 // one, but that is not guaranteed. Where exact chunk boundaries matter, use
-// sendManually(): each chunk then goes out only when sendNext() is called,
-// e.g. from the client's data-arrival signal or step by step from the test.
+// sendManually(): its first chunk goes out at once, each further one only
+// when sendNext() is called, e.g. from the client's data-arrival signal (then
+// every chunk is one read of the client) or step by step from the test.
 
 #include <QByteArray>
 #include <QList>
