@@ -1,0 +1,151 @@
+// Login, statistics and new-mail detection through the real window against
+// a real Dovecot.
+
+#include "DovecotServer.h"
+#include "MessageBoxRecorder.h"
+#include "app/FlexGrid.h"
+#include "app/frmMain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+QByteArray mail(int n, int bodyLines)
+{
+    QByteArray text = "From: Sender " + QByteArray::number(n) + " <s" + QByteArray::number(n)
+                      + "@example.com>\r\nTo: alice@example.com\r\nSubject: Mail number " + QByteArray::number(n)
+                      + "\r\nDate: Tue, 3 Aug 2004 10:11:12 +0200\r\n\r\n";
+    for (int i = 0; i < bodyLines; ++i)
+        text += "Line " + QByteArray::number(i) + " of mail " + QByteArray::number(n) + "\r\n";
+    return text;
+}
+
+// What Dovecot itself says, asked over a plain connection.
+QList<QByteArray> askDovecot(quint16 port, const QByteArray &command)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return {};
+    QByteArray all;
+    auto readUntil = [&](const QByteArray &end) {
+        while (!all.endsWith(end) && socket.waitForReadyRead(5000))
+            all += socket.readAll();
+    };
+    readUntil("\r\n");
+    all.clear();
+    socket.write("USER alice\r\n");
+    readUntil("\r\n");
+    all.clear();
+    socket.write("PASS secret\r\n");
+    readUntil("\r\n");
+    all.clear();
+    socket.write(command + "\r\n");
+    readUntil("\r\n.\r\n");
+    socket.write("QUIT\r\n");
+    socket.waitForReadyRead(2000);
+    QList<QByteArray> lines = all.split('\n');
+    QList<QByteArray> result;
+    for (QByteArray line : lines.mid(1)) {
+        line = line.trimmed();
+        if (!line.isEmpty() && line != ".")
+            result << line;
+    }
+    return result;
+}
+
+} // namespace
+
+class TestPop3Dovecot : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!DovecotServer::isAvailable())
+            QSKIP(qPrintable(DovecotServer::unavailableReason()));
+        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+    }
+
+    void newMailAcrossThreeLogins()
+    {
+        MessageBoxRecorder boxes;
+        DovecotServer dovecot;
+        QVERIFY(dovecot.addUser(QStringLiteral("alice"), QStringLiteral("secret")));
+        for (int n = 1; n <= 5; ++n)
+            QVERIFY(dovecot.deliver(QStringLiteral("alice"), mail(n, n * 3)));
+        QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString() + dovecot.log()));
+        const QString store = QStringLiteral("alice_127.0.0.1.uidl");
+        QFile::remove(store);
+
+        frmMain w;
+        w.txtUser->setText(QStringLiteral("alice"));
+        w.txtPwd->setText(QStringLiteral("secret"));
+        w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+        w.cboPort->setEditText(QString::number(dovecot.port()));
+
+        auto login = [&] {
+            w.cmdLogin_Click();
+            QTRY_VERIFY(!w.grdStats->isHidden());
+        };
+        auto logout = [&] {
+            boxes.answers.enqueue(MsgAnswer::Yes);
+            w.cmdLogin_Click();
+            QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        };
+
+        login();
+        const QList<QByteArray> sizes = askDovecot(dovecot.port(), "LIST");
+        QCOMPARE(sizes.size(), 5);
+        QCOMPARE(w.lblMails->text(), QStringLiteral("5"));
+        qint64 total = 0;
+        for (int i = 0; i < 5; ++i) {
+            const QList<QByteArray> pieces = sizes[i].split(' ');
+            QCOMPARE(w.grdStats->TextMatrix(i + 1, 0), QString::fromLatin1(pieces[0]));
+            QCOMPARE(w.grdStats->TextMatrix(i + 1, 1), QString::fromLatin1(pieces[1]));
+            total += pieces[1].toLongLong();
+        }
+        QCOMPARE(w.lblMailSize->text(), QString::number(total));
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("5 new mail(s)"));
+        logout();
+
+        QByteArray expected;
+        for (const QByteArray &line : askDovecot(dovecot.port(), "UIDL"))
+            expected += line.split(' ').value(1) + "\r\n";
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), expected);
+        file.close();
+
+        login();
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("0 new mail(s)"));
+        logout();
+
+        QVERIFY(dovecot.deliver(QStringLiteral("alice"), mail(6, 2)));
+        login();
+        QCOMPARE(w.lblMails->text(), QStringLiteral("6"));
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+        QCOMPARE(*w.colNewMails, QStringList{QStringLiteral("6")});
+        logout();
+
+        const QList<QByteArray> ids = askDovecot(dovecot.port(), "UIDL");
+        QCOMPARE(ids.size(), 6); // "Update Changes" unchecked: every mail stays
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> stored = file.readAll().split('\n');
+        QCOMPARE(stored.size(), 7); // six lines and the empty rest
+        QCOMPARE(stored[5], ids[5].split(' ').value(1) + "\r");
+        QCOMPARE(boxes.texts(), QStringList(3, QStringLiteral("Confirm Logout?")));
+    }
+};
+
+QTEST_MAIN(TestPop3Dovecot)
+#include "test_pop3_dovecot.moc"
