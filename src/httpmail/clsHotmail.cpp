@@ -50,12 +50,13 @@ QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
     return QString::fromLatin1(bytes);
 }
 
-// Errors of the connection or of the HTTP framing, as opposed to a complete
-// reply that carries an error status (which is a reply all the same).
+// Errors of the connection or of the HTTP framing, as opposed to the codes
+// Qt derives from a complete reply's error status (a reply all the same).
 bool IsTransportError(QNetworkReply::NetworkError error)
 {
     const int code = int(error);
-    return (code >= 1 && code < 200) || (code >= 300 && code < 400);
+    return (code >= 1 && code < 100) || error == QNetworkReply::ProtocolFailure
+           || error == QNetworkReply::ProtocolUnknownError;
 }
 
 bool HasLineBreak(const QByteArray &value)
