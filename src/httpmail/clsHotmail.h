@@ -44,7 +44,7 @@ public:
     QUrl endpoint() const { return m_endpoint; }
 
     // Longest wait without any data moving before a request counts as failed.
-    void setTimeout(int milliseconds) { m_iTimeoutMs = milliseconds; }
+    void setTimeout(int milliseconds) { m_iTimeoutMs = qMax(1, milliseconds); }
     int timeout() const { return m_iTimeoutMs; }
 
     // Login, folder discovery and raw inbox listing; failures go to GetError.

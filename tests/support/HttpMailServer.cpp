@@ -127,7 +127,17 @@ HttpMailServer::CannedReply HttpMailServer::CannedReply::reply(const QByteArray 
     r.method = method;
     r.path = path;
     r.status = status;
-    r.reason = status == 200 ? "OK" : status == 207 ? "Multi-Status" : "Reply";
+    switch (status) {
+    case 200: r.reason = "OK"; break;
+    case 207: r.reason = "Multi-Status"; break;
+    case 400: r.reason = "Bad Request"; break;
+    case 401: r.reason = "Unauthorized"; break;
+    case 403: r.reason = "Forbidden"; break;
+    case 404: r.reason = "Not Found"; break;
+    case 500: r.reason = "Internal Server Error"; break;
+    case 503: r.reason = "Service Unavailable"; break;
+    default: r.reason = "Status"; break;
+    }
     if (!contentType.isEmpty())
         r.headers.append({"Content-Type", contentType});
     r.body = body;
