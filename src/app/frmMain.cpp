@@ -43,6 +43,10 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     BuildControls();
+    m_replyTimer = new QTimer(this);
+    m_replyTimer->setSingleShot(true);
+    m_replyTimer->setInterval(60000);
+    connect(m_replyTimer, &QTimer::timeout, this, &frmMain::ReplyTimedOut);
     ConnectEvents();
     Attach(lblProgress, prgProgress);
     // Widget-free classes report through the same boxes as the window.
@@ -155,6 +159,7 @@ void frmMain::InitLayout()
 
 void frmMain::ResetSession()
 {
+    m_replyTimer->stop();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
     cmdLogin->setText(QStringLiteral("Login"));

@@ -208,6 +208,8 @@ public:
     // The HTTPMail endpoint every new clsHotmail of this window talks to.
     QString httpMailEndpoint() const { return m_httpMailEndpoint; }
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
+    // Tests shorten the wait for a silent server.
+    void setReplyTimeout(int ms);
     // Tests shorten the autologin minute.
     void setAutoLoginInterval(int ms) { m_autoLoginIntervalMs = ms; }
 
@@ -227,6 +229,8 @@ private:
     bool SendCommandLine(const QString &verb, const QString &line, int replyKind);
     void DispatchReply(const QString &reply);
     void DeleReplyArrived(bool accepted);
+    void WatchForReply();
+    void ReplyTimedOut();
     void FillRangeCombos(int count, const QString &tillText);
     void ServerErrorPath(const QString &reply);
     void ResetCommandButtonColors();
@@ -238,4 +242,5 @@ private:
     bool m_hiddenInTray = false;
     int m_autoLoginIntervalMs = 60000;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
+    QTimer *m_replyTimer = nullptr;
 };

@@ -185,6 +185,20 @@ int UidlListingLastIndex(const QString &sReply)
     return int(sReply.count(QLatin1String("\r\n")));
 }
 
+namespace {
+// A unique id is printable ASCII without blanks, and short; anything else
+// is a damaged line, which must not end up in the store file.
+bool isUsableId(const QString &id)
+{
+    if (id.isEmpty() || id.size() > 512)
+        return false;
+    for (QChar c : id)
+        if (c.unicode() < 0x21 || c.unicode() > 0x7E)
+            return false;
+    return true;
+}
+} // namespace
+
 QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
                           const std::function<void(int)> &lineDone)
 {
@@ -196,7 +210,7 @@ QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
     for (int i = 1; i <= last - 2; ++i) {
         // "n id": the id is the second blank-separated piece.
         const QStringList pieces = lines.at(i).split(QLatin1Char(' '));
-        if (pieces.size() >= 2 && !pieces.at(1).isEmpty() && store.AddToList(pieces.at(1)))
+        if (pieces.size() >= 2 && isUsableId(pieces.at(1)) && store.AddToList(pieces.at(1)))
             newMails.append(i);
         if (lineDone)
             lineDone(i);

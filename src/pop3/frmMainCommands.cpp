@@ -8,6 +8,7 @@
 #include "pop3/Pop3ReplyReader.h"
 
 #include <QPushButton>
+#include <QTimer>
 
 using namespace modProgress;
 
@@ -36,7 +37,36 @@ bool frmMain::SendCommandLine(const QString &verb, const QString &line, int repl
         return false;
     }
     vCommand = verb;
+    WatchForReply();
     return true;
+}
+
+void frmMain::setReplyTimeout(int ms)
+{
+    m_replyTimer->setInterval(ms);
+}
+
+void frmMain::WatchForReply()
+{
+    // Any sign of life restarts the wait; nothing outstanding ends it.
+    if (m_replyReader->expectedCount() > 0 && sockPOP3->State() != TcpClientSocket::sckClosed)
+        m_replyTimer->start();
+    else
+        m_replyTimer->stop();
+}
+
+void frmMain::ReplyTimedOut()
+{
+    // A server that stops answering must not freeze the window for ever.
+    if (!bMinimized)
+        MsgBox(this, QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
+                   + QStringLiteral(" seconds.") + CRLF + QStringLiteral("The connection has been closed."),
+               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    m_replyReader->clear();
+    EndProgress();
+    bRelogin = false;
+    EnableControls(true);
+    ResetSession();
 }
 
 bool frmMain::SendUser(const QString &user)

@@ -33,6 +33,7 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
         DispatchReply(m_replyReader->takeReply());
         strPrevCommand = vCommand;
     }
+    WatchForReply();
 }
 
 void frmMain::DispatchReply(const QString &reply)

@@ -314,6 +314,108 @@ private slots:
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
         QVERIFY(w.fraStats->isHidden());
     }
+
+    void silentServerDoesNotFreezeTheWindow()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
+        server.expect("TOP 1 10\r\n"); // and then nothing
+        frmMain w;
+        w.setReplyTimeout(300);
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(!w.grdStats->isHidden());
+        w.cmdShow_Click();
+        w.SendTop(1, 10);
+        w.EnableControls(false);
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
+                                                     "The connection has been closed."));
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.sockPOP3->State(), 0);
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void serverClosingInTheMiddleOfAReply()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 3, 300);
+        server.expect("UIDL \r\n").send("+OK\r\n1 a\r\n2 b").closeConnection();
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(server.isFinished());
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QVERIFY(w.fraStats->isHidden());
+        QVERIFY(boxes.boxes.isEmpty());
+        // Nothing half-read reached the store.
+        QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), QByteArray());
+    }
+
+    void repliesWithMissingPieces()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::login(server, "bob", "secret");
+        server.reply("STAT \r\n", "+OK\r\n"); // no count, no size
+        server.reply("UIDL \r\n", "+OK\r\n.\r\n");
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        QCOMPARE(w.lblMails->text(), QString());
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(server.mismatches(), QStringList());
+
+        // A size list whose lines lack sizes, and binary bytes in ids.
+        ScriptedPop3Server second;
+        Pop3Scripts::login(second, "bob", "secret");
+        Pop3Scripts::stat(second, 3, 300);
+        QByteArray hugeId(1 << 20, 'x');
+        second.reply("UIDL \r\n", QByteArray("+OK\r\n1 good1\r\n2 bad\x01\xff\r\n3 ") + hugeId + "\r\n.\r\n");
+        second.reply("LIST \r\n", QByteArray("+OK\r\n1\r\n2 \x80\x00z\r\n3 30\r\n.\r\n", 31));
+        Pop3Scripts::logout(second, true);
+        frmMain w2;
+        fillLogin(w2, second.port());
+        w2.ckUpdtChanges->setChecked(true);
+        w2.cmdLogin_Click();
+        QTRY_VERIFY(!w2.grdStats->isHidden());
+        QCOMPARE(w2.grdStats->Rows(), 4);
+        QCOMPARE(w2.grdStats->TextMatrix(1, 1), QString());
+        QCOMPARE(w2.grdStats->TextMatrix(3, 1), QStringLiteral("30"));
+        QCOMPARE(*w2.colNewMails, QStringList{QStringLiteral("1")});
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        w2.cmdLogin_Click();
+        QTRY_COMPARE(w2.cmdLogin->text(), QStringLiteral("Login"));
+        QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), QByteArray("good1\r\n"));
+        QCOMPARE(second.mismatches(), QStringList());
+    }
+
+    void garbageAndAMegabyteLine()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        server.expect("USER bob\r\n");
+        server.send(QByteArray(1 << 20, 'g') + "\r\n"); // a greeting of a megabyte
+        server.send(QByteArray("\x00\x01garbage\r\n", 11)); // taken as the reply to USER
+        server.reply("PASS secret\r\n", "-ERR \xff\xfe\r\n");
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].text.toLatin1(), QByteArray("Server error\r\n-ERR \xff\xfe\r\n"));
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(server.mismatches(), QStringList());
+    }
 };
 
 QTEST_MAIN(TestPop3Session)
