@@ -24,7 +24,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -83,16 +82,7 @@ void frmMain::ConnectEvents()
             [this](const QPoint &pos) { grdMails_MouseDown(2, pos); });
     connect(mnuCompleteMail, &QAction::triggered, this, &frmMain::mnuCompleteMail_Click);
     connect(mnuDeleteMail, &QAction::triggered, this, &frmMain::mnuDeleteMail_Click);
-
-    const struct { QPushButton *button; int topic; } helpButtons[] = {
-        {cmdHlpLogin, 1}, {cmdHlpStats, 2}, {cmdHlpMails, 3},
-        {cmdHlpRetrieval, 4}, {cmdHlpDeletion, 5}, {cmdHlpLoadLogin, 6},
-        {cmdHlpSaveLogin, 7}, {cmdHlpUpdtChanges, 8}, {cmdHlpAutoLogin, 9},
-    };
-    for (const auto &entry : helpButtons) {
-        const int topic = entry.topic;
-        connect(entry.button, &QPushButton::clicked, this, [this, topic] { InvokeHelp(topic); });
-    }
+    ConnectHelpButtons();
 }
 
 QColor frmMain::WindowBackColor() const
@@ -149,9 +139,7 @@ void frmMain::InitLayout()
     prgProgress->hide();
     lblProgress->hide();
 
-    const QSettings settings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane"));
-    const bool help = settings.value(QStringLiteral("Settings/Help"), QStringLiteral("1")).toString()
-                      == QLatin1String("1");
+    const bool help = HelpMode::StoredHelpFlag();
     HelpStatus(help);
     const QSignalBlocker quiet(ckHelpFlag); // the box mirrors the setting; no second write
     ckHelpFlag->setChecked(help);

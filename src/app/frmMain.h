@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "desktop/HelpMode.h"
+
 #include <memory>
 
 class QCheckBox;
@@ -222,6 +224,7 @@ private:
     void BuildControls();
     void ConnectEvents();
     void RemoveTrayIcon();
+    void ConnectHelpButtons();
     void CloseHelpWindow();
     bool IsHotmailUser(const QString &user) const;
     void LoginPop3();
@@ -239,6 +242,8 @@ private:
     QString m_httpMailEndpoint;
     QSystemTrayIcon *m_trayIcon = nullptr;
     QPointer<QWidget> m_helpWindow;
+    // Help mode and the help window's life (the "?" buttons, the stored flag).
+    HelpMode m_helpMode{this};
     bool m_hiddenInTray = false;
     int m_autoLoginIntervalMs = 60000;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;

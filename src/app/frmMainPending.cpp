@@ -14,11 +14,3 @@ void frmMain::mnuDeleteMail_Click() {}
 void frmMain::mnuCompleteMail_Click() {}
 void frmMain::ProcessRetrReply(const QString &) {}
 void frmMain::ShowHotmailMail() {}
-void frmMain::ShowAlert(const QString &) {}
-void frmMain::cmdSave_Click() {}
-void frmMain::cmdLoad_Click() {}
-void frmMain::SaveLogin(const QString &) {}
-void frmMain::LoadLogin(const QString &) {}
-void frmMain::InvokeHelp(int) {}
-void frmMain::CloseHelpWindow() {}
-void frmMain::cmdAbout_Click() {}

@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "desktop/ProgramStart.h"
 
 #include <QApplication>
 
@@ -9,7 +10,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Mailvane"));
     QApplication::setApplicationVersion(QStringLiteral(MAILVANE_VERSION));
 
+    // Loaded now, shown when the about box closes.
     frmMain window;
-    window.show();
+    StartProgram(window);
     return app.exec();
 }

@@ -4,10 +4,10 @@
 // main window becomes active again or closes).
 
 #include "desktop/HelpButtons.h"
+#include "desktop/frmHelp.h"
 
 #include <QPointer>
 
-class frmHelp;
 class QWidget;
 
 class HelpMode

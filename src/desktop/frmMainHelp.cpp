@@ -1,23 +1,35 @@
-// Help mode and the help window, as the main window drives them.
+// Help mode and the help window, as the main window drives them. HelpMode
+// holds the one implementation; the window's procedures hand over to it.
 
 #include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QSettings>
+
+void frmMain::ConnectHelpButtons()
+{
+    m_helpMode.setButtons(HelpButtons{cmdHlpLogin, cmdHlpUpdtChanges, cmdHlpSaveLogin, cmdHlpLoadLogin,
+                                      cmdHlpStats, cmdHlpRetrieval, cmdHlpDeletion, cmdHlpMails,
+                                      cmdHlpAutoLogin, ckUpdtChanges, ckAutoLogin});
+    m_helpMode.connectButtons();
+}
 
 void frmMain::HelpStatus(bool bShow)
 {
-    for (QPushButton *button : {cmdHlpLogin, cmdHlpDeletion, cmdHlpLoadLogin, cmdHlpSaveLogin, cmdHlpMails,
-                                cmdHlpRetrieval, cmdHlpStats})
-        button->setVisible(bShow);
-    cmdHlpAutoLogin->setVisible(bShow && !ckAutoLogin->isHidden());
-    cmdHlpUpdtChanges->setVisible(bShow && !ckUpdtChanges->isHidden());
-    QSettings settings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane"));
-    settings.setValue(QStringLiteral("Settings/Help"), bShow ? QStringLiteral("1") : QStringLiteral("0"));
+    m_helpMode.HelpStatus(bShow);
 }
 
 void frmMain::ckHelpFlag_Click()
 {
     HelpStatus(ckHelpFlag->isChecked());
+}
+
+void frmMain::InvokeHelp(int nCode)
+{
+    m_helpMode.InvokeHelp(nCode);
+}
+
+void frmMain::CloseHelpWindow()
+{
+    m_helpMode.UnloadHelp();
 }
