@@ -1,0 +1,509 @@
+// Minimising to the tray and the autologin cycle through the real window
+// against a scripted POP3 server: the timer's ticks are called by hand, the
+// alerts are real windows, the tray icon's events come through its handler.
+
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "app/frmMain.h"
+#include "desktop/AlertSlots.h"
+#include "desktop/ProgramIcon.h"
+#include "desktop/frmAlertWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTcpServer>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString StoreName = QStringLiteral("bob_127.0.0.1.uidl");
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void fillLogin(frmMain &w, quint16 port)
+{
+    w.txtUser->setText(QStringLiteral("bob"));
+    w.txtPwd->setText(QStringLiteral("secret"));
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(port));
+}
+
+QList<qint64> sizesFor(const QStringList &ids)
+{
+    return QList<qint64>(ids.size(), 100);
+}
+
+QList<frmAlertWindow *> openAlerts()
+{
+    QList<frmAlertWindow *> alerts;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *alert = qobject_cast<frmAlertWindow *>(widget))
+            alerts << alert;
+    return alerts;
+}
+
+// A port nobody listens on.
+quint16 deadPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// Lets the events queued so far run: a zero timer posted now fires after
+// every zero timer posted before it.
+void settle()
+{
+    bool done = false;
+    QTimer::singleShot(0, [&done] { done = true; });
+    QTRY_VERIFY(done);
+}
+
+// A login (or logout) has run to its end: no reply is awaited any more.
+bool loggedIn(const frmMain &w)
+{
+    return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
+}
+
+bool near(const QColor &actual, const QColor &expected, int tolerance = 8)
+{
+    return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
+        && qAbs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+// What each alert was asked to show, taken the moment it first appears (its
+// own timer moves it on from there).
+class AlertWatcher : public QObject
+{
+public:
+    struct Shown
+    {
+        QString text;
+        qint64 ticksLeft = 0;
+        qint64 step = 0;
+        bool fade = true;
+        bool untilClosed = true;
+        bool noClickClose = true;
+        int slot = 0;
+    };
+    QList<Shown> shown;
+
+    AlertWatcher() { qApp->installEventFilter(this); }
+    ~AlertWatcher() override { qApp->removeEventFilter(this); }
+
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *alert = qobject_cast<frmAlertWindow *>(object);
+        if (alert && event->type() == QEvent::Show && !alert->property("mvWatched").toBool()) {
+            alert->setProperty("mvWatched", true);
+            const AlertMotion &m = alert->motion();
+            shown << Shown{m.labelText(), m.ticksLeft(), m.step(), m.fade(), m.untilClosed(), m.noClickClose(),
+                           m.slot()};
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class TestAutologin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void cycleAnnouncesNewMailAndKeepsStore_data();
+    void cycleAnnouncesNewMailAndKeepsStore();
+    void alertClickBringsWindowBackAndAutologinGoesOn();
+    void trayIconOnlyDoubleClickRestores_data();
+    void trayIconOnlyDoubleClickRestores();
+    void failedLoginWhileMinimisedStopsCycle_data();
+    void failedLoginWhileMinimisedStopsCycle();
+    void minimiseWhileOperationRunsLeavesAutologinOff();
+    void minimiseBeforeFirstLoginOnlyHides();
+    void withoutTrayWindowStaysMinimised();
+
+private:
+    // Logs the shown window in and waits until the login has fully ended.
+    void loginVisible(frmMain &w, ScriptedPop3Server &server);
+    void minimiseToTray(frmMain &w);
+};
+
+void TestAutologin::initTestCase()
+{
+    // As the program sets it at start; the tray icon shows the window's icon.
+    QApplication::setWindowIcon(ProgramIcon());
+}
+
+void TestAutologin::init()
+{
+    QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+    QDir().remove(StoreName);
+    QCOMPARE(AlertSlots::shared().mask(), 0);
+}
+
+void TestAutologin::cleanup()
+{
+    for (frmAlertWindow *alert : openAlerts())
+        delete alert;
+    QCOMPARE(AlertSlots::shared().mask(), 0);
+}
+
+void TestAutologin::loginVisible(frmMain &w, ScriptedPop3Server &server)
+{
+    fillLogin(w, server.port());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.cmdLogin_Click();
+    QTRY_VERIFY(loggedIn(w));
+    QVERIFY(!w.ckAutoLogin->isHidden());
+    QVERIFY(!w.ckAutoLogin->isChecked());
+    QVERIFY(!w.timLogin->isActive());
+}
+
+void TestAutologin::minimiseToTray(frmMain &w)
+{
+    w.showMinimized();
+    QVERIFY(w.bMinimized);
+    QTRY_VERIFY(w.isHidden());
+}
+
+void TestAutologin::cycleAnnouncesNewMailAndKeepsStore_data()
+{
+    QTest::addColumn<QByteArray>("store");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<QString>("announced");
+
+    const QStringList three{"a1", "b2", "c3"};
+    QTest::newRow("all new") << QByteArray() << three << QStringLiteral("3 new mail(s)");
+    QTest::newRow("one new") << QByteArray("a1\r\nb2\r\n") << three << QStringLiteral("1 new mail(s)");
+    QTest::newRow("none new") << QByteArray("a1\r\nb2\r\nc3\r\n") << three << QStringLiteral("0 new mail(s)");
+    QTest::newRow("empty mailbox") << QByteArray() << QStringList() << QStringLiteral("0 new mails");
+}
+
+void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
+{
+    QFETCH(QByteArray, store);
+    QFETCH(QStringList, ids);
+    QFETCH(QString, announced);
+    if (!store.isEmpty())
+        writeFile(StoreName, store);
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    AlertWatcher watcher;
+    ScriptedPop3Server server;
+    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
+    Pop3Scripts::logout(server);
+    server.acceptConnection();
+    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    loginVisible(w, server);
+    boxes.clear(); // an empty mailbox says so while the window is shown
+
+    // Minimising a logged-in, idle window switches autologin on.
+    minimiseToTray(w);
+    QVERIFY(w.ckAutoLogin->isChecked());
+    QVERIFY(w.timLogin->isActive());
+    QCOMPARE(w.timLogin->interval(), 60000);
+    QVERIFY(w.trayIcon()->isVisible());
+    QCOMPARE(w.trayIcon()->toolTip(), QStringLiteral("Mailvane "));
+
+    // First tick: logout without the question; the store is left alone.
+    w.timLogin_Timer();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(w.timLogin->isActive());
+    QCOMPARE(readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
+
+    // Second tick: login and an alert with the new-mail count.
+    w.timLogin_Timer();
+    QVERIFY(!w.timLogin->isActive()); // no tick while the login runs
+    QTRY_COMPARE(watcher.shown.size(), 1);
+    const AlertWatcher::Shown alert = watcher.shown.first();
+    QCOMPARE(alert.text, QStringLiteral("Mailvane\r\nMailbox of bob\r\n") + announced);
+    QCOMPARE(alert.ticksLeft, 1000); // 10 seconds
+    QVERIFY(!alert.fade);
+    QCOMPARE(alert.step, 50); // sliding, slot 1
+    QCOMPARE(alert.slot, 1);
+    QVERIFY(!alert.untilClosed);
+    QVERIFY(!alert.noClickClose);
+    QTRY_VERIFY(loggedIn(w));
+    QVERIFY(w.timLogin->isActive()); // started again at the end of the login
+
+    // Square, fitted to its text, pale yellow in the bottom-right corner only.
+    const QList<frmAlertWindow *> alerts = openAlerts();
+    QCOMPARE(alerts.size(), 1);
+    frmAlertWindow *window = alerts.first();
+    QVERIFY(window->mask().isEmpty());
+    QCOMPARE(window->width(), 160);
+    QVERIFY(window->height() < 2000 / 15);
+    const QImage picture = window->grab().toImage();
+    QVERIFY(near(picture.pixelColor(3, 3), Qt::white));
+    QVERIFY(near(picture.pixelColor(picture.width() - 3, picture.height() - 3), QColor(255, 255, 192)));
+
+    QVERIFY(w.isHidden());
+    QVERIFY(w.bMinimized);
+    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
+
+    // A double-click on the tray icon brings the window back and ends autologin.
+    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!w.isHidden());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!w.bMinimized);
+    QVERIFY(!w.ckAutoLogin->isChecked());
+    QVERIFY(!w.timLogin->isActive());
+    QTRY_VERIFY(!w.trayIcon()->isVisible()); // gone once the window is active again
+
+    // Logging out by hand now writes what has been seen.
+    boxes.answers.enqueue(MsgAnswer::Yes);
+    w.cmdLogin_Click();
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QTRY_VERIFY(server.isFinished());
+    QCOMPARE(server.mismatches(), QStringList());
+    QVERIFY(!w.timLogin->isActive());
+    if (!ids.isEmpty())
+        QCOMPARE(readFile(StoreName), ids.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
+}
+
+void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    ScriptedPop3Server server;
+    const QStringList ids{"a1", "b2"};
+    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
+    Pop3Scripts::logout(server);
+    server.acceptConnection();
+    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    loginVisible(w, server);
+    minimiseToTray(w);
+    w.timLogin_Timer();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    w.timLogin_Timer();
+    QTRY_COMPARE(openAlerts().size(), 1);
+    QTRY_VERIFY(loggedIn(w));
+
+    QTest::mouseClick(openAlerts().first(), Qt::LeftButton);
+    QVERIFY(!w.isHidden());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!w.bMinimized);
+    QVERIFY(w.ckAutoLogin->isChecked());
+    QVERIFY(w.timLogin->isActive());
+
+    // A minute later the visible window logs out by itself, without asking.
+    w.timLogin_Timer();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(w.timLogin->isActive());
+    QTRY_VERIFY(server.isFinished());
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(boxes.texts(), QStringList());
+    // Shown again, the window writes the store at logout.
+    QCOMPARE(readFile(StoreName), QByteArray("a1\r\nb2\r\n"));
+}
+
+void TestAutologin::trayIconOnlyDoubleClickRestores_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::newRow("single click") << int(QSystemTrayIcon::Trigger);
+    QTest::newRow("right click") << int(QSystemTrayIcon::Context);
+    QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick);
+}
+
+void TestAutologin::trayIconOnlyDoubleClickRestores()
+{
+    QFETCH(int, reason);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    ScriptedPop3Server server;
+    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+
+    frmMain w;
+    loginVisible(w, server);
+    minimiseToTray(w);
+    QVERIFY(w.ckAutoLogin->isChecked());
+
+    w.TrayIcon_Activated(reason);
+    settle();
+    QVERIFY(w.isHidden());
+    QVERIFY(w.bMinimized);
+    QVERIFY(w.ckAutoLogin->isChecked());
+    QVERIFY(w.timLogin->isActive());
+    QVERIFY(w.trayIcon()->isVisible());
+
+    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!w.isHidden());
+    QVERIFY(!w.bMinimized);
+    QVERIFY(!w.ckAutoLogin->isChecked());
+    QVERIFY(!w.timLogin->isActive());
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestAutologin::failedLoginWhileMinimisedStopsCycle_data()
+{
+    QTest::addColumn<bool>("serverDown");
+    QTest::newRow("password refused") << false;
+    QTest::newRow("server down") << true;
+}
+
+void TestAutologin::failedLoginWhileMinimisedStopsCycle()
+{
+    QFETCH(bool, serverDown);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    AlertWatcher watcher;
+    ScriptedPop3Server server;
+    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(server);
+    if (!serverDown) {
+        server.acceptConnection();
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.reply("USER bob\r\n", "+OK\r\n");
+        server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+    }
+
+    frmMain w;
+    loginVisible(w, server);
+    minimiseToTray(w);
+    w.timLogin_Timer();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(w.timLogin->isActive());
+    if (serverDown)
+        w.cboPort->setEditText(QString::number(deadPort()));
+
+    w.timLogin_Timer();
+    QVERIFY(!w.prgProgress->isHidden());
+    // The failure has been dealt with once the progress display is gone.
+    QTRY_VERIFY(w.prgProgress->isHidden());
+    QTRY_VERIFY(server.isFinished());
+    QCOMPARE(server.mismatches(), QStringList());
+
+    QVERIFY(!w.timLogin->isActive());
+    QCOMPARE(boxes.texts(), QStringList());
+    QVERIFY(watcher.shown.isEmpty());
+    QVERIFY(openAlerts().isEmpty());
+    QVERIFY(w.isHidden());
+    QVERIFY(w.bMinimized);
+}
+
+void TestAutologin::minimiseWhileOperationRunsLeavesAutologinOff()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    ScriptedPop3Server server;
+    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(server);
+    server.acceptConnection(); // and no greeting: the login goes on and on
+
+    frmMain w;
+    loginVisible(w, server);
+    w.cmdLogin_Click(); // "Confirm Logout?" answered Yes
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    w.cmdLogin_Click();
+    QVERIFY(!w.prgProgress->isHidden());
+    QTRY_COMPARE(server.connectionCount(), 2);
+
+    minimiseToTray(w);
+    QVERIFY(!w.ckAutoLogin->isHidden());
+    QVERIFY(!w.ckAutoLogin->isChecked());
+    QVERIFY(!w.timLogin->isActive());
+    QVERIFY(w.trayIcon()->isVisible());
+}
+
+void TestAutologin::minimiseBeforeFirstLoginOnlyHides()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    minimiseToTray(w);
+    QVERIFY(w.ckAutoLogin->isHidden());
+    QVERIFY(!w.ckAutoLogin->isChecked());
+    QVERIFY(!w.timLogin->isActive());
+    QVERIFY(w.trayIcon()->isVisible());
+
+    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!w.isHidden());
+    QVERIFY(!w.bMinimized);
+    QVERIFY(!w.timLogin->isActive());
+}
+
+void TestAutologin::withoutTrayWindowStaysMinimised()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = false;
+    ScriptedPop3Server server;
+    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    loginVisible(w, server);
+    w.showMinimized();
+    settle();
+    QVERIFY(w.bMinimized);
+    QVERIFY(!w.isHidden()); // still reachable from the task bar
+    QVERIFY(w.isMinimized());
+    QVERIFY(!w.trayIcon()->isVisible());
+    QVERIFY(w.ckAutoLogin->isChecked());
+    QVERIFY(w.timLogin->isActive());
+
+    // Autologin runs as in the tray.
+    w.timLogin_Timer();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QTRY_VERIFY(server.isFinished());
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(readFile(StoreName), QByteArray("<missing>"));
+
+    // Restoring it from the task bar is what the tray's double-click is.
+    w.setWindowState(Qt::WindowNoState);
+    QVERIFY(!w.bMinimized);
+    QVERIFY(!w.ckAutoLogin->isChecked());
+    QVERIFY(!w.timLogin->isActive());
+}
+
+QTEST_MAIN(TestAutologin)
+#include "test_autologin.moc"

@@ -1,0 +1,292 @@
+// Login files through the real window: the Save and Load buttons, the file
+// dialogs (answered by the platform recorder), real files in a temp folder,
+// and what the window reports.
+
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "app/frmMain.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString Filter = QStringLiteral("MVL files (*.mvl)");
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void fill(frmMain &w, const QStringList &fields)
+{
+    w.txtUser->setText(fields[0]);
+    w.txtPwd->setText(fields[1]);
+    w.txtMailServer->setText(fields[2]);
+    w.cboPort->setEditText(fields[3]);
+}
+
+QStringList fieldsOf(const frmMain &w)
+{
+    return {w.txtUser->text(), w.txtPwd->text(), w.txtMailServer->text(), w.cboPort->currentText()};
+}
+
+const QStringList OldFields{"old-user", "old-pwd", "old-server", "999"};
+
+} // namespace
+
+class TestLoginFileWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void saveThenLoadThroughButtons_data();
+    void saveThenLoadThroughButtons();
+    void savedNameGetsExtensionOnlyWhenMissing_data();
+    void savedNameGetsExtensionOnlyWhenMissing();
+    void saveNeedsUserPasswordAndServer_data();
+    void saveNeedsUserPasswordAndServer();
+    void cancelledDialogsChangeNothing();
+    void unwritableFileIsReported_data();
+    void unwritableFileIsReported();
+    void loadFailureKeepsFieldsReadSoFar_data();
+    void loadFailureKeepsFieldsReadSoFar();
+    void noBoxesWhileMinimised();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestLoginFileWindow::init()
+{
+    QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+    QVERIFY(m_dir.isValid());
+    QDir dir(m_dir.path());
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
+        QVERIFY(QFileInfo(dir.filePath(name)).isDir() ? QDir(dir.filePath(name)).removeRecursively()
+                                                       : dir.remove(name));
+}
+
+void TestLoginFileWindow::saveThenLoadThroughButtons_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("plain") << QStringList{"jim", "abc", "mailhost", "110"}
+                           << QByteArray("jim 024E616263 mailhost 110\r\n");
+    QTest::newRow("letters above 127")
+        << QStringList{QString::fromLatin1("j\xFCrgen"), QString::fromLatin1("p\xE4ss"),
+                       QStringLiteral("pop.example.org"), QStringLiteral("995")}
+        << QByteArray("j\xFCrgen 055D70E47373 pop.example.org 995\r\n");
+    QTest::newRow("empty port is an empty fourth field") << QStringList{"jim", "abc", "mailhost", ""}
+                                                         << QByteArray("jim 024E616263 mailhost \r\n");
+}
+
+void TestLoginFileWindow::saveThenLoadThroughButtons()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, line);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    const QString path = QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
+    platform.saveFileAnswers << path;
+    platform.openFileAnswers << path;
+
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    fill(w, fields);
+    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+    QCOMPARE(platform.count(QStringLiteral("getSaveFileName")), 1);
+    const PlatformRecorder::Call save = platform.callsTo(QStringLiteral("getSaveFileName")).first();
+    QCOMPARE(save.args.value(1), QCoreApplication::applicationDirPath());
+    QCOMPARE(save.args.value(2), Filter);
+    QCOMPARE(readBytes(path), line);
+
+    // Existing contents are replaced.
+    fill(w, OldFields);
+    QTest::mouseClick(w.cmdLoad, Qt::LeftButton);
+    QCOMPARE(platform.count(QStringLiteral("getOpenFileName")), 1);
+    const PlatformRecorder::Call open = platform.callsTo(QStringLiteral("getOpenFileName")).first();
+    QCOMPARE(open.args.value(1), QString()); // no folder of its own
+    QCOMPARE(open.args.value(2), Filter);
+    QCOMPARE(fieldsOf(w), fields);
+    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login")); // loading does not log in
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestLoginFileWindow::savedNameGetsExtensionOnlyWhenMissing_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no extension") << QStringLiteral("home") << QStringLiteral("home.mvl");
+    QTest::newRow("other extension") << QStringLiteral("notes.txt") << QStringLiteral("notes.txt.mvl");
+    QTest::newRow("upper case") << QStringLiteral("Home.MVL") << QStringLiteral("Home.MVL");
+    QTest::newRow(".mvl inside") << QStringLiteral("my.mvl.txt") << QStringLiteral("my.mvl.txt");
+}
+
+void TestLoginFileWindow::savedNameGetsExtensionOnlyWhenMissing()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    const QDir dir(m_dir.path());
+    platform.saveFileAnswers << dir.filePath(chosen);
+
+    frmMain w;
+    fill(w, {"jim", "abc", "mailhost", "110"});
+    w.cmdSave_Click();
+    QCOMPARE(dir.entryList(QDir::Files), QStringList{saved});
+    QCOMPARE(readBytes(dir.filePath(saved)), QByteArray("jim 024E616263 mailhost 110\r\n"));
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestLoginFileWindow::saveNeedsUserPasswordAndServer_data()
+{
+    QTest::addColumn<int>("emptyField");
+    QTest::newRow("user") << 0;
+    QTest::newRow("password") << 1;
+    QTest::newRow("mail server") << 2;
+}
+
+void TestLoginFileWindow::saveNeedsUserPasswordAndServer()
+{
+    QFETCH(int, emptyField);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.saveFileAnswers << QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
+
+    frmMain w;
+    QStringList fields{"jim", "abc", "mailhost", "110"};
+    fields[emptyField].clear();
+    fill(w, fields);
+    w.cmdSave_Click();
+
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Login details have not been entered"));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(platform.count(QStringLiteral("getSaveFileName")), 0);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
+}
+
+void TestLoginFileWindow::cancelledDialogsChangeNothing()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform; // no answers: both dialogs are cancelled
+    frmMain w;
+    fill(w, OldFields);
+    w.cmdSave_Click();
+    w.cmdLoad_Click();
+    QCOMPARE(platform.functionsCalled(), (QStringList{"getSaveFileName", "getOpenFileName"}));
+    QCOMPARE(fieldsOf(w), OldFields);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestLoginFileWindow::unwritableFileIsReported_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("missing folder") << QStringLiteral("no/such/folder/home.mvl");
+    QTest::newRow("name of a folder") << QStringLiteral("folder.mvl");
+}
+
+void TestLoginFileWindow::unwritableFileIsReported()
+{
+    QFETCH(QString, relativePath);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.mvl")));
+    const QString path = QDir(m_dir.path()).filePath(relativePath);
+    platform.saveFileAnswers << path;
+
+    frmMain w;
+    fill(w, {"jim", "abc", "mailhost", "110"});
+    w.cmdSave_Click();
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY2(boxes.boxes[0].text.startsWith(QStringLiteral("Error saving ") + path),
+             qPrintable(boxes.boxes[0].text));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
+}
+
+void TestLoginFileWindow::loadFailureKeepsFieldsReadSoFar_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // "<none>": no such file
+    QTest::addColumn<QStringList>("fields");
+
+    QTest::newRow("one field") << QByteArray("jim\r\n") << QStringList{"jim", "old-pwd", "old-server", "999"};
+    QTest::newRow("two fields") << QByteArray("jim 024E616263\r\n")
+                                << QStringList{"jim", "abc", "old-server", "999"};
+    QTest::newRow("three fields") << QByteArray("jim 024E616263 mailhost\r\n")
+                                  << QStringList{"jim", "abc", "mailhost", "999"};
+    QTest::newRow("empty file") << QByteArray() << OldFields;
+    QTest::newRow("comma in the user name") << QByteArray("ji,m 024E616263 mailhost 110\r\n")
+                                            << QStringList{"ji", "old-pwd", "old-server", "999"};
+    QTest::newRow("no such file") << QByteArray("<none>") << OldFields;
+}
+
+void TestLoginFileWindow::loadFailureKeepsFieldsReadSoFar()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, fields);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    const QString path = QDir(m_dir.path()).filePath(QStringLiteral("broken.mvl"));
+    if (bytes != "<none>")
+        writeBytes(path, bytes);
+    platform.openFileAnswers << path;
+
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    fill(w, OldFields);
+    QTest::mouseClick(w.cmdLoad, Qt::LeftButton);
+    QCOMPARE(fieldsOf(w), fields);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Error opening ") + path);
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Information);
+}
+
+void TestLoginFileWindow::noBoxesWhileMinimised()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    const QDir dir(m_dir.path());
+    platform.openFileAnswers << dir.filePath(QStringLiteral("missing.mvl"));
+    platform.saveFileAnswers << dir.filePath(QStringLiteral("no/such/folder/home"));
+    frmMain w;
+    w.bMinimized = true;
+    fill(w, {"jim", "", "mailhost", "110"});
+    w.cmdSave_Click();
+    w.cmdLoad_Click();
+    w.txtPwd->setText(QStringLiteral("abc"));
+    w.cmdSave_Click();
+    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(platform.functionsCalled(), (QStringList{"getOpenFileName", "getSaveFileName"}));
+}
+
+QTEST_MAIN(TestLoginFileWindow)
+#include "test_login_file_window.moc"

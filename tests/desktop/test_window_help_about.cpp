@@ -1,0 +1,262 @@
+// The main window's help buttons and help window, its About button, and the
+// program's start: the about box first, the main window when it closes.
+
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "app/frmMain.h"
+#include "desktop/ProgramIcon.h"
+#include "desktop/ProgramStart.h"
+#include "desktop/frmAbout.h"
+#include "desktop/frmHelp.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+template <typename T>
+T *child(QObject *parent, const QString &name)
+{
+    return parent->findChild<T *>(name);
+}
+
+QString helpTitle(frmHelp *help)
+{
+    return child<QLabel>(help, QStringLiteral("lblTitle"))->text();
+}
+
+// The window with every area showing, as after a login and a deletion.
+void showAllAreas(frmMain &w)
+{
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (QWidget *area : {static_cast<QWidget *>(w.fraStats), static_cast<QWidget *>(w.fraBrowse),
+                          static_cast<QWidget *>(w.fraRetrieval), static_cast<QWidget *>(w.fraDeletion),
+                          static_cast<QWidget *>(w.ckUpdtChanges), static_cast<QWidget *>(w.ckAutoLogin)})
+        area->show();
+    w.HelpStatus(true);
+}
+
+QImage iconImage(const QIcon &icon)
+{
+    return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+class TestWindowHelpAbout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void helpButtonOpensItsTopic_data();
+    void helpButtonOpensItsTopic();
+    void statisticsHelpClosesWhenMainWindowIsActivated();
+    void helpWindowGoesWithMainWindow();
+    void autologinHelpAppearsWithLoginInHelpMode_data();
+    void autologinHelpAppearsWithLoginInHelpMode();
+
+    void aboutButtonOpensModalAboutBox();
+    void programStartsWithAboutBoxAndIcon();
+};
+
+void TestWindowHelpAbout::init()
+{
+    QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+}
+
+void TestWindowHelpAbout::helpButtonOpensItsTopic_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("login") << QStringLiteral("cmdHlpLogin") << QStringLiteral("Login");
+    QTest::newRow("update changes") << QStringLiteral("cmdHlpUpdtChanges") << QStringLiteral("Update Changes");
+    QTest::newRow("save login") << QStringLiteral("cmdHlpSaveLogin") << QStringLiteral("Save Login");
+    QTest::newRow("load login") << QStringLiteral("cmdHlpLoadLogin") << QStringLiteral("Load Login");
+    QTest::newRow("statistics") << QStringLiteral("cmdHlpStats") << QStringLiteral("Mailbox Statistics");
+    QTest::newRow("retrieval") << QStringLiteral("cmdHlpRetrieval") << QStringLiteral("Retrieval");
+    QTest::newRow("deletion") << QStringLiteral("cmdHlpDeletion") << QStringLiteral("Deletion");
+    QTest::newRow("mails") << QStringLiteral("cmdHlpMails") << QStringLiteral("Mails");
+    QTest::newRow("autologin") << QStringLiteral("cmdHlpAutoLogin") << QStringLiteral("AutoLogin");
+}
+
+void TestWindowHelpAbout::helpButtonOpensItsTopic()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, title);
+    frmMain w;
+    showAllAreas(w);
+    QPushButton *help = child<QPushButton>(&w, button);
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->text(), QStringLiteral("?"));
+    QVERIFY(!w.findChild<frmHelp *>());
+
+    QTest::mouseClick(help, Qt::LeftButton);
+    QList<frmHelp *> windows = w.findChildren<frmHelp *>();
+    QCOMPARE(windows.size(), 1);
+    QVERIFY(windows.first()->isVisible());
+    QCOMPARE(helpTitle(windows.first()), title);
+}
+
+void TestWindowHelpAbout::statisticsHelpClosesWhenMainWindowIsActivated()
+{
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.fraStats->show();
+    QTest::mouseClick(w.cmdHlpStats, Qt::LeftButton);
+
+    QPointer<frmHelp> help = w.findChild<frmHelp *>();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->windowTitle(), QStringLiteral("Mailvane Help"));
+    QCOMPARE(helpTitle(help), QStringLiteral("Mailbox Statistics"));
+    QCOMPARE(child<QPlainTextEdit>(help, QStringLiteral("txtHelp"))->toPlainText().split(QLatin1Char('\n')),
+             (QStringList{"After logging in, this shows the number of mails in your mailbox and their total size "
+                          "in bytes.",
+                          "Clicking on the More button will give you the size of each mail in bytes"}));
+    // Modeless: the main window goes on taking input.
+    QVERIFY(!help->isModal());
+    QVERIFY(!QApplication::activeModalWidget());
+
+    help->activateWindow();
+    QTRY_VERIFY(help->isActiveWindow());
+    w.activateWindow();
+    QTRY_VERIFY(help.isNull());
+
+    // The next request loads it anew.
+    QTest::mouseClick(w.cmdHlpStats, Qt::LeftButton);
+    help = w.findChild<frmHelp *>();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(helpTitle(help), QStringLiteral("Mailbox Statistics"));
+}
+
+void TestWindowHelpAbout::helpWindowGoesWithMainWindow()
+{
+    MessageBoxRecorder boxes;
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseClick(w.cmdHlpLogin, Qt::LeftButton);
+    QPointer<frmHelp> help = w.findChild<frmHelp *>();
+    QVERIFY(help && help->isVisible());
+    QVERIFY(w.close());
+    QTRY_VERIFY(help.isNull());
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestWindowHelpAbout::autologinHelpAppearsWithLoginInHelpMode_data()
+{
+    QTest::addColumn<bool>("helpOn");
+    QTest::newRow("help on") << true;
+    QTest::newRow("help off") << false;
+}
+
+void TestWindowHelpAbout::autologinHelpAppearsWithLoginInHelpMode()
+{
+    QFETCH(bool, helpOn);
+    QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane"))
+        .setValue(QStringLiteral("Settings/Help"), helpOn ? QStringLiteral("1") : QStringLiteral("0"));
+    MessageBoxRecorder boxes;
+    ScriptedPop3Server server;
+    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+
+    frmMain w;
+    QCOMPARE(w.ckHelpFlag->isChecked(), helpOn);
+    QCOMPARE(!w.cmdHlpLogin->isHidden(), helpOn);
+    QVERIFY(w.ckAutoLogin->isHidden());
+    QVERIFY(w.cmdHlpAutoLogin->isHidden());
+
+    w.txtUser->setText(QStringLiteral("bob"));
+    w.txtPwd->setText(QStringLiteral("secret"));
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(server.port()));
+    w.cmdLogin_Click();
+    QTRY_VERIFY(server.isFinished());
+    QTRY_VERIFY(w.prgProgress->isHidden());
+    QCOMPARE(server.mismatches(), QStringList());
+    QVERIFY(!w.ckAutoLogin->isHidden());
+    QCOMPARE(!w.cmdHlpAutoLogin->isHidden(), helpOn);
+    QCOMPARE(!w.cmdHlpStats->isHidden(), helpOn);
+}
+
+void TestWindowHelpAbout::aboutButtonOpensModalAboutBox()
+{
+    PlatformRecorder platform;
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QRect before = w.geometry();
+
+    bool seen = false;
+    bool modal = false;
+    QString title;
+    QWidget *parent = nullptr;
+    QTimer::singleShot(0, &w, [&] {
+        auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+        if (about) {
+            seen = true;
+            modal = about->isModal();
+            title = about->windowTitle();
+            parent = about->parentWidget();
+            QTest::mouseClick(child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+        }
+        // Whatever happened, nothing may stay open and block the test.
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<frmAbout *>(widget))
+                box->reject();
+    });
+    QTest::mouseClick(w.cmdAbout, Qt::LeftButton);
+
+    QVERIFY(seen);
+    QVERIFY(modal);
+    QCOMPARE(title, QStringLiteral("About Mailvane "));
+    QCOMPARE(parent, &w);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.geometry(), before);
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<frmAbout *>(widget) || widget->isHidden());
+}
+
+void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon()
+{
+    PlatformRecorder platform;
+    frmMain w;
+    QPointer<frmAbout> about = StartProgram(w);
+    QVERIFY(about);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    QVERIFY(!about->isModal());
+    QVERIFY(w.isHidden());
+
+    // The program's picture on the window, its hidden image and the tray icon.
+    const QImage picture = iconImage(ProgramIcon());
+    QVERIFY(!picture.isNull());
+    QCOMPARE(iconImage(w.windowIcon()), picture);
+    QCOMPARE(iconImage(w.trayIcon()->icon()), picture);
+    QVERIFY(!w.imgIcon->pixmap().isNull());
+
+    QTest::mouseClick(child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+    QVERIFY(!w.isHidden());
+    QTRY_VERIFY(about.isNull());
+}
+
+QTEST_MAIN(TestWindowHelpAbout)
+#include "test_window_help_about.moc"
