@@ -1,0 +1,360 @@
+// Mailvane's benchmarks. Each run drives the real window offscreen (message
+// boxes answered by the recorder) against a real Dovecot with a generated
+// mailbox, and runs the peer client on the same server in the same run.
+//
+//   bench_mailvane login|headers|bigmail|uidl|httpmail|startup [size]
+//
+// Prints one line: name, size, Mailvane's median seconds, the peer's median
+// (or "-"), the ratio, and the peak resident memory of this process.
+
+#include "DovecotServer.h"
+#include "HttpMailServer.h"
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "app/FlexGrid.h"
+#include "app/frmMain.h"
+#include "desktop/frmAbout.h"
+#include "httpmail/clsHotmail.h"
+#include "mailbox/clsUIDL.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+const int Runs = 5;
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+long peakRssKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+bool waitFor(const std::function<bool()> &condition, int ms = 600000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QByteArray generatedMail(int n, int bodyBytes)
+{
+    QByteArray mail = "Return-Path: <sender" + QByteArray::number(n) + "@example.com>\r\n"
+                      "Received: from mx.example.com by mail.example.org; Tue, 3 Aug 2004 10:11:12 +0200\r\n"
+                      "Date: Tue, 3 Aug 2004 10:11:12 +0200\r\n"
+                      "From: Sender " + QByteArray::number(n) + " <sender" + QByteArray::number(n) + "@example.com>\r\n"
+                      "To: Bench <bench@example.org>\r\n"
+                      "Subject: Benchmark mail number " + QByteArray::number(n) + "\r\n"
+                      "Message-ID: <" + QByteArray::number(n) + "@example.com>\r\n\r\n";
+    const QByteArray line = "The quick brown fox jumps over the lazy dog, line of mail " + QByteArray::number(n) + ".\r\n";
+    while (mail.size() < bodyBytes)
+        mail += line;
+    return mail;
+}
+
+struct Result
+{
+    QString name;
+    int size = 0;
+    double mailvane = 0;
+    double peer = -1;
+};
+
+void print(const Result &r)
+{
+    const QString peer = r.peer < 0 ? QStringLiteral("-") : QString::number(r.peer, 'f', 4);
+    const QString ratio = r.peer <= 0 ? QStringLiteral("-") : QString::number(r.mailvane / r.peer, 'f', 2);
+    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s peak_rss=%ldKiB\n", qPrintable(r.name), r.size,
+                r.mailvane, qPrintable(peer), qPrintable(ratio), peakRssKiB());
+    std::fflush(stdout);
+}
+
+double runPeer(const QString &op, quint16 port, int count)
+{
+    QList<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        QProcess peer;
+        peer.start(QStringLiteral("python3"), {QStringLiteral(MAILVANE_BENCH_DIR "/peer_pop3.py"), op,
+                                              QString::number(port), QString::number(count)});
+        if (!peer.waitForFinished(600000))
+            return -1;
+        times << peer.readAllStandardOutput().trimmed().toDouble();
+    }
+    return median(times);
+}
+
+struct Mailbox
+{
+    DovecotServer dovecot;
+    bool ready = false;
+    Mailbox(int mails, int bodyBytes)
+    {
+        dovecot.addUser(QStringLiteral("bench"), QStringLiteral("bench"));
+        for (int n = 1; n <= mails; ++n)
+            dovecot.deliver(QStringLiteral("bench"), generatedMail(n, bodyBytes));
+        ready = dovecot.start();
+        if (!ready)
+            std::fprintf(stderr, "Dovecot: %s\n", qPrintable(dovecot.errorString()));
+    }
+};
+
+void fillLogin(frmMain &w, quint16 port)
+{
+    w.txtUser->setText(QStringLiteral("bench"));
+    w.txtPwd->setText(QStringLiteral("bench"));
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(port));
+}
+
+bool loginAndWait(frmMain &w)
+{
+    QFile::remove(QStringLiteral("bench_127.0.0.1.uidl"));
+    w.cmdLogin_Click();
+    return waitFor([&] { return !w.grdStats->isHidden(); });
+}
+
+void logout(frmMain &w, MessageBoxRecorder &boxes)
+{
+    boxes.answers.enqueue(MsgAnswer::Yes);
+    w.cmdLogin_Click();
+    waitFor([&] { return w.cmdLogin->text() == QLatin1String("Login"); });
+}
+
+int benchLogin(int size)
+{
+    Mailbox box(size, 600);
+    if (!box.ready)
+        return 1;
+    MessageBoxRecorder boxes;
+    QList<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        frmMain w;
+        fillLogin(w, box.dovecot.port());
+        QElapsedTimer timer;
+        timer.start();
+        if (!loginAndWait(w))
+            return 1;
+        times << timer.nsecsElapsed() / 1e9;
+        logout(w, boxes);
+    }
+    print({QStringLiteral("login"), size, median(times), runPeer(QStringLiteral("login"), box.dovecot.port(), size)});
+    return 0;
+}
+
+int benchHeaders(int size)
+{
+    Mailbox box(size, 600);
+    if (!box.ready)
+        return 1;
+    MessageBoxRecorder boxes;
+    QList<double> times;
+    const int runs = size > 4000 ? 3 : Runs;
+    for (int i = 0; i < runs; ++i) {
+        frmMain w;
+        fillLogin(w, box.dovecot.port());
+        if (!loginAndWait(w))
+            return 1;
+        w.cboFrom->setEditText(QStringLiteral("1"));
+        w.cboTill->setEditText(QString::number(size));
+        QElapsedTimer timer;
+        timer.start();
+        w.cmdShow_Click();
+        if (!waitFor([&] { return w.cmdShow->text() == QLatin1String("Show"); }))
+            return 1;
+        times << timer.nsecsElapsed() / 1e9;
+        if (w.grdMails->Rows() != size + 2)
+            std::fprintf(stderr, "headers: %d rows\n", w.grdMails->Rows());
+        logout(w, boxes);
+    }
+    print({QStringLiteral("headers"), size, median(times), runPeer(QStringLiteral("headers"), box.dovecot.port(), size)});
+    return 0;
+}
+
+int benchBigMail(int megabytes)
+{
+    Mailbox box(1, megabytes * 1024 * 1024);
+    if (!box.ready)
+        return 1;
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.hasMailViewerResult = false;
+    platform.startTextViewerResult = true;
+    QList<double> times;
+    QTemporaryDir folder;
+    for (int i = 0; i < Runs; ++i) {
+        frmMain w;
+        w.setProgramFolder(folder.path());
+        fillLogin(w, box.dovecot.port());
+        if (!loginAndWait(w))
+            return 1;
+        // One listed mail, selected, as a retrieval leaves it.
+        w.grdMails->SetRows(3);
+        w.grdMails->SetTextMatrix(2, 3, QStringLiteral("1"));
+        w.grdMails->SetRow(2);
+        const int viewsBefore = platform.count(QStringLiteral("startTextViewer"));
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        QElapsedTimer timer;
+        timer.start();
+        w.mnuCompleteMail_Click();
+        if (!waitFor([&] { return platform.count(QStringLiteral("startTextViewer")) > viewsBefore; }))
+            return 1;
+        times << timer.nsecsElapsed() / 1e9;
+        logout(w, boxes);
+    }
+    print({QStringLiteral("bigmail"), megabytes, median(times), runPeer(QStringLiteral("bigmail"), box.dovecot.port(), 0)});
+    return 0;
+}
+
+int benchUidl(int size)
+{
+    QByteArray store;
+    QString reply = QStringLiteral("+OK\r\n");
+    for (int n = 1; n <= size; ++n) {
+        const QByteArray id = QByteArray::number(0x1000000000000000LL + n * 7919LL, 16);
+        store += id + "\r\n";
+        reply += QString::number(n) + u' ' + QString::fromLatin1(id) + QStringLiteral("\r\n");
+    }
+    reply += QStringLiteral(".\r\n");
+    QFile file(QStringLiteral("bench.uidl"));
+    file.open(QIODevice::WriteOnly);
+    file.write(store);
+    file.close();
+    MessageBoxRecorder boxes;
+    QList<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        frmMain w;
+        w.objUIDL = std::make_unique<clsUIDL>();
+        w.objUIDL->LoadFromFile(QStringLiteral("bench.uidl"));
+        w.colNewMails = std::make_unique<QStringList>();
+        w.lblMails->setText(QString::number(size));
+        QElapsedTimer timer;
+        timer.start();
+        w.ProcessUidlReply(reply);
+        times << timer.nsecsElapsed() / 1e9;
+        w.objUIDL.reset();
+    }
+    print({QStringLiteral("uidl"), size, median(times), -1});
+    return 0;
+}
+
+int benchHttpMail(int size)
+{
+    HttpMailServer server;
+    if (!server.start())
+        return 1;
+    server.setCredentials(QStringLiteral("bench@hotmail.com"), QStringLiteral("bench"));
+    QList<HttpMailServer::Mail> mails;
+    for (int n = 1; n <= size; ++n)
+        mails << HttpMailServer::makeMail(QStringLiteral("m%1").arg(n), QStringLiteral("Sender %1 <s%1@example.com>").arg(n),
+                                          QStringLiteral("Subject %1").arg(n), QStringLiteral("2004-08-03T10:11:12Z"),
+                                          QByteArray(100, 'x'), n % 3 == 0);
+    server.setMails(mails);
+    QList<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        clsHotmail hotmail(server.endpointUrl());
+        QElapsedTimer timer;
+        timer.start();
+        hotmail.DoLogin(QStringLiteral("bench@hotmail.com"), QStringLiteral("bench"));
+        const clsHotmail::MailList list = hotmail.GetInboxMails();
+        times << timer.nsecsElapsed() / 1e9;
+        if (list.size() != size)
+            std::fprintf(stderr, "httpmail: %d records (%s)\n", int(list.size()), qPrintable(hotmail.GetError()));
+    }
+    print({QStringLiteral("httpmail"), size, median(times), -1});
+    return 0;
+}
+
+// Seconds since this process started, from the kernel's own record.
+double secondsSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double startTicks = fields.value(19).toDouble();
+    const double now = uptime.readAll().split(' ').value(0).toDouble();
+    return now - startTicks / double(sysconf(_SC_CLK_TCK));
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+int benchStartup()
+{
+    // As the program entry does it: the about box first, the window behind it.
+    frmMain w;
+    auto *about = new frmAbout;
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setMainWindow(&w);
+    about->show();
+    waitFor([&] { return about->isVisible(); });
+    const double aboutShown = secondsSinceProcessStart();
+    about->close();
+    waitFor([&] { return w.isVisible(); });
+    QTest::qWait(200);
+    std::printf("startup    to the first window %.3fs, idle resident memory %ldKiB\n", aboutShown, residentKiB());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
+    const int size = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 0;
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    if (which == QLatin1String("login"))
+        return benchLogin(size ? size : 2000);
+    if (which == QLatin1String("headers"))
+        return benchHeaders(size ? size : 2000);
+    if (which == QLatin1String("bigmail"))
+        return benchBigMail(size ? size : 20);
+    if (which == QLatin1String("uidl"))
+        return benchUidl(size ? size : 30000);
+    if (which == QLatin1String("httpmail"))
+        return benchHttpMail(size ? size : 5000);
+    if (which == QLatin1String("startup"))
+        return benchStartup();
+    std::fprintf(stderr, "usage: bench_mailvane login|headers|bigmail|uidl|httpmail|startup [size]\n");
+    return 2;
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env python3
+"""The peer in Mailvane's benchmarks: a plain poplib client doing the same
+POP3 commands one at a time. Prints the elapsed wall time in seconds."""
+import poplib
+import sys
+import time
+
+
+def main():
+    op, port = sys.argv[1], int(sys.argv[2])
+    count = int(sys.argv[3]) if len(sys.argv) > 3 else 0
+    start = time.perf_counter()
+    pop = poplib.POP3("127.0.0.1", port)
+    pop.user("bench")
+    pop.pass_("bench")
+    if op == "login":
+        pop.stat()
+        pop.uidl()
+        pop.list()
+    elif op == "headers":
+        for n in range(1, count + 1):
+            pop.top(n, 10)
+    elif op == "bigmail":
+        pop.list(1)
+        lines = pop.retr(1)[1]
+        with open("peer.eml", "wb") as out:
+            out.write(b"\r\n".join(lines) + b"\r\n")
+    pop.quit()
+    print("%.6f" % (time.perf_counter() - start))
+
+
+if __name__ == "__main__":
+    main()
