@@ -147,6 +147,7 @@ void frmMain::InitLayout()
 
 void frmMain::ResetSession()
 {
+    EndMailboxOperations();
     m_replyTimer->stop();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();

@@ -232,6 +232,14 @@ private:
     bool SendCommandLine(const QString &verb, const QString &line, int replyKind);
     void DispatchReply(const QString &reply);
     void DeleReplyArrived(bool accepted);
+    // Header retrieval and deletion (src/mailbox).
+    void RetrievalFailed();
+    void SendRangeDele();
+    void DeleteSelectedRowsFrom(int row);
+    void FinishRowsDeletion();
+    void EndSelectionDeletion();
+    bool DeleteHotmailMail(const QString &id, const QString &url);
+    void EndMailboxOperations();
     void WatchForReply();
     void ReplyTimedOut();
     void FillRangeCombos(int count, const QString &tillText);
@@ -247,5 +255,11 @@ private:
     bool m_hiddenInTray = false;
     int m_autoLoginIntervalMs = 60000;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
+    // A POP3 deletion goes on from each DELE reply, one outstanding at a time.
+    enum class PendingDeletion { None, Range, OneRow, Rows };
+    PendingDeletion m_pendingDeletion = PendingDeletion::None;
+    int m_deleMail = 0;   // mail of the outstanding DELE (range, one row)
+    int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
+    int m_deleLowest = 0; // last mail of a range; first row of a selection
     QTimer *m_replyTimer = nullptr;
 };

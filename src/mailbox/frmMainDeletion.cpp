@@ -1,0 +1,299 @@
+// Deletion by range (POP3, then a fresh login) and by grid selection (both
+// account kinds). A POP3 deletion never waits in a loop of its own: each DELE
+// reply continues it, so the window stays responsive and a session that ends
+// meanwhile leaves nothing behind.
+
+#include "app/frmMain.h"
+
+#include "app/FlexGrid.h"
+#include "app/MessageBoxes.h"
+#include "app/VbHelpers.h"
+#include "app/modProgress.h"
+#include "httpmail/clsHotmail.h"
+#include "mailbox/MailboxControls.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <limits>
+
+using namespace modProgress;
+using mailbox::CRLF;
+
+namespace {
+
+// Row 1 is the grid's last body row when two rows are left: the grid is
+// emptied instead, headings included.
+void RemoveGridRow(FlexGrid *grid, int row)
+{
+    if (grid->Rows() == 2)
+        grid->Clear();
+    else
+        grid->RemoveItem(row);
+}
+
+} // namespace
+
+void frmMain::cmdDelete_Click()
+{
+    if (bHotmailMode) {
+        if (!bMinimized)
+            MsgBox(this, QStringLiteral("Please use grid selection for deleting hotmail mails"), MsgButtons::Ok,
+                   MsgIcon::Information, MsgTitle);
+        return;
+    }
+    if (!bPOP3Mode)
+        return;
+    if (cmdDelete->text() != QLatin1String("Delete")) {
+        if (cmdDelete->text() == QLatin1String("Stop")) {
+            bStopRequested = true;
+            bRelogin = false;
+        }
+        return;
+    }
+
+    int from = 0;
+    int till = 0;
+    if (!mailbox::ReadMailRange(cboDelFrom->currentText(), cboDelTill->currentText(), &from, &till)) {
+        if (!bMinimized)
+            MsgBox(this, mailbox::RangeNotValid, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        return;
+    }
+    bStopRequested = false;
+    StartProgress();
+    ShowProgressText(QStringLiteral("Deleting message ") + cboDelFrom->currentText());
+    SetProgressMax(till);
+    grdMails->Clear();
+    grdMails->SetRows(2);
+    EnableControls(false);
+    mailbox::ShowAsStopButton(cmdDelete);
+    bRelogin = true;
+    // From the highest number down: the mails still to go keep their numbers.
+    m_pendingDeletion = PendingDeletion::Range;
+    m_deleLowest = from;
+    m_deleMail = till;
+    SendRangeDele();
+}
+
+void frmMain::SendRangeDele()
+{
+    ShowProgressText(QStringLiteral("Deleting message ") + QString::number(m_deleMail));
+    SetProgressValue(m_deleMail);
+    bReplyReceived = false;
+    SendDele(m_deleMail); // a lost connection has reset the window by the time this returns
+}
+
+void frmMain::DeleReplyArrived(bool accepted)
+{
+    switch (m_pendingDeletion) {
+    case PendingDeletion::None:
+        return;
+
+    case PendingDeletion::Range:
+        if (!accepted) {
+            // Reported by the reply handler, which gave the controls back; the
+            // mails marked so far stay marked and the session stays open.
+            m_pendingDeletion = PendingDeletion::None;
+            bRelogin = false;
+            bStopRequested = false;
+            EndProgress();
+            return;
+        }
+        if (CheckInterrupt()) {
+            m_pendingDeletion = PendingDeletion::None;
+            EndProgress();
+            EnableControls(true);
+            return;
+        }
+        if (m_deleMail > m_deleLowest) {
+            --m_deleMail;
+            SendRangeDele();
+            return;
+        }
+        // Logging off makes the server carry out the deletions; the reset that
+        // follows the QUIT reply logs in again (bRelogin).
+        m_pendingDeletion = PendingDeletion::None;
+        StartProgress();
+        ShowProgressText(QStringLiteral("Preparing to log off..."));
+        cmdDelete->setEnabled(false);
+        cmdShow->setEnabled(false);
+        SendQuit();
+        return;
+
+    case PendingDeletion::OneRow:
+        m_pendingDeletion = PendingDeletion::None;
+        SetProgressValue(m_deleMail);
+        EndProgress();
+        EndSelectionDeletion();
+        return;
+
+    case PendingDeletion::Rows:
+        m_pendingDeletion = PendingDeletion::None;
+        if (!accepted) {
+            bStopRequested = false;
+            FinishRowsDeletion();
+            return;
+        }
+        DeleteSelectedRowsFrom(m_deleRow - 1);
+        return;
+    }
+}
+
+void frmMain::grdMails_MouseDown(int button, const QPoint &globalPos)
+{
+    if (!(button & 2))
+        return;
+    if (cmdShow->text() == QLatin1String("Stop") || cmdDelete->text() == QLatin1String("Stop")
+        || !prgProgress->isHidden() || cmdLogin->text() != QLatin1String("Logout"))
+        return;
+    mnuCompleteMail->setEnabled(true);
+    mnuDeleteMail->setEnabled(true);
+    // Not exec(): the window's events go on while the menu is open.
+    mnuMailOpts->popup(globalPos);
+}
+
+void frmMain::mnuDeleteMail_Click()
+{
+    if (m_pendingDeletion != PendingDeletion::None)
+        return; // one deletion at a time
+    const int current = grdMails->Row();
+    const int first = qMin(current, grdMails->RowSel());
+    const int last = qMax(current, grdMails->RowSel());
+    EnableControls(false);
+
+    if (first == last) {
+        // The heading row is no mail, nor is an empty cell.
+        if (current == 0 || grdMails->TextMatrix(current, grdMails->Col()).isEmpty()) {
+            if (!bMinimized)
+                MsgBox(this, QStringLiteral("No mail selected for deletion"), MsgButtons::Ok, MsgIcon::Exclamation,
+                       MsgTitle);
+            EndSelectionDeletion();
+            return;
+        }
+        const QString sender = grdMails->TextMatrix(current, 1);
+        const QString subject = grdMails->TextMatrix(current, 2);
+        const QString id = grdMails->TextMatrix(current, 3);
+        const QString url = grdMails->TextMatrix(current, 5);
+        if (MsgBox(this,
+                   QStringLiteral("From:") + sender + CRLF + QStringLiteral("Subject:") + subject + CRLF
+                       + QStringLiteral("Want to delete?"),
+                   MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
+            != MsgAnswer::Yes) {
+            EndSelectionDeletion();
+            return;
+        }
+        RemoveGridRow(grdMails, current);
+        const int mail = mailbox::MailNumberOf(id);
+        StartProgress();
+        ShowProgressText(QStringLiteral("Deleting mail ") + id);
+        SetProgressMax(mail);
+        if (bPOP3Mode) {
+            m_pendingDeletion = PendingDeletion::OneRow;
+            m_deleMail = mail;
+            bReplyReceived = false;
+            SendDele(mail); // continued in DeleReplyArrived
+            return;
+        }
+        if (bHotmailMode)
+            DeleteHotmailMail(id, url);
+        SetProgressValue(mail);
+        EndProgress();
+        EndSelectionDeletion();
+        return;
+    }
+
+    if (MsgBox(this,
+               QStringLiteral("You have selected multiple mails to delete.") + CRLF + QStringLiteral(" From ")
+                   + QString::number(first) + QStringLiteral(" to ") + QString::number(last) + CRLF
+                   + QStringLiteral("Confirm?"),
+               MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
+        != MsgAnswer::Yes) {
+        EndSelectionDeletion();
+        return;
+    }
+    EnableControls(false);
+    mailbox::ShowAsStopButton(cmdDelete);
+    StartProgress();
+    SetProgressMax(last);
+    bStopRequested = false;
+    m_deleLowest = first;
+    DeleteSelectedRowsFrom(last);
+}
+
+void frmMain::DeleteSelectedRowsFrom(int row)
+{
+    for (int r = row; r >= m_deleLowest; --r) {
+        if (CheckInterrupt())
+            break;
+        const QString id = grdMails->TextMatrix(r, 3);
+        const QString url = grdMails->TextMatrix(r, 5);
+        grdMails->SetRow(r);
+        RemoveGridRow(grdMails, r);
+        qint64 mail = 0;
+        if (!vb::ParseWholeNumber(id, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &mail))
+            continue; // the empty row
+        ShowProgressText(QStringLiteral("Deleting mail ") + QString::number(mail));
+        SetProgressValue(r);
+        if (bPOP3Mode) {
+            m_pendingDeletion = PendingDeletion::Rows;
+            m_deleRow = r;
+            bReplyReceived = false;
+            SendDele(int(mail)); // continued in DeleReplyArrived
+            return;
+        }
+        if (bHotmailMode && !DeleteHotmailMail(id, url))
+            break;
+    }
+    FinishRowsDeletion();
+}
+
+void frmMain::FinishRowsDeletion()
+{
+    EndProgress();
+    if (!bMinimized)
+        MsgBox(this,
+               QStringLiteral("Deleted messages are not retrievable again till you log in again") + CRLF
+                   + QStringLiteral("Speed deletion is for doing multiple deletions at once without having to logout"),
+               MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+    EndSelectionDeletion();
+}
+
+void frmMain::EndSelectionDeletion()
+{
+    EnableControls(true);
+    cmdDelete->setText(QStringLiteral("Delete"));
+}
+
+bool frmMain::DeleteHotmailMail(const QString &id, const QString &url)
+{
+    if (objHotmail && objHotmail->DeleteMail(url))
+        return true;
+    if (!bMinimized)
+        MsgBox(this,
+               QStringLiteral("Mail ") + id + QStringLiteral(" could not be deleted.") + CRLF
+                   + (objHotmail ? objHotmail->GetLastRequestError() : QString()),
+               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    return false;
+}
+
+void frmMain::EndMailboxOperations()
+{
+    // The session ends (logout, lost connection) in the middle of an
+    // operation: nothing of it goes on, and the window is given back.
+    if (m_pendingDeletion != PendingDeletion::None) {
+        m_pendingDeletion = PendingDeletion::None;
+        bRelogin = false;
+        EndProgress();
+        EnableControls(true);
+        cmdDelete->setText(QStringLiteral("Delete"));
+    }
+    if (bPOP3Mode && cmdShow->text() == QLatin1String("Stop")) {
+        bTopDone = true;
+        EndProgress();
+        EnableControls(true);
+        cmdShow->setText(QStringLiteral("Show"));
+    }
+}

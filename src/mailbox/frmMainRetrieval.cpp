@@ -1,0 +1,239 @@
+// Header retrieval: the headers of a range of mails, filtered, into the mail
+// grid. POP3 asks for one mail at a time and goes on from each TOP reply;
+// HTTPMail reads the records fetched at login.
+
+#include "app/frmMain.h"
+
+#include "app/FlexGrid.h"
+#include "app/MessageBoxes.h"
+#include "app/VbColor.h"
+#include "app/VbHelpers.h"
+#include "app/modProgress.h"
+#include "httpmail/clsHotmail.h"
+#include "mailbox/MailboxControls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <limits>
+
+using namespace modProgress;
+using mailbox::CRLF;
+
+namespace {
+
+const QString NewMailColor = QStringLiteral("&HFF0000");
+
+QString LTrimBlanks(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == u' ')
+        ++i;
+    return text.mid(i);
+}
+
+// A filter of blanks only is no filter; otherwise a plain substring test
+// that ignores letter case. An empty field contains nothing.
+bool PassesFilter(const QString &field, const QString &filter)
+{
+    if (LTrimBlanks(filter).isEmpty())
+        return true;
+    return field.toLower().contains(filter.toLower());
+}
+
+void AddGridRow(FlexGrid *grid, const QStringList &cells, bool newMail)
+{
+    const int row = grid->Rows();
+    grid->SetRows(row + 1);
+    grid->SetRow(row);
+    for (int c = 0; c < cells.size(); ++c)
+        grid->SetTextMatrix(row, c, cells[c]);
+    if (newMail) {
+        const QColor blue = vb::ColorFromLiteral(NewMailColor);
+        for (int c = 0; c <= 4; ++c)
+            grid->SetCellForeColor(row, c, blue);
+    }
+}
+
+} // namespace
+
+void frmMain::cmdShow_Click()
+{
+    if (cmdShow->text() == QLatin1String("Show")) {
+        int from = 0;
+        int till = 0;
+        if (!mailbox::ReadMailRange(cboFrom->currentText(), cboTill->currentText(), &from, &till)) {
+            if (!bMinimized)
+                MsgBox(this, mailbox::RangeNotValid, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+            return;
+        }
+        bStopRequested = false;
+        StartProgress();
+        ShowProgressText(QStringLiteral("Fetching message ") + cboFrom->currentText());
+        SetProgressMax(till);
+        EnableControls(false);
+        mailbox::ShowAsStopButton(cmdShow);
+        StartRetrieval(from, till);
+    } else if (cmdShow->text() == QLatin1String("Stop") && bPOP3Mode) {
+        // Takes effect once the outstanding reply has been handled.
+        bStopRequested = true;
+    }
+}
+
+void frmMain::StartRetrieval(int iFrom, int /*iTill: the end is read from cboTill at every step*/)
+{
+    grdMails->SetRows(2);
+    grdMails->Clear();
+    grdMails->SetFixedRows(1);
+    grdMails->SetCols(6);
+    grdMails->SetRow(0);
+    grdMails->SetCol(0);
+    const QStringList headings = {QStringLiteral("Date"), QStringLiteral("From"), QStringLiteral("Subject"),
+                                  QStringLiteral("Id"),   QStringLiteral("Size"), QStringLiteral("URL")};
+    const int widths[] = {1270, 2000, 3000, 700, 1000, 0};
+    for (int c = 0; c < 6; ++c) {
+        grdMails->SetTextMatrix(0, c, headings[c]);
+        grdMails->SetColWidthTwips(c, widths[c]);
+    }
+    iCurMail = iFrom;
+    if (bPOP3Mode)
+        SendTop(iFrom, 10);
+    else if (bHotmailMode)
+        FetchHotmailHeaders();
+}
+
+void frmMain::ProcessTopReply(const QString &sReply)
+{
+    const QStringList lines = sReply.split(CRLF);
+    if (lines.size() < 2) {
+        RetrievalFailed();
+        return;
+    }
+
+    // The first line of each name wins; the scan runs on into the body lines
+    // the reply carries, and never looks at the text after the final CR LF.
+    QString date, sender, subject;
+    bool hasDate = false, hasSender = false, hasSubject = false;
+    const qsizetype last = lines.size() - 1;
+    for (qsizetype i = 1;; ++i) {
+        const QString &line = lines[i];
+        if (!hasDate && line.startsWith(QLatin1String("Date:"))) {
+            date = line.mid(5);
+            hasDate = true;
+        } else if (!hasSender && line.startsWith(QLatin1String("From:"))) {
+            sender = line.mid(5);
+            hasSender = true;
+        } else if (!hasSubject && line.startsWith(QLatin1String("Subject:"))) {
+            subject = line.mid(8);
+            hasSubject = true;
+        }
+        if ((hasDate && hasSender && hasSubject) || i + 1 >= last)
+            break;
+    }
+
+    const QString mailText = QString::number(iCurMail);
+    const bool isNew = colNewMails && colNewMails->contains(mailText);
+    bool shown = PassesFilter(sender, txtFrom->text()) && PassesFilter(subject, txtSubject->text());
+    if (shown && ckShowOnlyNew->isChecked())
+        shown = isNew;
+
+    if (shown) {
+        QString size;
+        bool found = false;
+        for (int r = 1; r < grdStats->Rows(); ++r) {
+            if (vb::Val(grdStats->TextMatrix(r, 0)) == double(iCurMail)) {
+                grdStats->SetRow(r);
+                size = grdStats->TextMatrix(r, 1);
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            RetrievalFailed();
+            return;
+        }
+        AddGridRow(grdMails, {date, sender, subject, mailText, size}, isNew);
+    }
+
+    grdMails->SetTopRow(grdMails->Rows() - 1);
+    bTopDone = true;
+
+    if (CheckInterrupt())
+        return;
+
+    if (vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()) {
+        ++iCurMail;
+        ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
+        SetProgressValue(iCurMail);
+        SendTop(iCurMail, 10);
+    } else {
+        EndProgress();
+        EnableControls(true);
+        cmdShow->setText(QStringLiteral("Show"));
+    }
+    strTopReply.clear();
+}
+
+void frmMain::RetrievalFailed()
+{
+    bTopDone = true;
+    strTopReply.clear();
+    iCurMail = mailbox::MailNumberOf(cboTill->currentText());
+    EndProgress();
+    EnableControls(true);
+    cmdShow->setText(QStringLiteral("Show"));
+    if (!bMinimized)
+        MsgBox(this,
+               QStringLiteral("There was an error getting mail config info from the server") + CRLF
+                   + QStringLiteral("Please login again"),
+               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+}
+
+void frmMain::FetchHotmailHeaders()
+{
+    const int till = mailbox::MailNumberOf(cboTill->currentText());
+    for (qint64 i = mailbox::MailNumberOf(cboFrom->currentText()); i <= till; ++i) {
+        if (i < 1 || i > colHotmailIds.size()) {
+            // The listing fetched at login has no such mail.
+            EndProgress();
+            EnableControls(true);
+            cmdShow->setText(QStringLiteral("Show"));
+            if (!bMinimized)
+                MsgBox(this,
+                       QStringLiteral("Mail ") + QString::number(i) + QStringLiteral(" is not in the inbox listing.")
+                           + CRLF + QStringLiteral("Please login again"),
+                       MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+            return;
+        }
+        const clsHotmail::MailRecord &record = colHotmailIds[int(i - 1)];
+        const QString readFlag = clsHotmail::GetFieldReadFlag(record);
+        QString date = clsHotmail::GetFieldDate(record);
+        date.replace(u'T', u' ');
+        const QString sender = clsHotmail::GetFieldFrom(record);
+        const QString subject = clsHotmail::GetFieldSubject(record);
+        const QString length = clsHotmail::GetFieldLength(record);
+        const QString url = clsHotmail::GetFieldURL(record);
+
+        const bool isNew = readFlag == QLatin1String("0");
+        bool shown = PassesFilter(sender, txtFrom->text()) && PassesFilter(subject, txtSubject->text());
+        if (shown && ckShowOnlyNew->isChecked())
+            shown = isNew;
+        if (shown)
+            AddGridRow(grdMails, {date, sender, subject, QString::number(iCurMail), length, url}, isNew);
+
+        grdMails->SetTopRow(grdMails->Rows() - 1);
+        if (CheckInterrupt())
+            return;
+        if (vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()) {
+            ++iCurMail;
+            ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
+            SetProgressValue(iCurMail);
+        } else {
+            EndProgress();
+            EnableControls(true);
+            cmdShow->setText(QStringLiteral("Show"));
+        }
+    }
+}
