@@ -3,6 +3,7 @@
 #include "app/VbHelpers.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -160,6 +161,9 @@ bool SaveLoginFile(const QString &fileName, const QString &user, const QString &
 
 LoginDetails LoadLoginFile(const QString &fileName)
 {
+    // Only a plain file can be a login file; opening a pipe would block for ever.
+    if (!QFileInfo(fileName).isFile())
+        return LoginDetails();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return LoginDetails();

@@ -103,7 +103,9 @@ void clsUIDL::LoadFromFile(const QString &strF)
             reportPathNotFound();
         return;
     }
-    if (info.isDir()) {
+    // A folder, a pipe or a device is no store: a pipe would block the
+    // open for ever, a device could be read without end.
+    if (!info.isFile()) {
         reportAccessError();
         return;
     }
