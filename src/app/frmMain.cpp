@@ -147,6 +147,7 @@ void frmMain::InitLayout()
 
 void frmMain::ResetSession()
 {
+    EndViewing();
     EndMailboxOperations();
     m_replyTimer->stop();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)

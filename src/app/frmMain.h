@@ -29,6 +29,7 @@ class TcpClientSocket;
 class Pop3ReplyReader;
 class clsHotmail;
 class clsUIDL;
+class CMessage;
 class frmHelp;
 
 // The shell's record of the tray icon.
@@ -214,6 +215,9 @@ public:
     void setReplyTimeout(int ms);
     // Tests shorten the autologin minute.
     void setAutoLoginInterval(int ms) { m_autoLoginIntervalMs = ms; }
+    // Tests put the message file's program folder elsewhere; empty means
+    // the executable's folder.
+    void setProgramFolder(const QString &folder) { m_programFolder = folder; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -232,6 +236,11 @@ private:
     bool SendCommandLine(const QString &verb, const QString &line, int replyKind);
     void DispatchReply(const QString &reply);
     void DeleReplyArrived(bool accepted);
+    // Viewing a complete mail (src/mailbox).
+    bool SaveAndOpenMessage(const QString &sMsgText);
+    QString WriteMessageFile(CMessage &message);
+    bool OpenMessageFile(const QString &path);
+    void EndViewing();
     // Header retrieval and deletion (src/mailbox).
     void RetrievalFailed();
     void SendRangeDele();
@@ -254,6 +263,7 @@ private:
     HelpMode m_helpMode{this};
     bool m_hiddenInTray = false;
     int m_autoLoginIntervalMs = 60000;
+    QString m_programFolder;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
     // A POP3 deletion goes on from each DELE reply, one outstanding at a time.
     enum class PendingDeletion { None, Range, OneRow, Rows };

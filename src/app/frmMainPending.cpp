@@ -3,6 +3,3 @@
 
 #include "app/frmMain.h"
 
-void frmMain::mnuCompleteMail_Click() {}
-void frmMain::ProcessRetrReply(const QString &) {}
-void frmMain::ShowHotmailMail() {}

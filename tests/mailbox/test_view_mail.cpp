@@ -1,0 +1,874 @@
+// Viewing a complete mail through the real window: the question, LIST n and
+// RETR n against a scripted POP3 server with the byte progress, the message
+// file's exact octets and its folder, the choice of viewer, the selection
+// rules, and the HTTPMail view against the in-process HTTPMail server.
+
+#include "HttpMailServer.h"
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "app/FlexGrid.h"
+#include "app/ProgressMath.h"
+#include "app/TcpClientSocket.h"
+#include "app/frmMain.h"
+#include "app/modProgress.h"
+#include "httpmail/clsHotmail.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString Question = QStringLiteral("Want to View?");
+const QString NoSelection = QStringLiteral("No mail selected for Viewing");
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QString dataFolderFile()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("test.eml"));
+}
+
+// A mail of `size` octets or a little more, CR LF lines, every third line
+// beginning with a dot.
+QByteArray bigMail(int size, char fill)
+{
+    QByteArray mail = "From: big@example.com\r\nSubject: big\r\n\r\n";
+    for (int line = 0; mail.size() < size; ++line)
+        mail += (line % 3 == 0 ? "." : "") + QByteArray(60, fill) + "\r\n";
+    return mail;
+}
+
+// RETR's reply: status line, the mail dot-stuffed, the terminating line.
+QByteArray retrReply(const QByteArray &mail)
+{
+    QByteArray reply = "+OK " + QByteArray::number(mail.size()) + " octets\r\n";
+    qsizetype pos = 0;
+    while (pos < mail.size()) {
+        const qsizetype nl = mail.indexOf("\r\n", pos);
+        const qsizetype end = nl < 0 ? mail.size() : nl + 2;
+        if (mail.at(pos) == '.')
+            reply += '.';
+        reply += mail.mid(pos, end - pos);
+        pos = end;
+    }
+    return reply + ".\r\n";
+}
+
+QByteArray listOneReply(int n, qint64 size)
+{
+    return "+OK " + QByteArray::number(n) + ' ' + QByteArray::number(size) + "\r\n";
+}
+
+void scriptView(ScriptedPop3Server &server, int n, const QByteArray &mail, const QList<QByteArray> &chunks = {})
+{
+    server.reply("LIST " + QByteArray::number(n) + "\r\n", listOneReply(n, mail.size()));
+    server.expect("RETR " + QByteArray::number(n) + "\r\n");
+    server.send(chunks.isEmpty() ? QList<QByteArray>{retrReply(mail)} : chunks);
+}
+
+void scriptSession(ScriptedPop3Server &server, const QList<QByteArray> &mails)
+{
+    QStringList ids;
+    QList<qint64> sizes;
+    for (int i = 0; i < mails.size(); ++i) {
+        ids << QStringLiteral("uid-%1").arg(i + 1);
+        sizes << mails.at(i).size();
+    }
+    Pop3Scripts::session(server, "bob", "secret", ids, sizes);
+}
+
+bool loginPop3(frmMain &w, ScriptedPop3Server &server)
+{
+    w.txtUser->setText(QStringLiteral("bob"));
+    w.txtPwd->setText(QStringLiteral("secret"));
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(server.port()));
+    w.cmdLogin_Click();
+    if (QTest::qWaitFor([&] { return !w.grdStats->isHidden() && w.prgProgress->isHidden(); }, 10000))
+        return true;
+    qWarning() << "login failed:" << server.mismatches() << server.receivedLines();
+    return false;
+}
+
+struct Row
+{
+    QString date, from, subject, id, size, url;
+};
+
+// The mail grid as a header retrieval leaves it: headings, the empty row 1,
+// one row per mail from row 2.
+void listRows(frmMain &w, const QList<Row> &rows)
+{
+    FlexGrid *g = w.grdMails;
+    g->Clear();
+    g->SetRows(2 + int(rows.size()));
+    const QStringList headings{"Date", "From", "Subject", "Id", "Size", "URL"};
+    for (int c = 0; c < headings.size(); ++c)
+        g->SetTextMatrix(0, c, headings.at(c));
+    for (int i = 0; i < rows.size(); ++i) {
+        const Row &r = rows.at(i);
+        const QStringList cells{r.date, r.from, r.subject, r.id, r.size, r.url};
+        for (int c = 0; c < cells.size(); ++c)
+            g->SetTextMatrix(2 + i, c, cells.at(c));
+    }
+}
+
+QList<Row> pop3Rows(const QList<QByteArray> &mails)
+{
+    QList<Row> rows;
+    for (int i = 0; i < mails.size(); ++i)
+        rows << Row{QStringLiteral("03/08/2004"), QStringLiteral(" Sender %1").arg(i + 1),
+                    QStringLiteral(" Subject %1").arg(i + 1), QString::number(i + 1),
+                    QString::number(mails.at(i).size()), QString()};
+    return rows;
+}
+
+void select(frmMain &w, int row, int col = 1)
+{
+    w.grdMails->SetCol(col);
+    w.grdMails->SetRow(row);
+}
+
+QString questionFor(int n)
+{
+    return QStringLiteral("From: Sender %1\r\nSubject: Subject %1\r\n").arg(n) + Question;
+}
+
+// Which action controls are enabled, in a fixed order.
+QList<bool> enabledControls(const frmMain &w)
+{
+    return {w.cmdLogin->isEnabled(), w.cmdStats->isEnabled(), w.cmdLoad->isEnabled(), w.cmdSave->isEnabled(),
+            w.cmdDelete->isEnabled(), w.cmdShow->isEnabled(), w.ckAutoLogin->isEnabled()};
+}
+
+const QList<bool> AllEnabled{true, true, true, true, true, true, true};
+
+// Waits until a POP3 view has run to its end (file handed over or failure).
+bool viewDone(frmMain &w)
+{
+    return QTest::qWaitFor([&] { return !w.bListForView && w.prgProgress->isHidden(); }, 10000);
+}
+
+const QByteArray PlainMail = "Return-Path: <a@example.com>\r\nFrom: Ann <a@example.com>\r\nSubject: hi\r\n\r\nHello Bob.\r\n";
+
+} // namespace
+
+class TestViewMail : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+        QFile::remove(dataFolderFile());
+    }
+
+    void viewWritesTheMailItself_data();
+    void viewWritesTheMailItself();
+    void answeringNoTouchesNothing();
+    void progressFollowsTheRetrBytes();
+    void shorterMailLeavesNoTail();
+    void unwritableProgramFolderUsesDataFolder_data();
+    void unwritableProgramFolderUsesDataFolder();
+    void nowhereToWriteIsReported();
+    void viewerChoice_data();
+    void viewerChoice();
+    void selectionRules_data();
+    void selectionRules();
+    void refusedRetrWritesNothing();
+    void lostConnectionGivesTheWindowBack();
+
+    void hotmailViewShowsTheMailAndMarksItRead_data();
+    void hotmailViewShowsTheMailAndMarksItRead();
+    void hotmailFailuresAreReported_data();
+    void hotmailFailuresAreReported();
+    void hotmailHeadingRowIsNoSelection();
+};
+
+void TestViewMail::viewWritesTheMailItself_data()
+{
+    QTest::addColumn<QByteArray>("mail");
+    QTest::addColumn<int>("chunkSize"); // 0: the whole reply at once
+    QTest::addColumn<QByteArray>("splitBefore"); // also cut just before this text
+    QTest::addColumn<bool>("parserNotice");
+
+    const QByteArray dots = "From: a@example.com\r\nSubject: dots\r\n\r\n.leading dot\r\n..two dots\r\n.\r\n"
+                            "line\r\n. \r\n...\r\n";
+    const QByteArray err = "From: a@example.com\r\nSubject: err\r\n\r\nfirst\r\n-ERR not a status line\r\n"
+                           "+OK nor this\r\nlast\r\n";
+    static const char octetsText[] = "From: a@example.com\r\nSubject: caf\xe9\r\n\r\n\x80\x81\xa0\xff\xfe\r\n"
+                                     "nul \x00 inside\r\n\xe9t\xe9\r\n";
+    const QByteArray octets(octetsText, sizeof(octetsText) - 1);
+    QTest::newRow("plain, whole reply") << PlainMail << 0 << QByteArray() << false;
+    QTest::newRow("dot-stuffed lines, whole") << dots << 0 << QByteArray() << false;
+    QTest::newRow("dot-stuffed lines, byte by byte") << dots << 1 << QByteArray() << false;
+    QTest::newRow("dot-stuffed line cut after its first dot") << dots << 0 << QByteArray(".\r\nline") << false;
+    QTest::newRow("-ERR body line starts a chunk") << err << 0 << QByteArray("-ERR") << false;
+    QTest::newRow("-ERR body line, 5-byte chunks") << err << 5 << QByteArray() << false;
+    QTest::newRow("8-bit octets and NUL") << octets << 7 << QByteArray() << false;
+    QTest::newRow("terminator cut between CR and LF") << PlainMail << 0 << QByteArray("\n.\r\n") << false;
+    QTest::newRow("no empty line: headers only") << QByteArray("From: a@example.com\r\nSubject: no body\r\n") << 0
+                                                 << QByteArray() << true;
+    QTest::newRow("large mail, 4 KiB chunks") << bigMail(300000, 'x') << 4096 << QByteArray() << false;
+}
+
+void TestViewMail::viewWritesTheMailItself()
+{
+    QFETCH(QByteArray, mail);
+    QFETCH(int, chunkSize);
+    QFETCH(QByteArray, splitBefore);
+    QFETCH(bool, parserNotice);
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    QVERIFY(programDir.isValid());
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail, mail};
+    scriptSession(server, mails);
+    const QByteArray reply = retrReply(mail);
+    QList<QByteArray> chunks = chunkSize > 0 ? ScriptedPop3Server::chunksOf(reply, chunkSize) : QList<QByteArray>{reply};
+    if (!splitBefore.isEmpty()) {
+        const int at = int(reply.indexOf(splitBefore, reply.indexOf("\r\n\r\n")));
+        QVERIFY(at > 0);
+        chunks = ScriptedPop3Server::splitAt(reply, {at});
+    }
+    scriptView(server, 2, mail, chunks);
+
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 3);
+    const int linesBefore = int(server.receivedLines().size());
+
+    w.mnuCompleteMail->trigger();
+    QVERIFY(!w.cmdLogin->isEnabled()); // the controls wait for the mail
+    QVERIFY(viewDone(w));
+
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(server.receivedLines().mid(linesBefore), (QList<QByteArray>{"LIST 2\r\n", "RETR 2\r\n"}));
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QCOMPARE(readFile(path), mail);
+    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(platform.calls.last().args, QStringList{path});
+
+    QStringList expectedBoxes{questionFor(2)};
+    if (parserNotice)
+        expectedBoxes << QStringLiteral("Message:Invalid message format");
+    QCOMPARE(boxes.texts(), expectedBoxes);
+    QCOMPARE(boxes.boxes.first().title, QStringLiteral("Mailvane"));
+    QCOMPARE(boxes.boxes.first().buttons, MsgButtons::YesNo);
+    QCOMPARE(boxes.boxes.first().icon, MsgIcon::Question);
+
+    QCOMPARE(enabledControls(w), AllEnabled);
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(w.lblProgress->isHidden());
+    QCOMPARE(w.lRetrSize, qint64(0));
+    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+}
+
+void TestViewMail::answeringNoTouchesNothing()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail, PlainMail};
+    scriptSession(server, mails);
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.cmdShow->setEnabled(false); // a control in an odd state stays in it
+    const QList<bool> before = enabledControls(w);
+    const int linesBefore = int(server.receivedLines().size());
+
+    boxes.answers.enqueue(MsgAnswer::No);
+    w.mnuCompleteMail_Click();
+    QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
+    QCOMPARE(enabledControls(w), before);
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(!w.bListForView);
+    QVERIFY(platform.calls.isEmpty());
+    // Nothing goes to the server: a command sent now would be answered before
+    // this one, and the server takes only what its script expects.
+    server.reply("STAT \r\n", "+OK 2 10\r\n");
+    w.SendStat();
+    QTRY_COMPARE(server.receivedLines().size(), linesBefore + 1);
+    QCOMPARE(server.receivedLines().last(), QByteArray("STAT \r\n"));
+    QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+}
+
+void TestViewMail::progressFollowsTheRetrBytes()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    // Many stuffed dots: the reply is longer than the mail by more than a
+    // chunk, so the bar reaches its end before the last chunk.
+    const QByteArray mail = bigMail(6000, 'p');
+    const QList<QByteArray> mails{PlainMail, PlainMail, mail};
+    scriptSession(server, mails);
+    const QByteArray reply = retrReply(mail);
+    QVERIFY(reply.size() - mail.size() > 40);
+    server.reply("LIST 3\r\n", listOneReply(3, mail.size()));
+    server.expect("RETR 3\r\n");
+    server.sendManually(ScriptedPop3Server::chunksOf(reply, 40));
+
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 4);
+
+    struct Seen
+    {
+        qint64 bytes, value, max;
+        int bar;
+        bool barShown;
+        QString label;
+        bool viewing;
+        bool loginEnabled;
+    };
+    QList<Seen> seen;
+    bool retrSent = false;
+    connect(&server, &ScriptedPop3Server::lineReceived, &w,
+            [&](const QByteArray &line) { retrSent = retrSent || line.startsWith("RETR "); });
+    // Connected after the window's own handler: sees the bar as it left it.
+    connect(w.sockPOP3, &TcpClientSocket::dataArrival, &w, [&](qint64 bytes) {
+        if (retrSent)
+            seen << Seen{bytes,
+                         modProgress::GetProgressValue(),
+                         modProgress::GetProgressMax(),
+                         w.prgProgress->value(),
+                         !w.prgProgress->isHidden(),
+                         w.lblProgress->text(),
+                         w.bListForView,
+                         w.cmdLogin->isEnabled()};
+        if (server.isWaitingForSendNext())
+            server.sendNext();
+    });
+
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+    QCOMPARE(server.mismatches(), QStringList());
+    QVERIFY(seen.size() >= 2);
+
+    qint64 received = 0;
+    bool capped = false;
+    for (int i = 0; i < seen.size(); ++i) {
+        const Seen &s = seen.at(i);
+        received += s.bytes;
+        if (!s.viewing) {
+            // The reply was complete: the progress is over.
+            QCOMPARE(i, seen.size() - 1);
+            QCOMPARE(received, qint64(reply.size()));
+            QVERIFY(!s.barShown);
+            continue;
+        }
+        QCOMPARE(s.max, qint64(mail.size()));
+        QCOMPARE(s.value, qMin(received, qint64(mail.size())));
+        QCOMPARE(s.bar, *ProgressPercent(s.value, s.max));
+        QVERIFY(s.bar <= 100);
+        QVERIFY(s.barShown);
+        QCOMPARE(s.label, QStringLiteral("Retrieving message 3"));
+        QVERIFY(!s.loginEnabled);
+        capped = capped || received > mail.size();
+    }
+    QVERIFY(!seen.last().viewing);
+    QVERIFY(capped);
+    QCOMPARE(readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+    QCOMPARE(boxes.texts(), QStringList{questionFor(3)});
+}
+
+void TestViewMail::shorterMailLeavesNoTail()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QVERIFY(writeFile(path, QByteArray(200000, 'o'))); // left by an earlier run
+    ScriptedPop3Server server;
+    const QByteArray longMail = bigMail(20000, 'l');
+    const QList<QByteArray> mails{longMail, PlainMail};
+    scriptSession(server, mails);
+    scriptView(server, 1, longMail);
+    scriptView(server, 2, PlainMail);
+
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+    QCOMPARE(readFile(path), longMail);
+
+    select(w, 3);
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(path), PlainMail);
+    QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
+    QCOMPARE(boxes.texts(), (QStringList{questionFor(1), questionFor(2)}));
+}
+
+void TestViewMail::unwritableProgramFolderUsesDataFolder_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("folder missing") << "missing";
+    QTest::newRow("a file where the folder should be") << "file";
+}
+
+void TestViewMail::unwritableProgramFolderUsesDataFolder()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir root;
+    QString programFolder = root.filePath(QStringLiteral("program"));
+    const QByteArray oldFile = "an old mail that must not be shown\r\n";
+    if (kind == QLatin1String("read-only")) {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        QVERIFY(QDir().mkpath(programFolder));
+        QVERIFY(writeFile(QDir(programFolder).filePath(QStringLiteral("test.eml")), oldFile));
+        QVERIFY(QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::ExeOwner));
+    } else if (kind == QLatin1String("file")) {
+        QVERIFY(writeFile(programFolder, "not a folder"));
+    }
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.hasMailViewerResult = true;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail};
+    scriptSession(server, mails);
+    scriptView(server, 1, PlainMail);
+    frmMain w;
+    w.setProgramFolder(programFolder);
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+    QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QCOMPARE(readFile(dataFolderFile()), PlainMail);
+    QCOMPARE(platform.callsTo(QStringLiteral("openDocument")).size(), 1);
+    QCOMPARE(platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile()});
+    QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
+    QCOMPARE(enabledControls(w), AllEnabled);
+    if (kind == QLatin1String("read-only"))
+        QCOMPARE(readFile(QDir(programFolder).filePath(QStringLiteral("test.eml"))), oldFile);
+    if (kind == QLatin1String("missing"))
+        QVERIFY(!QFileInfo::exists(programFolder));
+}
+
+void TestViewMail::nowhereToWriteIsReported()
+{
+    QTemporaryDir root;
+    const QString programFolder = root.filePath(QStringLiteral("program"));
+    QVERIFY(writeFile(programFolder, "not a folder"));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    const QString blockedDataHome = root.filePath(QStringLiteral("data"));
+    QVERIFY(writeFile(blockedDataHome, "not a folder either"));
+    qputenv("XDG_DATA_HOME", blockedDataHome.toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail};
+    scriptSession(server, mails);
+    scriptView(server, 1, PlainMail);
+    frmMain w;
+    w.setProgramFolder(programFolder);
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+
+    // No viewer is handed a file that does not hold this mail.
+    QCOMPARE(platform.count(QStringLiteral("openDocument")) + platform.count(QStringLiteral("startTextViewer")), 0);
+    QCOMPARE(boxes.boxes.size(), 2);
+    QVERIFY2(boxes.boxes.at(1).text.startsWith(QStringLiteral("The message could not be saved as test.eml")),
+             qPrintable(boxes.boxes.at(1).text));
+    QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+    QCOMPARE(enabledControls(w), AllEnabled);
+}
+
+void TestViewMail::viewerChoice_data()
+{
+    QTest::addColumn<bool>("mailViewer");
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("mail viewer registered") << true << true << "openDocument" << QString();
+    QTest::newRow("no mail viewer: text viewer") << false << true << "startTextViewer" << QString();
+    QTest::newRow("mail viewer does not start") << true << false << "openDocument"
+                                                << "The mail viewer could not be started.";
+    QTest::newRow("text viewer does not start") << false << false << "startTextViewer"
+                                                << "The text viewer could not be started.";
+}
+
+void TestViewMail::viewerChoice()
+{
+    QFETCH(bool, mailViewer);
+    QFETCH(bool, starts);
+    QFETCH(QString, opener);
+    QFETCH(QString, failure);
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.hasMailViewerResult = mailViewer;
+    platform.openDocumentResult = starts;
+    platform.startTextViewerResult = starts;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail};
+    scriptSession(server, mails);
+    scriptView(server, 1, PlainMail);
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", opener}));
+    QCOMPARE(platform.calls.last().args, QStringList{path});
+    QCOMPARE(readFile(path), PlainMail);
+    if (failure.isEmpty()) {
+        QCOMPARE(boxes.boxes.size(), 1);
+    } else {
+        QCOMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(boxes.boxes.at(1).text,
+                 failure + QStringLiteral("\r\nThe message is in ") + QDir::toNativeSeparators(path));
+        QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+        QCOMPARE(boxes.boxes.at(1).title, QStringLiteral("Mailvane"));
+    }
+    QCOMPARE(enabledControls(w), AllEnabled);
+}
+
+void TestViewMail::selectionRules_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<bool>("minimized");
+    QTest::addColumn<bool>("box");
+
+    QTest::newRow("heading row: no current cell") << 0 << 1 << false << true;
+    QTest::newRow("empty row 1") << 1 << 1 << false << true;
+    QTest::newRow("empty cell of a mail row") << 2 << 0 << false << true;
+    QTest::newRow("row whose Id is no mail number") << 3 << 1 << false << true;
+    QTest::newRow("no box while minimised") << 1 << 1 << true << false;
+}
+
+void TestViewMail::selectionRules()
+{
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(bool, minimized);
+    QFETCH(bool, box);
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail, PlainMail};
+    scriptSession(server, mails);
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    QList<Row> rows = pop3Rows(mails);
+    rows[0].date.clear();
+    rows[1].id = QStringLiteral("x");
+    listRows(w, rows);
+    select(w, row, col);
+    QCOMPARE(w.grdMails->Row(), row);
+    const int linesBefore = int(server.receivedLines().size());
+    w.bMinimized = minimized;
+
+    w.mnuCompleteMail_Click();
+    if (box) {
+        QCOMPARE(boxes.texts(), QStringList{NoSelection});
+        QCOMPARE(boxes.boxes.first().buttons, MsgButtons::Ok);
+        QCOMPARE(boxes.boxes.first().icon, MsgIcon::Exclamation);
+        QCOMPARE(boxes.boxes.first().title, QStringLiteral("Mailvane"));
+    } else {
+        QVERIFY(boxes.boxes.isEmpty());
+    }
+    QCOMPARE(enabledControls(w), AllEnabled);
+    QVERIFY(!w.bListForView);
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(platform.calls.isEmpty());
+    QCOMPARE(server.receivedLines().size(), linesBefore);
+}
+
+void TestViewMail::refusedRetrWritesNothing()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail, PlainMail};
+    scriptSession(server, mails);
+    server.reply("LIST 1\r\n", listOneReply(1, PlainMail.size()));
+    server.reply("RETR 1\r\n", "-ERR Message is gone.\r\n");
+    scriptView(server, 2, PlainMail);
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+    QTRY_COMPARE(boxes.boxes.size(), 2);
+    QCOMPARE(boxes.boxes.at(1).text, QStringLiteral("Server error\r\n-ERR Message is gone.\r\n"));
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(w.cmdShow->isEnabled());
+    QVERIFY(platform.calls.isEmpty());
+    QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+
+    // The session goes on: the next view works.
+    select(w, 3);
+    w.mnuCompleteMail_Click();
+    QVERIFY(viewDone(w));
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), PlainMail);
+}
+
+void TestViewMail::lostConnectionGivesTheWindowBack()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QByteArray mail = bigMail(5000, 'c');
+    const QList<QByteArray> mails{mail};
+    scriptSession(server, mails);
+    server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
+    server.reply("RETR 1\r\n", retrReply(mail).left(2000));
+    server.closeConnection();
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(w.cmdLogin->isEnabled());
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(!w.bListForView);
+    QVERIFY(platform.calls.isEmpty());
+    QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+}
+
+namespace {
+
+const QString HotmailUser = QStringLiteral("alice@hotmail.com");
+
+// Logs in to the HTTPMail server and lists its mails in the grid as a header
+// retrieval does.
+bool loginHotmail(frmMain &w, HttpMailServer &server)
+{
+    w.txtUser->setText(HotmailUser);
+    w.txtPwd->setText(QStringLiteral("secret"));
+    w.cmdLogin_Click();
+    if (w.cmdLogin->text() != QLatin1String("Logout"))
+        return false;
+    QList<Row> rows;
+    for (int i = 0; i < w.colHotmailIds.size(); ++i) {
+        const clsHotmail::MailRecord &m = w.colHotmailIds.at(i);
+        rows << Row{clsHotmail::GetFieldDate(m), clsHotmail::GetFieldFrom(m), clsHotmail::GetFieldSubject(m),
+                    QString::number(i + 1), clsHotmail::GetFieldLength(m), clsHotmail::GetFieldURL(m)};
+    }
+    listRows(w, rows);
+    return server.problems().isEmpty();
+}
+
+} // namespace
+
+void TestViewMail::hotmailViewShowsTheMailAndMarksItRead_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("ASCII with dot lines") << QByteArray("From: b@x.org\r\nSubject: s\r\n\r\n.one\r\n.\r\n-ERR\r\n");
+    QTest::newRow("Latin-1 octets") << QByteArray("From: b@x.org\r\nSubject: caf\xe9\r\n\r\n\xe9t\xe9 \x80\xff\r\n");
+    QTest::newRow("UTF-8 beyond Latin-1") << QByteArray("From: b@x.org\r\nSubject: euro\r\n\r\n5 \xe2\x82\xac \xc3\xa9\r\n");
+    QTest::newRow("no empty line") << QByteArray("From: b@x.org\r\nSubject: headers only\r\n");
+}
+
+void TestViewMail::hotmailViewShowsTheMailAndMarksItRead()
+{
+    QFETCH(QByteArray, text);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    HttpMailServer server;
+    QVERIFY(server.start());
+    server.setCredentials(HotmailUser, QStringLiteral("secret"));
+    server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail),
+                     HttpMailServer::makeMail("m2", "Carol <carol@x.org>", "Second", "2004-08-04T09:00:00Z", text)});
+    frmMain w(server.endpointUrl().toString());
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginHotmail(w, server));
+    select(w, 3);
+
+    const QString mailText = w.objHotmail->GetCompleteMail(server.mailUrl(QStringLiteral("m2")).toString());
+    server.clearRequests();
+    QString labelDuringGet;
+    bool barShownDuringGet = false;
+    bool loginEnabledDuringGet = true;
+    connect(&server, &HttpMailServer::requestReceived, &w, [&](const HttpMailServer::Request &request) {
+        if (request.method == "GET" && request.authorized) {
+            labelDuringGet = w.lblProgress->text();
+            barShownDuringGet = !w.prgProgress->isHidden();
+            loginEnabledDuringGet = w.cmdLogin->isEnabled();
+        }
+    });
+    int markedBeforeViewer = -1;
+    platform.onCall = [&](const PlatformRecorder::Call &call) {
+        if (call.function == QLatin1String("startTextViewer"))
+            markedBeforeViewer = int(server.requests("PROPPATCH").size());
+    };
+
+    w.mnuCompleteMail_Click();
+
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("From:Carol <carol@x.org>\r\nSubject:Second\r\n") + Question}
+                                + (text.contains("\r\n\r\n") ? QStringList()
+                                                             : QStringList{QStringLiteral("Message:Invalid message format")}));
+    QCOMPARE(labelDuringGet, QStringLiteral("Fetching message from hotmail..."));
+    QVERIFY(barShownDuringGet);
+    QVERIFY(!loginEnabledDuringGet);
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    const QByteArray file = readFile(path);
+    QCOMPARE(file, text); // these servers' octets come back unchanged
+    // The viewed text is the mail's text as the client reads it.
+    QCOMPARE(QString::fromUtf8(file).contains(QChar::ReplacementCharacter) ? QString::fromLatin1(file)
+                                                                            : QString::fromUtf8(file),
+             mailText);
+    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(markedBeforeViewer, 0);
+    QCOMPARE(server.requests("PROPPATCH").size(), 1);
+    QVERIFY(server.inbox().at(1).read);
+    QVERIFY(!server.inbox().at(0).read);
+    QCOMPARE(enabledControls(w), AllEnabled);
+    QVERIFY(w.prgProgress->isHidden());
+    QCOMPARE(server.problems(), QStringList());
+}
+
+void TestViewMail::hotmailFailuresAreReported_data()
+{
+    QTest::addColumn<QByteArray>("failing"); // request the server refuses
+    QTest::addColumn<bool>("viewerStarts");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<bool>("fileWritten");
+    QTest::addColumn<bool>("markedRead");
+
+    QTest::newRow("GET refused") << QByteArray("GET") << true
+                                 << "The mail could not be fetched from hotmail." << false << false;
+    QTest::newRow("PROPPATCH refused") << QByteArray("PROPPATCH") << true
+                                       << "The mail could not be marked as read on hotmail." << true << false;
+    QTest::newRow("viewer does not start: left unread") << QByteArray() << false
+                                                        << "The text viewer could not be started." << true << false;
+}
+
+void TestViewMail::hotmailFailuresAreReported()
+{
+    QFETCH(QByteArray, failing);
+    QFETCH(bool, viewerStarts);
+    QFETCH(QString, report);
+    QFETCH(bool, fileWritten);
+    QFETCH(bool, markedRead);
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.startTextViewerResult = viewerStarts;
+    QTemporaryDir programDir;
+    HttpMailServer server;
+    QVERIFY(server.start());
+    server.setCredentials(HotmailUser, QStringLiteral("secret"));
+    server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail)});
+    frmMain w(server.endpointUrl().toString());
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginHotmail(w, server));
+    if (!failing.isEmpty())
+        server.addCannedReply(HttpMailServer::CannedReply::reply(failing, server.inboxPath() + QStringLiteral("m1"),
+                                                                 500, "<html>broken</html>", "text/html"));
+    select(w, 2);
+    w.mnuCompleteMail_Click();
+
+    QCOMPARE(boxes.boxes.size(), 2);
+    QVERIFY2(boxes.boxes.at(1).text.startsWith(report), qPrintable(boxes.boxes.at(1).text));
+    QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QCOMPARE(QFile::exists(path), fileWritten);
+    if (fileWritten)
+        QCOMPARE(readFile(path), PlainMail);
+    else
+        QVERIFY(platform.calls.isEmpty());
+    QCOMPARE(server.inbox().at(0).read, markedRead);
+    if (failing != "PROPPATCH")
+        QCOMPARE(server.requests("PROPPATCH").size(), 0);
+    QCOMPARE(enabledControls(w), AllEnabled);
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(w.lblProgress->isHidden());
+}
+
+void TestViewMail::hotmailHeadingRowIsNoSelection()
+{
+    // The headings would pass for a sender, a subject and a URL.
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    HttpMailServer server;
+    QVERIFY(server.start());
+    server.setCredentials(HotmailUser, QStringLiteral("secret"));
+    server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail)});
+    frmMain w(server.endpointUrl().toString());
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginHotmail(w, server));
+    select(w, 0, 5);
+    QCOMPARE(w.grdMails->TextMatrix(w.grdMails->Row(), w.grdMails->Col()), QStringLiteral("URL"));
+    server.clearRequests();
+    w.mnuCompleteMail_Click();
+    QCOMPARE(boxes.texts(), QStringList{NoSelection});
+    QVERIFY(server.requests().isEmpty());
+    QVERIFY(platform.calls.isEmpty());
+    QCOMPARE(enabledControls(w), AllEnabled);
+}
+
+QTEST_MAIN(TestViewMail)
+#include "test_view_mail.moc"
