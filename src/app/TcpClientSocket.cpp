@@ -1,6 +1,7 @@
 #include "app/TcpClientSocket.h"
 
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 TcpClientSocket::TcpClientSocket(QObject *parent)
     : QObject(parent)
@@ -24,10 +25,17 @@ int TcpClientSocket::State() const
     case QAbstractSocket::UnconnectedState: return sckClosed;
     case QAbstractSocket::HostLookupState: return sckResolvingHost;
     case QAbstractSocket::ConnectingState: return sckConnecting;
-    case QAbstractSocket::ConnectedState: return sckConnected;
+    case QAbstractSocket::ConnectedState:
+        // Over POP3S the connection is usable only once it is encrypted.
+        return m_handshaking && m_implicitTls ? sckConnecting : sckConnected;
     case QAbstractSocket::ClosingState: return sckClosing;
     default: return sckConnecting;
     }
+}
+
+void TcpClientSocket::AddCaCertificates(const QList<QSslCertificate> &certificates)
+{
+    m_extraCaCertificates += certificates;
 }
 
 void TcpClientSocket::dropSocket()
@@ -46,34 +54,172 @@ void TcpClientSocket::Close()
     dropSocket();
     m_failed = false;
     m_peerClosed = false;
+    m_handshaking = false;
+    m_sslErrors.clear();
 }
 
 void TcpClientSocket::Connect()
 {
     Close();
-    m_socket = new QTcpSocket(this);
-    QTcpSocket *socket = m_socket;
-    connect(socket, &QTcpSocket::connected, this, [this] { emit connected(); });
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        if (socket == m_socket && socket->bytesAvailable() > 0)
+    m_socket = new QSslSocket(this);
+    QSslSocket *socket = m_socket;
+
+    QSslConfiguration tls = socket->sslConfiguration();
+    if (!m_extraCaCertificates.isEmpty())
+        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_extraCaCertificates);
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    socket->setSslConfiguration(tls);
+    // The certificate must name the server as the user typed it.
+    socket->setPeerVerifyName(m_remoteHost);
+
+    connect(socket, &QSslSocket::connected, this, [this, socket] {
+        if (socket == m_socket && !m_implicitTls)
+            emit connected();
+    });
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] {
+        if (socket == m_socket)
+            onEncrypted();
+    });
+    // Verification errors are never ignored: the handshake then fails and
+    // the error event reports them.
+    connect(socket, &QSslSocket::sslErrors, this, [this, socket](const QList<QSslError> &errors) {
+        if (socket == m_socket)
+            m_sslErrors += errors;
+    });
+    connect(socket, &QSslSocket::readyRead, this, [this, socket] {
+        if (socket == m_socket && !m_handshaking && socket->bytesAvailable() > 0)
             emit dataArrival(socket->bytesAvailable());
     });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+    connect(socket, &QSslSocket::disconnected, this, [this, socket] {
         if (socket != m_socket || m_failed)
             return;
+        if (m_handshaking) {
+            failHandshake(sckClosedDuringHandshake,
+                          QStringLiteral("The mail server closed the connection during the TLS handshake."));
+            return;
+        }
         m_peerClosed = true;
         emit closed();
     });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
-        if (socket == m_socket)
+    connect(socket, &QSslSocket::errorOccurred, this, [this, socket] {
+        if (socket == m_socket && !m_failed)
             onError();
     });
-    socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+    if (m_implicitTls) {
+        m_handshaking = true;
+        socket->connectToHostEncrypted(m_remoteHost, quint16(m_remotePort));
+    } else {
+        socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+    }
+}
+
+bool TcpClientSocket::StartClientEncryption()
+{
+    if (!m_socket || m_failed || m_handshaking || m_socket->isEncrypted()
+        || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // Whatever the server sent before the upgrade could have been injected
+    // by anyone on the way; none of it may count as part of the dialogue.
+    m_socket->readAll();
+    m_sslErrors.clear();
+    m_handshaking = true;
+    m_socket->startClientEncryption();
+    return true;
+}
+
+bool TcpClientSocket::IsEncrypted() const
+{
+    return m_socket && m_socket->isEncrypted();
+}
+
+void TcpClientSocket::onEncrypted()
+{
+    m_handshaking = false;
+    QPointer<QSslSocket> socket = m_socket;
+    if (m_implicitTls)
+        emit connected();
+    else
+        emit encrypted();
+    // Data that came with the end of the handshake has had no event yet.
+    if (socket && socket == m_socket && !m_failed && socket->bytesAvailable() > 0)
+        emit dataArrival(socket->bytesAvailable());
+}
+
+void TcpClientSocket::failHandshake(int number, const QString &description)
+{
+    m_failed = true;
+    m_handshaking = false;
+    emit errorOccurred(number, description);
+}
+
+QString TcpClientSocket::certificateProblem() const
+{
+    QStringList reasons;
+    for (const QSslError &error : m_sslErrors) {
+        QString reason;
+        switch (error.error()) {
+        case QSslError::CertificateExpired:
+            reason = QStringLiteral("the certificate has expired");
+            break;
+        case QSslError::CertificateNotYetValid:
+            reason = QStringLiteral("the certificate is not valid yet");
+            break;
+        case QSslError::SelfSignedCertificate:
+            reason = QStringLiteral("the certificate is self-signed and not trusted");
+            break;
+        case QSslError::SelfSignedCertificateInChain:
+            reason = QStringLiteral("the certificate was issued by a self-signed authority that is not trusted");
+            break;
+        case QSslError::HostNameMismatch:
+            reason = QStringLiteral("the certificate was issued for another host, not \"%1\"").arg(m_remoteHost);
+            break;
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::CertificateUntrusted:
+        case QSslError::InvalidCaCertificate:
+            reason = QStringLiteral("the certificate was not issued by a trusted authority");
+            break;
+        case QSslError::CertificateRevoked:
+            reason = QStringLiteral("the certificate has been revoked");
+            break;
+        case QSslError::NoError:
+            break;
+        default:
+            reason = error.errorString();
+            break;
+        }
+        if (!reason.isEmpty() && !reasons.contains(reason))
+            reasons << reason;
+    }
+    return reasons.join(QStringLiteral("; "));
 }
 
 void TcpClientSocket::onError()
 {
     const QAbstractSocket::SocketError error = m_socket->error();
+    if (m_handshaking) {
+        // Nothing has been sent yet and nothing will be: the connection is
+        // given up, and the reason is what the user needs to know. (The
+        // handler of the event may close and drop the socket.)
+        const QString problem = certificateProblem();
+        if (!problem.isEmpty()) {
+            failHandshake(sckCertificateRefused, QStringLiteral("The mail server's certificate was refused: ") + problem + u'.');
+            return;
+        }
+        if (error == QAbstractSocket::RemoteHostClosedError) {
+            failHandshake(sckClosedDuringHandshake,
+                          QStringLiteral("The mail server closed the connection during the TLS handshake."));
+            return;
+        }
+        if (m_socket->state() == QAbstractSocket::ConnectedState || error == QAbstractSocket::SslHandshakeFailedError
+            || error == QAbstractSocket::SslInternalError || error == QAbstractSocket::SslInvalidUserDataError) {
+            failHandshake(sckTlsHandshakeFailed,
+                          QStringLiteral("The TLS handshake failed: ") + m_socket->errorString());
+            return;
+        }
+        // Otherwise the connection itself failed (refused, unknown host).
+    }
     // The peer closing is the Close event, not an error.
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
@@ -86,13 +232,14 @@ void TcpClientSocket::onError()
     default: break;
     }
     const QString description = m_socket->errorString();
+    m_handshaking = false;
     m_failed = true;
     emit errorOccurred(number, description);
 }
 
 bool TcpClientSocket::SendData(const QString &data)
 {
-    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_failed)
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_failed || m_handshaking)
         return false;
     const QByteArray bytes = data.toLatin1();
     return m_socket->write(bytes) == bytes.size();
@@ -100,10 +247,10 @@ bool TcpClientSocket::SendData(const QString &data)
 
 void TcpClientSocket::GetData(QString &data)
 {
-    data = m_socket ? QString::fromLatin1(m_socket->readAll()) : QString();
+    data = m_socket && !m_handshaking ? QString::fromLatin1(m_socket->readAll()) : QString();
 }
 
 qint64 TcpClientSocket::BytesReceived() const
 {
-    return m_socket ? m_socket->bytesAvailable() : 0;
+    return m_socket && !m_handshaking ? m_socket->bytesAvailable() : 0;
 }

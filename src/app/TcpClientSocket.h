@@ -2,12 +2,21 @@
 // The window's TCP connection, with the operations and events its POP3 code
 // was written against: a numeric state, connect/close, text in and out as
 // Latin-1 (one byte per character both ways), and four events.
+//
+// The connection can be TLS from the first byte (POP3S), or be upgraded
+// once the server has agreed to it (STLS). Certificates are checked against
+// the system's authorities (plus any added here) and the host name as given;
+// a certificate that does not verify ends the connection before anything is
+// sent, and the Error event names the reason.
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QString>
 
-class QTcpSocket;
+class QSslSocket;
 
 class TcpClientSocket : public QObject
 {
@@ -22,6 +31,13 @@ public:
         sckError = 9,
     };
 
+    // Error numbers of the TLS failures.
+    enum TlsErrorNumber {
+        sckCertificateRefused = 10101,
+        sckTlsHandshakeFailed = 10102,
+        sckClosedDuringHandshake = 10103,
+    };
+
     explicit TcpClientSocket(QObject *parent = nullptr);
     ~TcpClientSocket() override;
 
@@ -33,9 +49,23 @@ public:
     int RemotePort() const { return m_remotePort; }
     void SetRemotePort(int port) { m_remotePort = port; }
 
+    // TLS from the start for the next Connect(); the Connect event then
+    // comes once the connection is encrypted.
+    void SetImplicitTls(bool on) { m_implicitTls = on; }
+    bool ImplicitTls() const { return m_implicitTls; }
+    // Authorities trusted besides the system's, from the next Connect() on.
+    void AddCaCertificates(const QList<QSslCertificate> &certificates);
+
     // Returns at once; the outcome is the Connect or the Error event.
     void Connect();
-    // False when there is no open connection to send on.
+    // Upgrades the open plain connection to TLS; the Encrypted or the Error
+    // event follows. Data already received and not yet read is dropped: it
+    // came before the upgrade and cannot be trusted. False when there is no
+    // open plain connection.
+    bool StartClientEncryption();
+    bool IsEncrypted() const;
+    // False when there is no open connection to send on (also while the
+    // TLS handshake is running).
     bool SendData(const QString &data);
     // Everything received and not yet read.
     void GetData(QString &data);
@@ -46,14 +76,23 @@ signals:
     void dataArrival(qint64 bytesTotal);
     void closed();
     void errorOccurred(int number, const QString &description);
+    // The upgrade asked for by StartClientEncryption() is done.
+    void encrypted();
 
 private:
     void dropSocket();
     void onError();
+    void onEncrypted();
+    void failHandshake(int number, const QString &description);
+    QString certificateProblem() const;
 
-    QPointer<QTcpSocket> m_socket;
+    QPointer<QSslSocket> m_socket;
     QString m_remoteHost;
     int m_remotePort = 0;
+    bool m_implicitTls = false;
+    QList<QSslCertificate> m_extraCaCertificates;
     bool m_failed = false;
     bool m_peerClosed = false;
+    bool m_handshaking = false;
+    QList<QSslError> m_sslErrors;
 };

@@ -83,6 +83,10 @@ public:
     void sockPOP3_Connect();
     void sockPOP3_Close();
     void sockPOP3_Error(int number, const QString &description);
+    // The STLS upgrade is done.
+    void sockPOP3_Encrypted();
+    // Port 995 is POP3S: TLS from the first byte.
+    bool UsesImplicitTls(int port) const;
 
     // ---- POP3 replies
     void sockPOP3_DataArrival(qint64 bytesTotal);
@@ -213,6 +217,8 @@ public:
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
     // Tests shorten the wait for a silent server.
     void setReplyTimeout(int ms);
+    // Tests treat their POP3S server's port like 995.
+    void addImplicitTlsPort(int port) { m_implicitTlsPorts.append(port); }
     // Tests shorten the autologin minute.
     void setAutoLoginInterval(int ms) { m_autoLoginIntervalMs = ms; }
     // Tests put the message file's program folder elsewhere; empty means
@@ -253,6 +259,11 @@ private:
     void ReplyTimedOut();
     void FillRangeCombos(int count, const QString &tillText);
     void ServerErrorPath(const QString &reply);
+    // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
+    void PreLoginReply(const QString &reply);
+    bool SendLoginLine(const QString &line, int replyKind);
+    void ConnectionLost();
+    void StlsFailed(const QString &reason);
     void ResetCommandButtonColors();
     QColor WindowBackColor() const;
 
@@ -265,6 +276,9 @@ private:
     int m_autoLoginIntervalMs = 60000;
     QString m_programFolder;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
+    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
+    LoginPhase m_loginPhase = LoginPhase::None;
+    QList<int> m_implicitTlsPorts;
     // A POP3 deletion goes on from each DELE reply, one outstanding at a time.
     enum class PendingDeletion { None, Range, OneRow, Rows };
     PendingDeletion m_pendingDeletion = PendingDeletion::None;

@@ -110,9 +110,17 @@ void frmMain::LoginPop3()
 
     m_replyReader->clear();
     m_replyReader->expectGreeting();
+    // POP3S is TLS from the start; elsewhere the greeting is awaited, to
+    // upgrade with STLS where the server offers it.
+    const bool implicitTls = UsesImplicitTls(iPort);
+    m_loginPhase = implicitTls ? LoginPhase::None : LoginPhase::Greeting;
+    connect(sockPOP3, &TcpClientSocket::encrypted, this, &frmMain::sockPOP3_Encrypted, Qt::UniqueConnection);
+    sockPOP3->SetImplicitTls(implicitTls);
     sockPOP3->SetRemoteHost(strMailServer);
     sockPOP3->SetRemotePort(iPort);
     sockPOP3->Connect();
+    // Connecting and the TLS handshake are bounded like any wait for a reply.
+    WatchForReply();
 
     StartProgress();
     ShowProgressText(QStringLiteral("Logging in to mailbox.."));

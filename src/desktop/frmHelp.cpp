@@ -31,7 +31,9 @@ const QList<Topic> &topics()
                          "example john.smith@hotmail.com) as the username, your password, and "
                          "hotmail.com as the mail server."),
           QStringLiteral("Any address at hotmail.com or msn.com logs in to a Hotmail account; the Port "
-                         "is then not used."),
+                         "is then not used. Port 995 logs in over a connection encrypted with TLS from "
+                         "the start, as most mail providers ask; on any other port the connection is "
+                         "encrypted whenever the server offers it."),
           QStringLiteral("The red light signifies the current state of the mail account. If it is red "
                          "then you have not logged into your mail account yet. Once you login "
                          "successfully, it turns green.")}},

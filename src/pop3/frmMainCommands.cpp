@@ -24,21 +24,57 @@ bool frmMain::SendCommandLine(const QString &verb, const QString &line, int repl
         vCommand = verb;
     m_replyReader->expect(Pop3ReplyReader::Kind(replyKind));
     if (!sockPOP3->SendData(line)) {
-        m_replyReader->clear();
-        // Report once, then give the window back in the logged-out state.
-        if (!bMinimized)
-            MsgBox(this, QStringLiteral("The connection to the mail server has been lost.") + CRLF
-                       + QStringLiteral("Please login again."),
-                   MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
-        EndProgress();
-        bRelogin = false;
-        EnableControls(true);
-        ResetSession();
+        ConnectionLost();
         return false;
     }
     vCommand = verb;
     WatchForReply();
     return true;
+}
+
+bool frmMain::SendLoginLine(const QString &line, int replyKind)
+{
+    // CAPA and STLS come before the dialogue proper and leave its command
+    // names alone.
+    m_replyReader->expect(Pop3ReplyReader::Kind(replyKind));
+    if (!sockPOP3->SendData(line)) {
+        ConnectionLost();
+        return false;
+    }
+    WatchForReply();
+    return true;
+}
+
+void frmMain::ConnectionLost()
+{
+    m_replyReader->clear();
+    m_loginPhase = LoginPhase::None;
+    // Report once, then give the window back in the logged-out state.
+    if (!bMinimized)
+        MsgBox(this, QStringLiteral("The connection to the mail server has been lost.") + CRLF
+                   + QStringLiteral("Please login again."),
+               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    EndProgress();
+    bRelogin = false;
+    EnableControls(true);
+    ResetSession();
+}
+
+void frmMain::StlsFailed(const QString &reason)
+{
+    // The server offered encryption: going on in plain text would hand the
+    // password to whoever prevented it.
+    m_replyReader->clear();
+    m_loginPhase = LoginPhase::None;
+    if (!bMinimized)
+        MsgBox(this, QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:")
+                   + CRLF + reason + CRLF
+                   + QStringLiteral("The login has been stopped; your user name and password were not sent."),
+               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    EndProgress();
+    bRelogin = false;
+    EnableControls(true);
+    ResetSession();
 }
 
 void frmMain::setReplyTimeout(int ms)
@@ -48,8 +84,10 @@ void frmMain::setReplyTimeout(int ms)
 
 void frmMain::WatchForReply()
 {
-    // Any sign of life restarts the wait; nothing outstanding ends it.
-    if (m_replyReader->expectedCount() > 0 && sockPOP3->State() != TcpClientSocket::sckClosed)
+    // Any sign of life restarts the wait; nothing outstanding ends it. A TLS
+    // handshake is waited for like a reply.
+    if ((m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading)
+        && sockPOP3->State() != TcpClientSocket::sckClosed)
         m_replyTimer->start();
     else
         m_replyTimer->stop();
@@ -57,12 +95,18 @@ void frmMain::WatchForReply()
 
 void frmMain::ReplyTimedOut()
 {
+    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+        StlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
+                   + QStringLiteral(" seconds."));
+        return;
+    }
     // A server that stops answering must not freeze the window for ever.
     if (!bMinimized)
         MsgBox(this, QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
                    + QStringLiteral(" seconds.") + CRLF + QStringLiteral("The connection has been closed."),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     m_replyReader->clear();
+    m_loginPhase = LoginPhase::None;
     EndProgress();
     bRelogin = false;
     EnableControls(true);
@@ -149,18 +193,48 @@ void frmMain::StartPOP3Login()
     SendUser(vUser);
 }
 
+bool frmMain::UsesImplicitTls(int port) const
+{
+    return port == 995 || m_implicitTlsPorts.contains(port);
+}
+
 void frmMain::sockPOP3_Connect()
 {
+    // Over POP3S the dialogue starts at once; on any other port the greeting
+    // comes first, then CAPA decides whether to upgrade before USER.
+    if (m_loginPhase == LoginPhase::None)
+        StartPOP3Login();
+}
+
+void frmMain::sockPOP3_Encrypted()
+{
+    if (m_loginPhase != LoginPhase::Upgrading)
+        return;
+    m_loginPhase = LoginPhase::None;
+    // No second greeting follows the upgrade: the next reply is USER's.
     StartPOP3Login();
+    strPrevCommand = vCommand;
 }
 
 void frmMain::sockPOP3_Close()
 {
+    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+        StlsFailed(QStringLiteral("The mail server closed the connection."));
+        return;
+    }
+    m_loginPhase = LoginPhase::None;
     ResetSession();
 }
 
 void frmMain::sockPOP3_Error(int number, const QString &description)
 {
+    // A failed connection answers nothing more.
+    m_replyTimer->stop();
+    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+        StlsFailed(description);
+        return;
+    }
+    m_loginPhase = LoginPhase::None;
     if (!bMinimized)
         MsgBox(this, QStringLiteral("Error") + CRLF + QString::number(number) + u' ' + description,
                MsgButtons::Ok, MsgIcon::None, AppTitle);

@@ -30,10 +30,69 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
     m_replyReader->feed(chunk);
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
-        DispatchReply(m_replyReader->takeReply());
+        const QString reply = m_replyReader->takeReply();
+        if (m_loginPhase != LoginPhase::None)
+            PreLoginReply(reply);
+        else
+            DispatchReply(reply);
         strPrevCommand = vCommand;
     }
     WatchForReply();
+}
+
+namespace {
+
+bool offersStls(const QString &capaReply)
+{
+    const QStringList lines = Pop3ReplyReader::content(capaReply).split(QStringLiteral("\r\n"));
+    for (const QString &line : lines) {
+        if (line.section(u' ', 0, 0).compare(QLatin1String("STLS"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void frmMain::PreLoginReply(const QString &reply)
+{
+    // The command names stay empty throughout, so the dialogue below finds
+    // them as it would after the greeting.
+    switch (m_loginPhase) {
+    case LoginPhase::Greeting:
+        if (Pop3ReplyReader::isError(reply)) {
+            m_loginPhase = LoginPhase::None;
+            ServerErrorPath(reply);
+            return;
+        }
+        m_loginPhase = LoginPhase::Capa;
+        SendLoginLine(QStringLiteral("CAPA\r\n"), int(Pop3ReplyReader::Kind::MultiLine));
+        return;
+    case LoginPhase::Capa:
+        if (!Pop3ReplyReader::isError(reply) && offersStls(reply)) {
+            m_loginPhase = LoginPhase::Stls;
+            SendLoginLine(QStringLiteral("STLS\r\n"), int(Pop3ReplyReader::Kind::SingleLine));
+            return;
+        }
+        // No capability list, or no STLS in it: the plain dialogue.
+        m_loginPhase = LoginPhase::None;
+        StartPOP3Login();
+        return;
+    case LoginPhase::Stls:
+        if (Pop3ReplyReader::isError(reply)) {
+            StlsFailed(QStringLiteral("It refused STLS: ") + reply.trimmed());
+            return;
+        }
+        m_loginPhase = LoginPhase::Upgrading;
+        // Anything after the STLS reply came unencrypted: it is dropped.
+        m_replyReader->clear();
+        if (!sockPOP3->StartClientEncryption())
+            StlsFailed(QStringLiteral("The connection could not be upgraded."));
+        return;
+    case LoginPhase::Upgrading:
+    case LoginPhase::None:
+        return;
+    }
 }
 
 void frmMain::DispatchReply(const QString &reply)

@@ -152,11 +152,13 @@ private slots:
 
     void repliesPackedIntoOneChunk()
     {
-        // The server answers USER and PASS together, and STAT's reply shares a
-        // chunk with the start of the UIDL listing's successor.
+        // A UIDL id ending in "." and terminators cut anywhere, the last one
+        // between CR and LF.
         MessageBoxRecorder boxes;
         ScriptedPop3Server server;
-        server.expect("USER bob\r\n").send("+OK ready\r\n+OK\r\n");
+        server.send("+OK ready\r\n");
+        server.reply("CAPA\r\n", "-ERR unknown\r\n");
+        server.reply("USER bob\r\n", "+OK\r\n");
         server.reply("PASS secret\r\n", "+OK Logged in.\r\n");
         server.reply("STAT \r\n", "+OK 2 30\r\n");
         server.reply("UIDL \r\n", QList<QByteArray>{"+OK\r\n1 x.\r\n2 y", "\r\n.", "\r\n"});
@@ -177,7 +179,8 @@ private slots:
     {
         MessageBoxRecorder boxes;
         ScriptedPop3Server server;
-        server.expect("USER bob\r\n").send("+OK ready\r\n").send("+OK\r\n");
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.reply("USER bob\r\n", "+OK\r\n");
         server.reply("PASS wrong\r\n", "-ERR [AUTH] Authentication failed.\r\n");
         Pop3Scripts::logout(server);
         frmMain w;
@@ -326,9 +329,7 @@ private slots:
         fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
-        w.cmdShow_Click();
-        w.SendTop(1, 10);
-        w.EnableControls(false);
+        w.cmdShow_Click(); // sends TOP 1 10
         QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].text, QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
                                                      "The connection has been closed."));
@@ -380,7 +381,7 @@ private slots:
         Pop3Scripts::stat(second, 3, 300);
         QByteArray hugeId(1 << 20, 'x');
         second.reply("UIDL \r\n", QByteArray("+OK\r\n1 good1\r\n2 bad\x01\xff\r\n3 ") + hugeId + "\r\n.\r\n");
-        second.reply("LIST \r\n", QByteArray("+OK\r\n1\r\n2 \x80\x00z\r\n3 30\r\n.\r\n", 31));
+        second.reply("LIST \r\n", QByteArray("+OK\r\n1\r\n2 \x80") + '\0' + "z\r\n3 30\r\n.\r\n");
         Pop3Scripts::logout(second, true);
         frmMain w2;
         fillLogin(w2, second.port());
@@ -404,8 +405,9 @@ private slots:
     {
         MessageBoxRecorder boxes;
         ScriptedPop3Server server;
-        server.expect("USER bob\r\n");
         server.send(QByteArray(1 << 20, 'g') + "\r\n"); // a greeting of a megabyte
+        server.reply("CAPA\r\n", "-ERR\r\n");
+        server.expect("USER bob\r\n");
         server.send(QByteArray("\x00\x01garbage\r\n", 11)); // taken as the reply to USER
         server.reply("PASS secret\r\n", "-ERR \xff\xfe\r\n");
         frmMain w;

@@ -25,12 +25,25 @@ ScriptedPop3Server &greeting(ScriptedPop3Server &server, Cut how)
     return server.send(cut("+OK Dovecot ready.\r\n", how));
 }
 
+ScriptedPop3Server &greetingWithoutCapa(ScriptedPop3Server &server, Cut how)
+{
+    greeting(server, how);
+    return server.reply("CAPA\r\n", cut("-ERR Unknown command.\r\n", how));
+}
+
+ScriptedPop3Server &greetingWithCapa(ScriptedPop3Server &server, const QList<QByteArray> &capabilities, Cut how)
+{
+    greeting(server, how);
+    QByteArray reply = "+OK\r\n";
+    for (const QByteArray &capability : capabilities)
+        reply += capability + "\r\n";
+    return server.reply("CAPA\r\n", cut(reply + ".\r\n", how));
+}
+
 ScriptedPop3Server &login(ScriptedPop3Server &server, const QByteArray &user, const QByteArray &password, Cut how)
 {
-    // USER goes out on connect, before the greeting has been read.
-    server.expect("USER " + user + "\r\n");
-    greeting(server, how);
-    server.send(cut("+OK\r\n", how));
+    greetingWithoutCapa(server, how);
+    server.reply("USER " + user + "\r\n", cut("+OK\r\n", how));
     server.reply("PASS " + password + "\r\n", cut("+OK Logged in.\r\n", how));
     return server;
 }

@@ -16,7 +16,13 @@ enum class Cut { Whole, Bytes, SplitCrLf };
 QList<QByteArray> cut(const QByteArray &reply, Cut how);
 
 ScriptedPop3Server &greeting(ScriptedPop3Server &server, Cut how = Cut::Whole);
-// USER and PASS accepted; the greeting is sent first.
+// The greeting, then CAPA refused: a server that knows no STLS, so the
+// plain login follows.
+ScriptedPop3Server &greetingWithoutCapa(ScriptedPop3Server &server, Cut how = Cut::Whole);
+// The greeting, then CAPA answered with these capability lines.
+ScriptedPop3Server &greetingWithCapa(ScriptedPop3Server &server, const QList<QByteArray> &capabilities,
+                                     Cut how = Cut::Whole);
+// USER and PASS accepted; the greeting and the refused CAPA come first.
 ScriptedPop3Server &login(ScriptedPop3Server &server, const QByteArray &user, const QByteArray &password,
                           Cut how = Cut::Whole);
 ScriptedPop3Server &stat(ScriptedPop3Server &server, int count, qint64 size, Cut how = Cut::Whole);

@@ -1,0 +1,428 @@
+// Logging in over TLS: POP3S from the first byte, STLS on the plain port
+// when the server offers it, certificates checked against the system's
+// authorities plus the test's own CA, and no plain-text login once an
+// upgrade was offered and failed.
+
+#include "DovecotServer.h"
+#include "MessageBoxRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "app/StatusLamp.h"
+#include "app/TcpClientSocket.h"
+#include "app/frmMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using Pop3Scripts::Cut;
+Q_DECLARE_METATYPE(Pop3Scripts::Cut)
+
+namespace {
+
+const QColor Green(0, 255, 0);
+const QColor Red(255, 0, 0);
+const QString StlsFailure =
+    QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:\r\n");
+
+// A private CA and server certificates made with openssl: one that verifies
+// for 127.0.0.1 and localhost, one for another host, one long expired, one
+// self-signed. All use the same key.
+class TestCertificates
+{
+public:
+    bool make()
+    {
+        m_openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+        if (m_openssl.isEmpty()) {
+            m_error = QStringLiteral("openssl is not installed");
+            return false;
+        }
+        QFile config(path(QStringLiteral("ca.cnf")));
+        if (!config.open(QIODevice::WriteOnly)) {
+            m_error = QStringLiteral("cannot write ca.cnf");
+            return false;
+        }
+        config.write("[req]\ndistinguished_name = dn\nprompt = no\n[dn]\nCN = Mailvane Test CA\n"
+                     "[ca_ext]\nbasicConstraints = critical,CA:TRUE\nkeyUsage = critical,keyCertSign,cRLSign\n"
+                     "subjectKeyIdentifier = hash\n"
+                     "[ca]\ndefault_ca = testca\n"
+                     "[testca]\ndatabase = index.txt\nnew_certs_dir = .\nserial = serial\ndefault_md = sha256\n"
+                     "policy = anything\nunique_subject = no\nemail_in_dn = no\ncopy_extensions = none\n"
+                     "[anything]\ncommonName = supplied\n"
+                     "[good]\nbasicConstraints = CA:FALSE\nextendedKeyUsage = serverAuth\n"
+                     "subjectAltName = IP:127.0.0.1,DNS:localhost\n"
+                     "[wronghost]\nbasicConstraints = CA:FALSE\nextendedKeyUsage = serverAuth\n"
+                     "subjectAltName = DNS:mail.example.org\n");
+        config.close();
+        QFile(path(QStringLiteral("index.txt"))).open(QIODevice::WriteOnly);
+        QFile serial(path(QStringLiteral("serial")));
+        if (!serial.open(QIODevice::WriteOnly) || serial.write("01\n") != 3)
+            return false;
+        serial.close();
+
+        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        const QStringList sign{"ca", "-batch", "-config", "ca.cnf", "-cert", "ca.pem", "-keyfile", "ca.key", "-notext"};
+        return run(QStringList{"req", "-x509", "-config", "ca.cnf", "-extensions", "ca_ext"} + ec
+                   + QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "3"})
+               && run(QStringList{"req", "-new", "-config", "ca.cnf"} + ec
+                      + QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"})
+               && run({"req", "-new", "-config", "ca.cnf", "-key", "server.key", "-out", "other.csr", "-subj",
+                       "/CN=mail.example.org"})
+               && run(sign + QStringList{"-in", "server.csr", "-out", "good.pem", "-extensions", "good", "-days", "3"})
+               && run(sign + QStringList{"-in", "other.csr", "-out", "wronghost.pem", "-extensions", "wronghost",
+                                         "-days", "3"})
+               && run(sign + QStringList{"-in", "server.csr", "-out", "expired.pem", "-extensions", "good",
+                                         "-startdate", "20200101000000Z", "-enddate", "20200201000000Z"})
+               && run({"req", "-x509", "-config", "ca.cnf", "-extensions", "good", "-key", "server.key", "-out",
+                       "selfsigned.pem", "-subj", "/CN=127.0.0.1", "-days", "3"});
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QList<QSslCertificate> ca() const { return QSslCertificate::fromPath(path(QStringLiteral("ca.pem"))); }
+    QString errorString() const { return m_error; }
+
+private:
+    bool run(const QStringList &arguments)
+    {
+        QProcess openssl;
+        openssl.setWorkingDirectory(m_dir.path());
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(m_openssl, arguments);
+        if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit
+            || openssl.exitCode() != 0) {
+            m_error = QStringLiteral("openssl %1 failed: %2")
+                          .arg(arguments.join(u' '), QString::fromLocal8Bit(openssl.readAll()));
+            return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_openssl;
+    QString m_error;
+};
+
+void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("carol"),
+               const QString &password = QStringLiteral("pw"))
+{
+    w.txtUser->setText(user);
+    w.txtPwd->setText(password);
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(port));
+}
+
+bool sentAnyLogin(const QList<QByteArray> &lines)
+{
+    for (const QByteArray &line : lines)
+        if (line.contains("USER") || line.contains("PASS") || line.contains("secret"))
+            return true;
+    return false;
+}
+
+} // namespace
+
+class TestPop3Tls : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+        m_certificatesMade = QSslSocket::supportsSsl() && m_certificates.make();
+    }
+
+    void implicitTlsIsPort995()
+    {
+        frmMain w;
+        QVERIFY(w.UsesImplicitTls(995));
+        QVERIFY(!w.UsesImplicitTls(110));
+        QVERIFY(!w.UsesImplicitTls(9950));
+        w.addImplicitTlsPort(9950);
+        QVERIFY(w.UsesImplicitTls(9950));
+
+        // A login on 995 starts the connection with TLS; elsewhere it does not.
+        MessageBoxRecorder boxes;
+        fillLogin(w, 995);
+        w.cmdLogin_Click();
+        QVERIFY(w.sockPOP3->ImplicitTls());
+        QCOMPARE(w.vCommand, QString()); // nothing goes out before the handshake
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "carol", "pw", {"a"}, {10});
+        frmMain plain;
+        fillLogin(plain, server.port());
+        plain.cmdLogin_Click();
+        QVERIFY(!plain.sockPOP3->ImplicitTls());
+        QTRY_COMPARE(plain.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void capabilityListDecides_data()
+    {
+        QTest::addColumn<QByteArray>("capaReply");
+        QTest::addColumn<Cut>("cut");
+        QTest::addColumn<bool>("stls");
+        QTest::newRow("CAPA refused") << QByteArray("-ERR Unknown command.\r\n") << Cut::Whole << false;
+        QTest::newRow("no STLS in the list") << QByteArray("+OK\r\nTOP\r\nUIDL\r\nUSER\r\nSASL PLAIN\r\n.\r\n")
+                                            << Cut::Whole << false;
+        QTest::newRow("names that only contain STLS")
+            << QByteArray("+OK\r\nXSTLS\r\nX-STLS-LATER\r\nIMPLEMENTATION STLS-less\r\n.\r\n") << Cut::Whole
+            << false;
+        QTest::newRow("STLS offered") << QByteArray("+OK Capability list follows\r\nTOP\r\nSTLS\r\nUSER\r\n.\r\n")
+                                      << Cut::Whole << true;
+        QTest::newRow("stls in lower case") << QByteArray("+OK\r\nstls\r\n.\r\n") << Cut::Whole << true;
+        QTest::newRow("offered one byte at a time") << QByteArray("+OK\r\nUSER\r\nSTLS\r\n.\r\n") << Cut::Bytes
+                                                    << true;
+        QTest::newRow("refused one byte at a time") << QByteArray("-ERR no\r\n") << Cut::Bytes << false;
+    }
+    void capabilityListDecides()
+    {
+        QFETCH(QByteArray, capaReply);
+        QFETCH(Cut, cut);
+        QFETCH(bool, stls);
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::greeting(server, cut);
+        server.reply("CAPA\r\n", Pop3Scripts::cut(capaReply, cut));
+        if (stls) {
+            server.reply("STLS\r\n", "-ERR Not now.\r\n");
+            server.expectClientClose();
+        } else {
+            server.reply("USER carol\r\n", "+OK\r\n");
+            server.reply("PASS pw\r\n", "+OK Logged in.\r\n");
+            Pop3Scripts::stat(server, 1, 10);
+            Pop3Scripts::uidl(server, {"a"});
+            Pop3Scripts::list(server, {10});
+        }
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+        if (stls) {
+            // Offered and refused: no plain login follows.
+            QTRY_COMPARE(boxes.boxes.size(), 1);
+            QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+            QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+            QCOMPARE(boxes.boxes[0].text, StlsFailure + QStringLiteral("It refused STLS: -ERR Not now.\r\n"
+                                                                       "The login has been stopped; your user name "
+                                                                       "and password were not sent."));
+            QCOMPARE(server.receivedLines(), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
+            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+            QVERIFY(w.cmdLogin->isEnabled());
+            QCOMPARE(w.sockPOP3->State(), 0);
+        } else {
+            // The dialogue as ever, with the command names standing as it
+            // expects them.
+            QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+            QCOMPARE(w.shpStatus->FillColor(), Green);
+            QCOMPARE(w.lblMails->text(), QStringLiteral("1"));
+            QVERIFY(boxes.boxes.isEmpty());
+            QCOMPARE(server.receivedLines().first(), QByteArray("CAPA\r\n"));
+            QCOMPARE(server.receivedLines().at(1), QByteArray("USER carol\r\n"));
+        }
+    }
+
+    void failedUpgradeNeverSendsTheLogin_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("answer");
+        QTest::addColumn<bool>("serverCloses");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("garbage instead of a handshake")
+            << QList<QByteArray>{"+OK Begin TLS negotiation now.\r\n", "this is not TLS at all\r\n"} << false
+            << QString();
+        QTest::newRow("closed instead of a handshake") << QList<QByteArray>{"+OK\r\n"} << true << QString();
+        QTest::newRow("silent after agreeing") << QList<QByteArray>{"+OK\r\n"} << false
+                                               << QStringLiteral("did not answer");
+        QTest::newRow("a plain reply smuggled behind the agreement")
+            << QList<QByteArray>{"+OK\r\n+OK user accepted\r\n+OK logged in\r\n"} << false
+            << QStringLiteral("did not answer");
+    }
+    void failedUpgradeNeverSendsTheLogin()
+    {
+        QFETCH(QList<QByteArray>, answer);
+        QFETCH(bool, serverCloses);
+        QFETCH(QString, reason);
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::greetingWithCapa(server, {"TOP", "STLS", "USER"});
+        server.expect("STLS\r\n");
+        for (const QByteArray &chunk : answer)
+            server.send(chunk);
+        if (serverCloses)
+            server.closeConnection();
+        else
+            server.expectClientClose();
+        frmMain w;
+        w.setReplyTimeout(1000);
+        fillLogin(w, server.port(), QStringLiteral("carol"), QStringLiteral("secret"));
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QVERIFY2(boxes.boxes[0].text.startsWith(StlsFailure), qPrintable(boxes.boxes[0].text));
+        QVERIFY2(boxes.boxes[0].text.contains(reason), qPrintable(boxes.boxes[0].text));
+        QTRY_VERIFY(server.isFinished());
+        // The handshake's bytes are no lines of the script; only what came
+        // before them is compared.
+        QCOMPARE(server.receivedLines().mid(0, 2), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
+        QVERIFY(!sentAnyLogin(server.receivedLines()));
+        QCOMPARE(w.vCommand, QString());
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.shpStatus->FillColor(), Red);
+        QCOMPARE(w.sockPOP3->State(), 0);
+        QVERIFY(w.prgProgress->isHidden());
+    }
+
+    void refusedGreetingIsReportedAsBefore()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        server.send("-ERR Too many connections.\r\n").expectClientClose();
+        frmMain w;
+        fillLogin(w, server.port());
+        w.cmdLogin_Click();
+        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Too many connections.\r\n")});
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        w.sockPOP3->Close();
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList()); // no CAPA after a refusal
+    }
+
+    void loginsOverTlsThroughDovecot_data()
+    {
+        QTest::addColumn<bool>("implicitTls");
+        QTest::newRow("POP3S from the first byte") << true;
+        QTest::newRow("STLS on the plain port") << false;
+    }
+    void loginsOverTlsThroughDovecot()
+    {
+        QFETCH(bool, implicitTls);
+        std::unique_ptr<DovecotServer> dovecot = startDovecot(QStringLiteral("good.pem"));
+        if (!dovecot)
+            return;
+        MessageBoxRecorder boxes;
+        frmMain w;
+        w.sockPOP3->AddCaCertificates(m_certificates.ca());
+        const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
+        if (implicitTls)
+            w.addImplicitTlsPort(port);
+        fillLogin(w, port);
+        w.cmdLogin_Click();
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join(u'|') + dovecot->log()));
+        QVERIFY(w.sockPOP3->IsEncrypted()); // Dovecot takes no STLS after the login
+        QCOMPARE(w.shpStatus->FillColor(), Green);
+        QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
+        QTRY_COMPARE(*w.colNewMails, (QStringList{"1", "2"}));
+
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        w.cmdLogin_Click();
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+    }
+
+    void certificateThatDoesNotVerifyEndsTheLogin_data()
+    {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<bool>("trustTestCa");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("expired") << "expired.pem" << true << "the certificate has expired";
+        QTest::newRow("wrong host") << "wronghost.pem" << true
+                                    << "the certificate was issued for another host, not \"127.0.0.1\"";
+        QTest::newRow("self-signed") << "selfsigned.pem" << true << "the certificate is self-signed";
+        QTest::newRow("unknown authority") << "good.pem" << false
+                                           << "the certificate was not issued by a trusted authority";
+    }
+    void certificateThatDoesNotVerifyEndsTheLogin()
+    {
+        QFETCH(QString, certificate);
+        QFETCH(bool, trustTestCa);
+        QFETCH(QString, reason);
+        std::unique_ptr<DovecotServer> dovecot = startDovecot(certificate);
+        if (!dovecot)
+            return;
+        const QString refused = QStringLiteral("The mail server's certificate was refused: ");
+
+        // POP3S: the connection fails like any other, with the reason.
+        {
+            MessageBoxRecorder boxes;
+            frmMain w;
+            if (trustTestCa)
+                w.sockPOP3->AddCaCertificates(m_certificates.ca());
+            w.addImplicitTlsPort(dovecot->tlsPort());
+            fillLogin(w, dovecot->tlsPort());
+            w.cmdLogin_Click();
+            QTRY_COMPARE(boxes.boxes.size(), 1);
+            QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane "));
+            const QString text = boxes.boxes[0].text;
+            QVERIFY2(text.startsWith(QStringLiteral("Error\r\n%1 ").arg(TcpClientSocket::sckCertificateRefused) + refused),
+                     qPrintable(text));
+            QVERIFY2(text.contains(reason), qPrintable(text));
+            QCOMPARE(w.vCommand, QString()); // USER never went out
+            QVERIFY(w.cmdLogin->isEnabled());
+            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+            QCOMPARE(w.shpStatus->FillColor(), Red);
+        }
+        // STLS: offered, then refused by us; no plain login follows.
+        {
+            MessageBoxRecorder boxes;
+            frmMain w;
+            if (trustTestCa)
+                w.sockPOP3->AddCaCertificates(m_certificates.ca());
+            fillLogin(w, dovecot->port());
+            w.cmdLogin_Click();
+            QTRY_COMPARE(boxes.boxes.size(), 1);
+            QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+            const QString text = boxes.boxes[0].text;
+            QVERIFY2(text.startsWith(StlsFailure + refused), qPrintable(text));
+            QVERIFY2(text.contains(reason), qPrintable(text));
+            QCOMPARE(w.vCommand, QString());
+            QVERIFY(w.cmdLogin->isEnabled());
+            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+            QCOMPARE(w.sockPOP3->State(), 0);
+        }
+    }
+
+private:
+    std::unique_ptr<DovecotServer> startDovecot(const QString &certificate)
+    {
+        if (!DovecotServer::isAvailable()) {
+            QTest::qSkip(qPrintable(DovecotServer::unavailableReason()), __FILE__, __LINE__);
+            return {};
+        }
+        if (!m_certificatesMade) {
+            const QString why = QSslSocket::supportsSsl() ? m_certificates.errorString()
+                                                          : QStringLiteral("Qt has no TLS backend here");
+            QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+            return {};
+        }
+        auto dovecot = std::make_unique<DovecotServer>();
+        if (!dovecot->addUser(QStringLiteral("carol"), QStringLiteral("pw"))
+            || !dovecot->deliver(QStringLiteral("carol"), "Subject: one\r\n\r\nfirst\r\n")
+            || !dovecot->deliver(QStringLiteral("carol"), "Subject: two\r\n\r\nsecond\r\n")
+            || !dovecot->enableTls(m_certificates.path(certificate), m_certificates.path(QStringLiteral("server.key")))
+            || !dovecot->start()) {
+            QTest::qFail(qPrintable(dovecot->errorString() + dovecot->log()), __FILE__, __LINE__);
+            return {};
+        }
+        return dovecot;
+    }
+
+    TestCertificates m_certificates;
+    bool m_certificatesMade = false;
+};
+
+QTEST_MAIN(TestPop3Tls)
+#include "test_pop3_tls.moc"
