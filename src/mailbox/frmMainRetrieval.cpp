@@ -11,6 +11,7 @@
 #include "app/modProgress.h"
 #include "httpmail/clsHotmail.h"
 #include "mailbox/MailboxControls.h"
+#include "message/HeaderText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -132,6 +133,11 @@ void frmMain::ProcessTopReply(const QString &sReply)
         if ((hasDate && hasSender && hasSubject) || i + 1 >= last)
             break;
     }
+    // Shown and filtered as the user reads them: encoded words and 8-bit
+    // text decoded.
+    date = HeaderText::decode(date);
+    sender = HeaderText::decode(sender);
+    subject = HeaderText::decode(subject);
 
     const QString mailText = QString::number(iCurMail);
     const bool isNew = colNewMails && colNewMails->contains(mailText);
@@ -211,8 +217,8 @@ void frmMain::FetchHotmailHeaders()
         const QString readFlag = clsHotmail::GetFieldReadFlag(record);
         QString date = clsHotmail::GetFieldDate(record);
         date.replace(u'T', u' ');
-        const QString sender = clsHotmail::GetFieldFrom(record);
-        const QString subject = clsHotmail::GetFieldSubject(record);
+        const QString sender = HeaderText::decodeEncodedWords(clsHotmail::GetFieldFrom(record));
+        const QString subject = HeaderText::decodeEncodedWords(clsHotmail::GetFieldSubject(record));
         const QString length = clsHotmail::GetFieldLength(record);
         const QString url = clsHotmail::GetFieldURL(record);
 

@@ -174,6 +174,14 @@ private slots:
         QTest::newRow("folded lines are not joined")
             << QByteArray("+OK\r\nSubject: first\r\n second\r\nFrom: f\r\n\r\n.\r\n") << "" << " f" << " first";
         QTest::newRow("reply without header lines") << QByteArray("+OK\r\n.\r\n") << "" << "" << "";
+        QTest::newRow("encoded words")
+            << QByteArray("+OK\r\nDate: d\r\nFrom: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <j@example.de>\r\n"
+                          "Subject: =?UTF-8?B?R3LDvMOfZQ==?= =?UTF-8?Q?_aus_K=C3=B6ln?=\r\n\r\n.\r\n")
+            << " d" << QString::fromUtf8(" J\xc3\xb6rg M\xc3\xbcller <j@example.de>")
+            << QString::fromUtf8(" Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln");
+        QTest::newRow("raw UTF-8 and Latin-1 octets")
+            << QByteArray("+OK\r\nDate: d\r\nFrom: Ren\xc3\xa9\r\nSubject: Caf\xe9\r\n\r\n.\r\n")
+            << " d" << QString::fromUtf8(" Ren\xc3\xa9") << QString::fromUtf8(" Caf\xc3\xa9");
     }
     void headerScan()
     {
@@ -197,6 +205,30 @@ private slots:
         QCOMPARE(w.grdMails->TextMatrix(2, 2), subject);
         QCOMPARE(w.grdMails->TextMatrix(2, 3), QStringLiteral("1"));
         QCOMPARE(w.grdMails->Row(), 2); // the current cell lies in the last row added
+    }
+
+    void filterMatchesDecodedText_data()
+    {
+        QTest::addColumn<QString>("subjectFilter");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("decoded text, other case") << QString::fromUtf8("k\xc3\xb6ln") << 3;
+        QTest::newRow("the encoded form does not match") << "=?UTF-8?" << 2;
+    }
+    void filterMatchesDecodedText()
+    {
+        QFETCH(QString, subjectFilter);
+        QFETCH(int, rows);
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        kit::scriptLogin(server, kit::numberedMails(1));
+        kit::scriptTop(server, 1, "+OK\r\nFrom: f\r\nSubject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_K=C3=B6ln?=\r\n\r\n.\r\n");
+        frmMain w;
+        QVERIFY(kit::login(w, server.port()));
+        w.txtSubject->setText(subjectFilter);
+        w.cmdShow->click();
+        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(server.mismatches(), QStringList());
+        QCOMPARE(w.grdMails->Rows(), rows);
     }
 
     void stopInTheMiddle()
