@@ -2,6 +2,8 @@
 // and for looking at what a change did. Run under a real X server (Xvfb):
 // scripts/screenshot does that.
 
+#include "DovecotServer.h"
+#include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
@@ -83,8 +85,12 @@ int main(int argc, char **argv)
                                       "Dave <dave@example.com>", "Erin <erin@example.org>"};
         const QList<QByteArray> subjects{"Lunch on Friday?", "Quarterly figures", "This week's news",
                                          "Re: Lunch on Friday?", "Holiday photos", "Meeting notes"};
-        for (int n = 1; n <= 6; ++n)
+        for (int n = 1; n <= 5; ++n)
             server.reply("TOP " + QByteArray::number(n) + " 10\r\n", topReply(n, froms[n - 1], subjects[n - 1]));
+        // The last header is held back, so the retrieval is caught running.
+        server.expect("TOP 6 10\r\n");
+        const QByteArray last = topReply(6, froms[5], subjects[5]);
+        server.sendManually({last.left(5), last.mid(5)});
 
         frmMain w;
         w.txtUser->setText(QStringLiteral("alice"));
@@ -99,8 +105,50 @@ int main(int argc, char **argv)
         w.lblNewMails->setText(QStringLiteral("3 new mail(s)"));
         save(&w, QStringLiteral("main-logged-in"));
         w.cmdShow_Click();
-        waitFor([&] { return w.grdMails->Rows() >= 8 || w.cmdShow->text() == QLatin1String("Show"); }, 3000);
+        waitFor([&] { return w.grdMails->Rows() >= 7; }, 3000);
+        save(&w, QStringLiteral("main-retrieval-running"));
+        server.sendNext();
+        waitFor([&] { return w.cmdShow->text() == QLatin1String("Show"); }, 3000);
         save(&w, QStringLiteral("main-headers"));
+    }
+
+    if (DovecotServer::isAvailable()) {
+        DovecotServer dovecot;
+        dovecot.addUser(QStringLiteral("alice"), QStringLiteral("secret"));
+        for (int n = 1; n <= 5; ++n)
+            dovecot.deliver(QStringLiteral("alice"), "From: Sender " + QByteArray::number(n) + " <s@example.com>\r\n"
+                                                     "Subject: Test mail " + QByteArray::number(n) + "\r\n"
+                                                     "Date: Tue, 3 Aug 2004 10:11:12 +0200\r\n\r\n"
+                                                     + QByteArray(300 * n, 'x') + "\r\n");
+        if (dovecot.start()) {
+            frmMain w;
+            w.txtUser->setText(QStringLiteral("alice"));
+            w.txtPwd->setText(QStringLiteral("secret"));
+            w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+            w.cboPort->setEditText(QString::number(dovecot.port()));
+            w.show();
+            w.cmdLogin_Click();
+            waitFor([&] { return !w.grdStats->isHidden(); });
+            save(&w, QStringLiteral("main-dovecot"));
+        }
+    }
+
+    {
+        HttpMailServer server;
+        server.start();
+        server.setCredentials(QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
+        server.setMails({
+            HttpMailServer::makeMail("m1", "Bob <bob@example.com>", "Hello", "2004-08-03T10:11:12Z", QByteArray(900, 'x'), true),
+            HttpMailServer::makeMail("m2", "Carol <carol@example.com>", "Figures", "2004-08-04T09:00:00Z", QByteArray(1500, 'x')),
+            HttpMailServer::makeMail("m3", "Dave <dave@example.com>", "Photos", "2004-08-05T08:30:00Z", QByteArray(2500, 'y')),
+        });
+        frmMain w(server.endpointUrl().toString());
+        w.txtUser->setText(QStringLiteral("alice@hotmail.com"));
+        w.txtPwd->setText(QStringLiteral("secret"));
+        w.show();
+        w.cmdLogin_Click();
+        w.cmdShow_Click();
+        save(&w, QStringLiteral("main-httpmail"));
     }
 
     {
