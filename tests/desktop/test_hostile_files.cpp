@@ -3,6 +3,7 @@
 // "Error opening " with the fields read so far) and never crashes or hangs,
 // and a store is never left broken by a write.
 
+#include "ScratchFolder.h"
 #include "app/Notice.h"
 #include "desktop/LoginFile.h"
 #include "mailbox/clsUIDL.h"
@@ -63,7 +64,7 @@ QByteArray storeBytesOf(const QStringList &ids)
 
 } // namespace
 
-class TestHostileFiles : public QObject
+class TestHostileFiles : public QObject, private ScratchFolder
 {
     Q_OBJECT
 private slots:
@@ -85,8 +86,6 @@ private slots:
     void unreadableLoginFile();
 
 private:
-    QString write(const QString &name, const QByteArray &bytes);
-    static QByteArray read(const QString &path);
     QString makeFifo(const QString &name);
     // Runs work on a thread of its own. A FIFO nobody writes to blocks its
     // reader in open(); when work does not end, the FIFO gets a writer so the
@@ -94,41 +93,16 @@ private:
     bool finishes(const std::function<void()> &work, const QString &fifo);
     QStringList leftFiles() const;
 
-    std::unique_ptr<QTemporaryDir> m_temp;
-    QDir m_dir;
-    QStringList m_notices;
 };
 
 void TestHostileFiles::init()
 {
-    m_temp = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_temp->isValid());
-    m_dir.setPath(m_temp->path());
-    m_notices.clear();
-    Notice::setHandler([this](const QString &title, const QString &text) {
-        m_notices.append(title + QLatin1Char('|') + text);
-    });
+    QVERIFY(setUpScratch());
 }
 
 void TestHostileFiles::cleanup()
 {
-    Notice::setHandler({});
-    m_temp.reset();
-}
-
-QString TestHostileFiles::write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
-
-QByteArray TestHostileFiles::read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    tearDownScratch();
 }
 
 QString TestHostileFiles::makeFifo(const QString &name)

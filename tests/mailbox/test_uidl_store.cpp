@@ -1,6 +1,7 @@
 // The store of UIDLs already seen: its file, its list, and which mails of a
 // UIDL listing are new.
 
+#include "ScratchFolder.h"
 #include "app/Notice.h"
 #include "mailbox/clsUIDL.h"
 
@@ -12,7 +13,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-class TestUidlStore : public QObject
+class TestUidlStore : public QObject, private ScratchFolder
 {
     Q_OBJECT
 private slots:
@@ -34,45 +35,16 @@ private slots:
     void newMails();
     void newMailsReportProgress();
 
-private:
-    QString write(const QString &name, const QByteArray &bytes);
-    static QByteArray read(const QString &path);
-
-    std::unique_ptr<QTemporaryDir> m_temp; // a fresh folder for every test
-    QDir m_dir;
-    QStringList m_notices;
 };
 
 void TestUidlStore::init()
 {
-    m_temp = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_temp->isValid());
-    m_dir.setPath(m_temp->path());
-    m_notices.clear();
-    Notice::setHandler([this](const QString &title, const QString &text) {
-        m_notices.append(title + QLatin1Char('|') + text);
-    });
+    QVERIFY(setUpScratch());
 }
 
 void TestUidlStore::cleanup()
 {
-    Notice::setHandler({});
-    m_temp.reset();
-}
-
-QString TestUidlStore::write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
-
-QByteArray TestUidlStore::read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    tearDownScratch();
 }
 
 void TestUidlStore::reading_data()
