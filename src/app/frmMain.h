@@ -217,6 +217,8 @@ public:
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
     // Tests shorten the wait for a silent server.
     void setReplyTimeout(int ms);
+    // Tests shorten the wait of every HTTPMail request; 0 keeps clsHotmail's.
+    void setHttpMailTimeout(int ms) { m_httpMailTimeoutMs = ms; }
     // Tests treat their POP3S server's port like 995.
     void addImplicitTlsPort(int port) { m_implicitTlsPorts.append(port); }
     // Tests shorten the autologin minute.
@@ -258,6 +260,7 @@ private:
     void WatchForReply();
     void ReplyTimedOut();
     void FillRangeCombos(int count, const QString &tillText);
+    void EnableMailboxControls();
     void ServerErrorPath(const QString &reply);
     // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
     void PreLoginReply(const QString &reply);
@@ -286,4 +289,5 @@ private:
     int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
     int m_deleLowest = 0; // last mail of a range; first row of a selection
     QTimer *m_replyTimer = nullptr;
+    int m_httpMailTimeoutMs = 0;
 };

@@ -137,6 +137,8 @@ void frmMain::LoginHotmail()
                          + QStringLiteral(")..."));
         objHotmail = m_httpMailEndpoint.isEmpty() ? std::make_unique<clsHotmail>()
                                                   : std::make_unique<clsHotmail>(QUrl(m_httpMailEndpoint));
+        if (m_httpMailTimeoutMs > 0)
+            objHotmail->setTimeout(m_httpMailTimeoutMs);
         vUser = txtUser->text();
         strPassword = txtPwd->text();
         objHotmail->DoLogin(vUser, strPassword);

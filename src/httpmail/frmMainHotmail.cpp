@@ -31,18 +31,8 @@ void frmMain::ShowHotmailStats()
     lblNewMails->setText(QString::number(objHotmail->GetNewCount()) + QStringLiteral(" new mail(s)"));
     lblNewMails->show();
 
-    cmdDelete->setEnabled(true);
-    cmdShow->setEnabled(true);
-    cmdDelete->setText(QStringLiteral("Delete"));
-    cmdShow->setText(QStringLiteral("Show"));
-    ResetCommandButtonColors();
-    cmdLoad->setEnabled(true);
-    cmdSave->setEnabled(true);
-    cmdStats->setEnabled(true);
+    EnableMailboxControls();
     cmdStats->show();
-    ckAutoLogin->show();
-    if (ckHelpFlag->isChecked())
-        cmdHlpAutoLogin->show();
 
     const qint64 shown = qint64(vb::Val(lblMails->text()));
     if (shown > 0) {

@@ -47,6 +47,22 @@ void frmMain::FillRangeCombos(int count, const QString &tillText)
     cboDelTill->setEditText(tillText);
 }
 
+// The controls a completed login gives the user, for both account kinds.
+void frmMain::EnableMailboxControls()
+{
+    cmdDelete->setEnabled(true);
+    cmdShow->setEnabled(true);
+    cmdDelete->setText(QStringLiteral("Delete"));
+    cmdShow->setText(QStringLiteral("Show"));
+    ResetCommandButtonColors();
+    cmdLoad->setEnabled(true);
+    cmdSave->setEnabled(true);
+    cmdStats->setEnabled(true);
+    ckAutoLogin->show();
+    if (ckHelpFlag->isChecked())
+        cmdHlpAutoLogin->show();
+}
+
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
     QString line = sReply;
@@ -57,17 +73,7 @@ void frmMain::ShowMailboxStats(const QString &sReply)
     lblMailSize->setText(piece(pieces, 2));
 
     fraStats->show();
-    cmdDelete->setEnabled(true);
-    cmdShow->setEnabled(true);
-    cmdDelete->setText(QStringLiteral("Delete"));
-    cmdShow->setText(QStringLiteral("Show"));
-    ResetCommandButtonColors();
-    cmdLoad->setEnabled(true);
-    cmdSave->setEnabled(true);
-    cmdStats->setEnabled(true);
-    ckAutoLogin->setVisible(true);
-    if (ckHelpFlag->isChecked())
-        cmdHlpAutoLogin->setVisible(true);
+    EnableMailboxControls();
 
     const qint64 count = qint64(vb::Val(lblMails->text()));
     FillRangeCombos(int(qBound(qint64(0), count, qint64(std::numeric_limits<int>::max()))), lblMails->text());
