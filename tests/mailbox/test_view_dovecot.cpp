@@ -2,6 +2,7 @@
 // the message file holds exactly the octets the server holds.
 
 #include "DovecotServer.h"
+#include "RawPop3.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "app/FlexGrid.h"
@@ -14,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -46,37 +46,7 @@ QByteArray awkwardMail(int size)
 // terminating lines removed and dots unstuffed.
 QByteArray retrFromServer(quint16 port, int n)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
-        return "<no connection>";
-    QByteArray all;
-    auto readUntil = [&](const QByteArray &end) {
-        while (!all.endsWith(end) && socket.waitForReadyRead(5000))
-            all += socket.readAll();
-    };
-    readUntil("\r\n");
-    all.clear();
-    socket.write("USER bob\r\n");
-    readUntil("\r\n");
-    all.clear();
-    socket.write("PASS secret\r\n");
-    readUntil("\r\n");
-    all.clear();
-    socket.write("RETR " + QByteArray::number(n) + "\r\n");
-    readUntil("\r\n.\r\n");
-    socket.write("QUIT\r\n");
-    socket.waitForReadyRead(2000);
-    if (!all.startsWith("+OK") || !all.endsWith("\r\n.\r\n"))
-        return "<bad reply>";
-    const QByteArray body = all.mid(all.indexOf("\r\n") + 2).chopped(3);
-    QByteArray content;
-    for (const QByteArray &line : body.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        content += (line.startsWith('.') ? line.mid(1) : line) + '\n';
-    }
-    return content;
+    return RawPop3MultiLine(port, "bob", "secret", "RETR " + QByteArray::number(n));
 }
 
 QByteArray readFile(const QString &path)

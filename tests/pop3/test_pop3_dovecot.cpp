@@ -2,6 +2,7 @@
 // a real Dovecot.
 
 #include "DovecotServer.h"
+#include "RawPop3.h"
 #include "MessageBoxRecorder.h"
 #include "app/FlexGrid.h"
 #include "app/frmMain.h"
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <QTcpSocket>
 #include <QtTest>
 
 namespace {
@@ -29,38 +29,13 @@ QByteArray mail(int n, int bodyLines)
     return text;
 }
 
-// What Dovecot itself says, asked over a plain connection.
+// What Dovecot itself says, one line per mail.
 QList<QByteArray> askDovecot(quint16 port, const QByteArray &command)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
-        return {};
-    QByteArray all;
-    auto readUntil = [&](const QByteArray &end) {
-        while (!all.endsWith(end) && socket.waitForReadyRead(5000))
-            all += socket.readAll();
-    };
-    readUntil("\r\n");
-    all.clear();
-    socket.write("USER alice\r\n");
-    readUntil("\r\n");
-    all.clear();
-    socket.write("PASS secret\r\n");
-    readUntil("\r\n");
-    all.clear();
-    socket.write(command + "\r\n");
-    readUntil("\r\n.\r\n");
-    socket.write("QUIT\r\n");
-    socket.waitForReadyRead(2000);
-    QList<QByteArray> lines = all.split('\n');
-    QList<QByteArray> result;
-    for (QByteArray line : lines.mid(1)) {
+    QList<QByteArray> lines = RawPop3MultiLine(port, "alice", "secret", command).trimmed().split('\n');
+    for (QByteArray &line : lines)
         line = line.trimmed();
-        if (!line.isEmpty() && line != ".")
-            result << line;
-    }
-    return result;
+    return lines;
 }
 
 } // namespace
