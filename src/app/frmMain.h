@@ -272,7 +272,6 @@ private:
 
     QString m_httpMailEndpoint;
     QSystemTrayIcon *m_trayIcon = nullptr;
-    QPointer<QWidget> m_helpWindow;
     // Help mode and the help window's life (the "?" buttons, the stored flag).
     HelpMode m_helpMode{this};
     bool m_hiddenInTray = false;
