@@ -153,6 +153,8 @@ void frmMain::ResetSession()
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
     cmdLogin->setText(QStringLiteral("Login"));
+    // A connection lost while logging in must not leave Login disabled.
+    cmdLogin->setEnabled(true);
     fraStats->hide();
     fraBrowse->hide();
     fraRetrieval->hide();

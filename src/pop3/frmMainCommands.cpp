@@ -223,6 +223,8 @@ void frmMain::sockPOP3_Close()
         return;
     }
     m_loginPhase = LoginPhase::None;
+    // Closed in the middle of a login or a listing: its progress ends too.
+    EndProgress();
     ResetSession();
 }
 
