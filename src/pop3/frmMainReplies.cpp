@@ -101,10 +101,12 @@ void frmMain::DispatchReply(const QString &reply)
         ServerErrorPath(reply);
         return;
     }
-    if (strPrevCommand == QLatin1String("USER ")) {
+    // Only while USER or PASS is the outstanding command: after a refused
+    // password the logout's replies must not carry the login on.
+    if (strPrevCommand == QLatin1String("USER ") && vCommand == QLatin1String("USER ")) {
         SetProgressValue(1);
         SendPass(strPassword);
-    } else if (strPrevCommand == QLatin1String("PASS ")) {
+    } else if (strPrevCommand == QLatin1String("PASS ") && vCommand == QLatin1String("PASS ")) {
         SetProgressValue(2);
         shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
         SendStat();
