@@ -1,6 +1,7 @@
 #include "app/VbHelpers.h"
 
 #include <cmath>
+#include <limits>
 
 namespace vb {
 
@@ -78,7 +79,13 @@ qint64 RoundHalfEven(double value)
 {
     if (!std::isfinite(value))
         return 0;
-    return qint64(std::nearbyint(value)); // default rounding mode is to-nearest-even
+    // Beyond the range the conversion is undefined; the nearest end is meant.
+    const double rounded = std::nearbyint(value); // default rounding mode is to-nearest-even
+    if (rounded >= 9223372036854775808.0)
+        return std::numeric_limits<qint64>::max();
+    if (rounded < -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(rounded);
 }
 
 QString RTrimBlanks(const QString &text)

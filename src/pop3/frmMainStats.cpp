@@ -21,6 +21,10 @@ using namespace modProgress;
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
 
+// A server may claim any mail count; listing more numbers than this in the
+// range boxes would only exhaust memory. Higher numbers can still be typed.
+constexpr int MostListedMailNumbers = 100000;
+
 QString piece(const QStringList &pieces, int index)
 {
     return index < pieces.size() ? pieces[index] : QString();
@@ -35,9 +39,10 @@ void frmMain::FillRangeCombos(int count, const QString &tillText)
     }
     if (count <= 0)
         return;
+    const int listed = qMin(count, MostListedMailNumbers);
     QStringList numbers;
-    numbers.reserve(count);
-    for (int i = 1; i <= count; ++i)
+    numbers.reserve(listed);
+    for (int i = 1; i <= listed; ++i)
         numbers << QString::number(i);
     for (QComboBox *combo : {cboFrom, cboTill, cboDelFrom, cboDelTill})
         combo->addItems(numbers);
@@ -75,8 +80,13 @@ void frmMain::ShowMailboxStats(const QString &sReply)
     fraStats->show();
     EnableMailboxControls();
 
-    const qint64 count = qint64(vb::Val(lblMails->text()));
-    FillRangeCombos(int(qBound(qint64(0), count, qint64(std::numeric_limits<int>::max()))), lblMails->text());
+    // Bounded before the conversion: the text may name a number beyond any
+    // integer type.
+    const double value = vb::Val(lblMails->text());
+    const qint64 count = !(value > 0) ? 0
+                         : value >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
+                                                                            : qint64(value);
+    FillRangeCombos(int(count), lblMails->text());
     if (count > 0) {
         fraRetrieval->show();
         fraDeletion->show();
