@@ -1,0 +1,880 @@
+// The real window against a hostile scripted POP3 server: a refusal at every
+// step of the dialogue, binary garbage, megabyte lines, absurd and missing
+// figures, a mailbox of 100,000 mails, servers that close in the middle of a
+// reply or never answer. Every case must end with a clear message or the
+// logged-in or logged-out state it names, and the store file must stay a
+// sound list of ids that still holds every id it held before.
+
+#include "MessageBoxRecorder.h"
+#include "PlatformRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "app/FlexGrid.h"
+#include "app/TcpClientSocket.h"
+#include "app/frmMain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString StoreName = QStringLiteral("bob_127.0.0.1.uidl");
+const QByteArray KnownStore = "known1\r\nknown2\r\n";
+const QByteArray StoreAfterSession = "known1\r\nknown2\r\nfresh2\r\n";
+// The mailbox most cases use: mail 1 already seen, mail 2 new.
+const QStringList Ids{QStringLiteral("known1"), QStringLiteral("fresh2")};
+const QList<qint64> Sizes{120, 240};
+
+const QByteArray Refusal = "-ERR Refused by a hostile server\r\n";
+const QString RefusalBox = QStringLiteral("Server error\r\n") + QString::fromLatin1(Refusal);
+const QString ConfirmLogout = QStringLiteral("Confirm Logout?");
+const QString SilentBox = QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
+                                         "The connection has been closed.");
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Empty when the store is a list of ids as the window writes it (printable
+// ASCII without blanks, CR LF after each, no id twice in any letter case)
+// holding every id of `mustHold`; otherwise what is wrong with it.
+QString storeFault(const QByteArray &bytes, const QByteArray &mustHold)
+{
+    if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
+        return QStringLiteral("the last line has no CR LF");
+    QList<QByteArray> lines = bytes.split('\n');
+    lines.removeLast(); // the empty text after the last line end
+    QSet<QByteArray> seen;
+    for (const QByteArray &line : lines) {
+        if (!line.endsWith('\r'))
+            return QStringLiteral("a line ends in LF alone");
+        const QByteArray id = line.chopped(1);
+        if (id.isEmpty())
+            return QStringLiteral("an empty line");
+        for (char c : id)
+            if (uchar(c) < 0x21 || uchar(c) > 0x7E)
+                return QStringLiteral("an id holds the byte 0x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+        if (seen.contains(id.toLower()))
+            return QStringLiteral("the id %1 is listed twice").arg(QString::fromLatin1(id));
+        seen.insert(id.toLower());
+    }
+    for (const QByteArray &id : mustHold.split('\n'))
+        if (!id.trimmed().isEmpty() && !seen.contains(id.trimmed().toLower()))
+            return QStringLiteral("the id %1 is lost").arg(QString::fromLatin1(id.trimmed()));
+    return QString();
+}
+
+void fillLogin(frmMain &w, quint16 port)
+{
+    w.txtUser->setText(QStringLiteral("bob"));
+    w.txtPwd->setText(QStringLiteral("secret"));
+    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    w.cboPort->setEditText(QString::number(port));
+}
+
+// Logged in, the size list in, nothing running.
+bool loggedInAndIdle(const frmMain &w)
+{
+    return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && !w.grdStats->isHidden()
+           && w.cmdShow->isEnabled() && w.prgProgress->isHidden();
+}
+
+bool login(frmMain &w, quint16 port, int timeoutMs = 10000)
+{
+    fillLogin(w, port);
+    w.cmdLogin_Click();
+    return QTest::qWaitFor([&] { return loggedInAndIdle(w); }, timeoutMs);
+}
+
+// The window is back in its logged-out state, ready for the next login.
+void expectLoggedOut(const frmMain &w)
+{
+    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(w.cmdLogin->isEnabled());
+    QVERIFY(w.prgProgress->isHidden());
+    QVERIFY(w.fraStats->isHidden());
+    QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckClosed));
+    QVERIFY(!w.objUIDL);
+}
+
+// Mail rows in the grid as a header retrieval leaves them.
+void putMailRows(frmMain &w, int count)
+{
+    FlexGrid *g = w.grdMails;
+    g->Clear();
+    g->SetRows(2 + count);
+    for (int n = 1; n <= count; ++n) {
+        g->SetTextMatrix(1 + n, 0, QStringLiteral(" Tue, 3 Aug 2004"));
+        g->SetTextMatrix(1 + n, 1, QStringLiteral(" Sender %1").arg(n));
+        g->SetTextMatrix(1 + n, 2, QStringLiteral(" Subject %1").arg(n));
+        g->SetTextMatrix(1 + n, 3, QString::number(n));
+    }
+}
+
+void viewMail(frmMain &w, int n)
+{
+    w.grdMails->SetCol(1);
+    w.grdMails->SetRow(1 + n);
+    w.mnuCompleteMail_Click();
+}
+
+// Seeded bytes of every value, with line ends and dots often enough to reach
+// the framing's corners.
+QByteArray garbage(int size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        const quint32 pick = random.bounded(32);
+        bytes[i] = pick < 3 ? '\r' : pick < 6 ? '\n' : pick < 8 ? '.' : char(random.bounded(256));
+    }
+    return bytes;
+}
+
+// Texts the window may show while it copes with nonsense.
+bool isKnownBox(const QString &text)
+{
+    static const QStringList prefixes{
+        QStringLiteral("Server error\r\n"),
+        QStringLiteral("No mails in mailbox"),
+        QStringLiteral("There was an error getting mail config info from the server"),
+        QStringLiteral("The connection to the mail server has been lost."),
+        QStringLiteral("The mail server did not answer for"),
+        QStringLiteral("Message:Invalid message format"),
+        QStringLiteral("Mail range selected is not valid"),
+        QStringLiteral("From:"),
+        ConfirmLogout,
+    };
+    for (const QString &prefix : prefixes)
+        if (text.startsWith(prefix))
+            return true;
+    return false;
+}
+
+QByteArray retrReply(const QByteArray &mail)
+{
+    QByteArray reply = "+OK " + QByteArray::number(mail.size()) + " octets\r\n";
+    for (const QByteArray &line : mail.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        reply += (line.startsWith('.') ? "." : "") + line + "\n";
+    }
+    return reply + ".\r\n";
+}
+
+} // namespace
+
+class TestHostilePop3 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+        QVERIFY(writeFile(StoreName, KnownStore));
+        QVERIFY(m_programDir.isValid());
+        QFile::remove(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml")));
+    }
+
+    void refusalAtEveryStep_data();
+    void refusalAtEveryStep();
+    void garbageInsteadOfAReply_data();
+    void garbageInsteadOfAReply();
+    void megabyteLines_data();
+    void megabyteLines();
+    void absurdFigures_data();
+    void absurdFigures();
+    void missingFields_data();
+    void missingFields();
+    void hundredThousandMails();
+    void serverClosesInTheMiddle_data();
+    void serverClosesInTheMiddle();
+    void serverNeverAnswers_data();
+    void serverNeverAnswers();
+
+private:
+    QTemporaryDir m_programDir;
+};
+
+void TestHostilePop3::refusalAtEveryStep_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QByteArray>("store");
+
+    const QString question = QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?");
+    // A refusal before the statistics leaves the connection to the next Login.
+    QTest::newRow("greeting") << "greeting" << QStringList{RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("USER") << "USER" << QStringList{RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("PASS") << "PASS" << QStringList{RefusalBox, ConfirmLogout} << KnownStore;
+    QTest::newRow("STAT") << "STAT" << QStringList{RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("UIDL: silently without new-mail detection") << "UIDL" << QStringList{ConfirmLogout} << KnownStore;
+    QTest::newRow("LIST") << "LIST" << QStringList{RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("TOP") << "TOP" << QStringList{RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("LIST n") << "LIST n" << QStringList{question, RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("RETR") << "RETR" << QStringList{question, RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("DELE") << "DELE" << QStringList{RefusalBox, ConfirmLogout} << StoreAfterSession;
+    QTest::newRow("RSET") << "RSET" << QStringList{ConfirmLogout, RefusalBox} << StoreAfterSession;
+    QTest::newRow("QUIT, then the server closes") << "QUIT" << QStringList{ConfirmLogout, RefusalBox}
+                                                  << StoreAfterSession;
+}
+
+void TestHostilePop3::refusalAtEveryStep()
+{
+    QFETCH(QString, step);
+    QFETCH(QStringList, texts);
+    QFETCH(QByteArray, store);
+
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    const bool loginAgain = step == QLatin1String("greeting") || step == QLatin1String("USER")
+                            || step == QLatin1String("STAT");
+    if (step == QLatin1String("greeting")) {
+        server.send(Refusal);
+    } else if (step == QLatin1String("USER")) {
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.reply("USER bob\r\n", Refusal);
+    } else if (step == QLatin1String("PASS")) {
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.reply("USER bob\r\n", "+OK\r\n");
+        server.reply("PASS secret\r\n", Refusal);
+        Pop3Scripts::logout(server);
+    } else if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        server.reply("STAT \r\n", Refusal);
+    } else if (step == QLatin1String("UIDL")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        server.reply("UIDL \r\n", Refusal);
+        Pop3Scripts::list(server, Sizes);
+        Pop3Scripts::logout(server);
+    } else if (step == QLatin1String("LIST")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        Pop3Scripts::uidl(server, Ids);
+        server.reply("LIST \r\n", Refusal);
+        Pop3Scripts::logout(server);
+    } else {
+        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("TOP")) {
+            server.reply("TOP 1 10\r\n", Refusal);
+        } else if (step == QLatin1String("LIST n")) {
+            server.reply("LIST 2\r\n", Refusal);
+        } else if (step == QLatin1String("RETR")) {
+            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            server.reply("RETR 2\r\n", Refusal);
+        } else if (step == QLatin1String("DELE")) {
+            server.reply("DELE 2\r\n", Refusal);
+        }
+        if (step == QLatin1String("RSET")) {
+            server.expect("RSET \r\n").expect("QUIT \r\n");
+            server.send(Refusal).send("+OK Logging out.\r\n").closeConnection();
+        } else if (step == QLatin1String("QUIT")) {
+            server.reply("QUIT \r\n", Refusal).closeConnection();
+        } else {
+            Pop3Scripts::logout(server);
+        }
+    }
+    if (loginAgain) {
+        // The recovery left "More>>" on the statistics button, so this login
+        // does not fetch the size list by itself.
+        server.acceptConnection();
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        Pop3Scripts::uidl(server, Ids);
+        Pop3Scripts::logout(server);
+    }
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    fillLogin(w, server.port());
+    w.cmdLogin_Click();
+    if (loginAgain || step == QLatin1String("PASS")) {
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QVERIFY(w.prgProgress->isHidden());
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.cmdLogin->text(), loginAgain ? QStringLiteral("Login") : QStringLiteral("Logout"));
+        if (loginAgain) {
+            w.cmdLogin_Click();
+            QTRY_VERIFY(w.cmdLogin->text() == QLatin1String("Logout") && w.prgProgress->isHidden()
+                        && w.cmdShow->isEnabled());
+            QCOMPARE(w.cmdStats->text(), QStringLiteral("More >>"));
+            QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+        }
+    } else {
+        QTRY_VERIFY(w.cmdLogin->text() == QLatin1String("Logout") && w.prgProgress->isHidden()
+                    && w.cmdLogin->isEnabled() && w.cmdShow->isEnabled());
+    }
+
+    if (step == QLatin1String("LIST")) {
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QVERIFY(w.grdStats->isHidden());
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+    } else if (step == QLatin1String("UIDL")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+    } else if (step == QLatin1String("TOP")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        w.cmdShow_Click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(w.grdMails->Rows(), 2);
+    } else if (step == QLatin1String("LIST n") || step == QLatin1String("RETR")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        putMailRows(w, 2);
+        viewMail(w, 2);
+        QTRY_COMPARE(boxes.boxes.size(), 2);
+        QVERIFY(platform.calls.isEmpty());
+    } else if (step == QLatin1String("DELE")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        w.cboDelFrom->setEditText(QStringLiteral("2"));
+        w.cboDelTill->setEditText(QStringLiteral("2"));
+        w.cmdDelete_Click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(w.cmdDelete->text(), QStringLiteral("Delete"));
+    } else if (step == QLatin1String("QUIT")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        w.ckUpdtChanges->setChecked(true); // QUIT alone
+    }
+    QTRY_VERIFY(w.prgProgress->isHidden());
+    // Whatever was refused, the window is usable: Logout works.
+    QVERIFY(w.cmdLogin->isEnabled());
+    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+    w.cmdLogin_Click();
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(w);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(boxes.texts(), texts);
+    QCOMPARE(readFile(StoreName), store);
+    QVERIFY(!QFile::exists(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))));
+}
+
+void TestHostilePop3::garbageInsteadOfAReply_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<quint32>("seed");
+    for (const char *step : {"greeting", "USER", "STAT", "UIDL", "LIST", "TOP", "RETR"})
+        for (quint32 seed : {1u, 2u})
+            QTest::addRow("%s, seed %u", step, seed) << QString::fromLatin1(step) << seed;
+}
+
+void TestHostilePop3::garbageInsteadOfAReply()
+{
+    // 64 KiB of anything, then the server hangs up: whatever the window made
+    // of the bytes, it ends logged out, said only what it can say, and its
+    // store lost nothing.
+    QFETCH(QString, step);
+    QFETCH(quint32, seed);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    const QByteArray noise = garbage(64 * 1024, seed);
+    if (step == QLatin1String("greeting")) {
+        server.send(noise);
+    } else if (step == QLatin1String("USER")) {
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.expect("USER bob\r\n").send(noise);
+    } else if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        server.expect("STAT \r\n").send(noise);
+    } else if (step == QLatin1String("UIDL")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        server.expect("UIDL \r\n").send("+OK\r\n" + noise);
+    } else if (step == QLatin1String("LIST")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        Pop3Scripts::uidl(server, Ids);
+        server.expect("LIST \r\n").send("+OK\r\n" + noise);
+    } else {
+        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("TOP")) {
+            server.expect("TOP 1 10\r\n").send("+OK\r\n" + noise);
+        } else {
+            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            server.expect("RETR 2\r\n").send("+OK\r\n" + noise);
+        }
+    }
+    server.closeConnection();
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    w.setReplyTimeout(2000);
+    fillLogin(w, server.port());
+    w.cmdLogin_Click();
+    if (step == QLatin1String("TOP") || step == QLatin1String("RETR")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        if (step == QLatin1String("TOP")) {
+            w.cmdShow_Click();
+        } else {
+            putMailRows(w, 2);
+            viewMail(w, 2);
+        }
+    }
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(w);
+    QVERIFY(w.cmdShow->text() == QLatin1String("Show") && w.cmdDelete->text() == QLatin1String("Delete"));
+    for (const QString &text : boxes.texts())
+        QVERIFY2(isKnownBox(text), qPrintable(text.left(200)));
+    const QByteArray store = readFile(StoreName);
+    QVERIFY2(storeFault(store, KnownStore).isEmpty(), qPrintable(storeFault(store, KnownStore)));
+}
+
+void TestHostilePop3::megabyteLines_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::newRow("STAT line") << "STAT";
+    QTest::newRow("size list line") << "LIST";
+    QTest::newRow("header line in TOP") << "TOP";
+    QTest::newRow("body line in RETR") << "RETR";
+}
+
+void TestHostilePop3::megabyteLines()
+{
+    QFETCH(QString, step);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    const QByteArray mega(1 << 20, 'm');
+    const QByteArray mail = "From: Ann <a@example.com>\r\nSubject: " + mega + "\r\n\r\n." + mega + "\r\nend\r\n";
+    Pop3Scripts::login(server, "bob", "secret");
+    if (step == QLatin1String("STAT"))
+        server.reply("STAT \r\n", "+OK 2 360 " + mega + "\r\n");
+    else
+        Pop3Scripts::stat(server, 2, 360);
+    Pop3Scripts::uidl(server, Ids);
+    if (step == QLatin1String("LIST"))
+        server.reply("LIST \r\n", "+OK\r\n1 120\r\n2 " + mega + "\r\n.\r\n");
+    else
+        Pop3Scripts::list(server, {120, mail.size()});
+    if (step == QLatin1String("TOP")) {
+        server.reply("TOP 2 10\r\n", ScriptedPop3Server::chunksOf(retrReply(mail), 65536));
+    } else if (step == QLatin1String("RETR")) {
+        server.reply("LIST 2\r\n", "+OK 2 " + QByteArray::number(mail.size()) + "\r\n");
+        server.reply("RETR 2\r\n", ScriptedPop3Server::chunksOf(retrReply(mail), 65536));
+    }
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    QVERIFY(login(w, server.port()));
+    QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
+    QCOMPARE(w.lblMailSize->text(), QStringLiteral("360"));
+    QCOMPARE(w.grdStats->TextMatrix(2, 0), QStringLiteral("2"));
+    QCOMPARE(w.grdStats->TextMatrix(2, 1),
+             step == QLatin1String("LIST") ? QString::fromLatin1(mega) : QString::number(mail.size()));
+    if (step == QLatin1String("TOP")) {
+        w.cboFrom->setEditText(QStringLiteral("2"));
+        w.cmdShow_Click();
+        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(w.grdMails->Rows(), 3);
+        QCOMPARE(w.grdMails->TextMatrix(2, 2), QLatin1Char(' ') + QString::fromLatin1(mega));
+        QCOMPARE(w.grdMails->TextMatrix(2, 4), QString::number(mail.size()));
+    } else if (step == QLatin1String("RETR")) {
+        putMailRows(w, 2);
+        viewMail(w, 2);
+        QTRY_VERIFY(!w.bListForView && w.prgProgress->isHidden());
+        QCOMPARE(readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+    }
+    QTRY_VERIFY(w.prgProgress->isHidden());
+    w.cmdLogin_Click();
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(w);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(StoreName), StoreAfterSession);
+    for (const QString &text : boxes.texts())
+        QVERIFY2(text == ConfirmLogout || text.startsWith(QLatin1String("From:")), qPrintable(text.left(200)));
+}
+
+void TestHostilePop3::absurdFigures_data()
+{
+    // What the server claims against what it lists: a count far beyond its
+    // listing, counts and sizes no number type holds, negative figures.
+    QTest::addColumn<QByteArray>("stat");
+    QTest::addColumn<QByteArray>("listOne"); // reply to LIST 1 when viewing
+    QTest::addColumn<bool>("hasMails");
+    QTest::newRow("two billion mails") << QByteArray("+OK 2000000000 360\r\n") << QByteArray("+OK 1 120\r\n") << true;
+    QTest::newRow("count beyond any integer") << QByteArray("+OK 99999999999999999999 1e300\r\n")
+                                              << QByteArray("+OK 1 99999999999999999999\r\n") << true;
+    QTest::newRow("count 1e300") << QByteArray("+OK 1e300 -1\r\n") << QByteArray("+OK 1 1e300\r\n") << true;
+    QTest::newRow("negative count") << QByteArray("+OK -5 -360\r\n") << QByteArray() << false;
+    QTest::newRow("hexadecimal count") << QByteArray("+OK &HFFFFFFFF 0\r\n") << QByteArray("+OK 1 -120\r\n")
+                                       << true;
+}
+
+void TestHostilePop3::absurdFigures()
+{
+    QFETCH(QByteArray, stat);
+    QFETCH(QByteArray, listOne);
+    QFETCH(bool, hasMails);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    const QByteArray mail = "From: a@example.com\r\nSubject: one\r\n\r\nbody\r\n";
+    Pop3Scripts::login(server, "bob", "secret");
+    server.reply("STAT \r\n", stat);
+    Pop3Scripts::uidl(server, {QStringLiteral("known1")});
+    if (hasMails) {
+        Pop3Scripts::list(server, {mail.size()});
+        server.reply("LIST 1\r\n", listOne);
+        server.reply("RETR 1\r\n", retrReply(mail));
+    }
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    fillLogin(w, server.port());
+    w.cmdLogin_Click();
+    if (hasMails) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        QCOMPARE(w.lblMails->text(), QString::fromLatin1(stat.split(' ').at(1)));
+        QCOMPARE(w.cboFrom->currentText(), QStringLiteral("1"));
+        QCOMPARE(w.grdStats->Rows(), 2);
+        putMailRows(w, 1);
+        viewMail(w, 1);
+        QTRY_VERIFY(!w.bListForView && w.prgProgress->isHidden());
+        QCOMPARE(readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+    } else {
+        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        QVERIFY(w.fraRetrieval->isHidden());
+        QCOMPARE(w.cboTill->count(), 0);
+    }
+    w.cmdLogin_Click();
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(w);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(StoreName), KnownStore);
+}
+
+void TestHostilePop3::missingFields_data()
+{
+    QTest::addColumn<QByteArray>("stat");
+    QTest::addColumn<QByteArray>("listOne");
+    QTest::addColumn<QString>("mails");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QByteArray>("retrLine"); // what the window asks for then
+    QTest::newRow("STAT without size, LIST n without size")
+        << QByteArray("+OK 2\r\n") << QByteArray("+OK 2\r\n") << "2" << "" << QByteArray("RETR 2\r\n");
+    QTest::newRow("STAT of blanks, LIST n of blanks")
+        << QByteArray("+OK  2  \r\n") << QByteArray("+OK  \r\n") << "" << "2" << QByteArray("RETR 0\r\n");
+    QTest::newRow("LIST n without number and size")
+        << QByteArray("+OK 2 360\r\n") << QByteArray("+OK\r\n") << "2" << "360" << QByteArray("RETR 0\r\n");
+}
+
+void TestHostilePop3::missingFields()
+{
+    // Nothing to guess from, the window asks for mail 0 and the server's
+    // refusal is reported; it never writes a message file it did not get.
+    QFETCH(QByteArray, stat);
+    QFETCH(QByteArray, listOne);
+    QFETCH(QString, mails);
+    QFETCH(QString, size);
+    QFETCH(QByteArray, retrLine);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    const QByteArray mail = "From: a@example.com\r\nSubject: two\r\n\r\nbody\r\n";
+    Pop3Scripts::login(server, "bob", "secret");
+    server.reply("STAT \r\n", stat);
+    Pop3Scripts::uidl(server, Ids);
+    const bool listed = !mails.isEmpty();
+    if (listed)
+        Pop3Scripts::list(server, Sizes);
+    server.reply("LIST 2\r\n", listOne);
+    const bool refused = retrLine == "RETR 0\r\n";
+    server.reply(retrLine, refused ? QByteArray("-ERR No such message\r\n") : retrReply(mail));
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    fillLogin(w, server.port());
+    w.cmdLogin_Click();
+    if (listed)
+        QTRY_VERIFY(loggedInAndIdle(w));
+    else
+        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+    QCOMPARE(w.lblMails->text(), mails);
+    QCOMPARE(w.lblMailSize->text(), size);
+    boxes.clear();
+    putMailRows(w, 2);
+    viewMail(w, 2);
+    QTRY_VERIFY(w.prgProgress->isHidden() && w.cmdLogin->isEnabled());
+    const QString file = QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"));
+    if (refused) {
+        QTRY_COMPARE(boxes.texts().size(), 2);
+        QCOMPARE(boxes.texts().at(1), QStringLiteral("Server error\r\n-ERR No such message\r\n"));
+        QVERIFY(!QFile::exists(file));
+    } else {
+        QTRY_VERIFY(!w.bListForView);
+        QCOMPARE(readFile(file), mail);
+    }
+    w.cmdLogin_Click();
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(w);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(StoreName), StoreAfterSession);
+}
+
+void TestHostilePop3::hundredThousandMails()
+{
+    constexpr int Count = 100000;
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    // Every tenth mail has been seen before.
+    QByteArray stored;
+    QStringList ids;
+    QList<qint64> sizes;
+    for (int n = 1; n <= Count; ++n) {
+        ids << QStringLiteral("%1").arg(n, 16, 16, QLatin1Char('0'));
+        sizes << 1000 + n % 977;
+        if (n % 10 == 0)
+            stored += ids.last().toLatin1() + "\r\n";
+    }
+    QVERIFY(writeFile(StoreName, stored));
+    qint64 total = 0;
+    for (qint64 size : sizes)
+        total += size;
+
+    ScriptedPop3Server server;
+    Pop3Scripts::login(server, "bob", "secret");
+    server.reply("STAT \r\n", "+OK 100000 " + QByteArray::number(total) + "\r\n");
+    // Dovecot writes in pieces of about 4 KiB.
+    server.reply("UIDL \r\n", ScriptedPop3Server::chunksOf(Pop3Scripts::uidlReply(ids), 4096));
+    server.reply("LIST \r\n", ScriptedPop3Server::chunksOf(Pop3Scripts::listReply(sizes), 4096));
+    server.reply("TOP 99999 10\r\n", "+OK\r\nFrom: new@example.com\r\nSubject: a new one\r\n\r\n.\r\n");
+    server.reply("TOP 100000 10\r\n", "+OK\r\nFrom: last@example.com\r\nSubject: the last\r\n\r\n.\r\n");
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    QVERIFY(login(w, server.port(), 100000));
+    QCOMPARE(w.lblMails->text(), QStringLiteral("100000"));
+    QCOMPARE(w.lblMailSize->text(), QString::number(total));
+    QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 100000 mails"));
+    QCOMPARE(w.lblNewMails->text(), QStringLiteral("90000 new mail(s)"));
+    QCOMPARE(w.colNewMails->size(), 90000);
+    QCOMPARE(w.colNewMails->last(), QStringLiteral("99999"));
+    QCOMPARE(w.cboTill->currentText(), QStringLiteral("100000"));
+    QCOMPARE(w.cboDelTill->count(), Count);
+    QCOMPARE(w.grdStats->Rows(), Count + 1);
+    QCOMPARE(w.grdStats->TextMatrix(Count, 0), QStringLiteral("100000"));
+    QCOMPARE(w.grdStats->TextMatrix(Count, 1), QString::number(sizes.last()));
+
+    w.cboFrom->setEditText(QStringLiteral("99999"));
+    w.cmdShow_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(w.cmdShow->text(), QStringLiteral("Show"), 30000);
+    QCOMPARE(w.grdMails->Rows(), 4);
+    QCOMPARE(w.grdMails->TextMatrix(2, 2), QStringLiteral(" a new one"));
+    QCOMPARE(w.grdMails->TextMatrix(3, 2), QStringLiteral(" the last"));
+    QCOMPARE(w.grdMails->TextMatrix(3, 4), QString::number(sizes.last()));
+    const QColor blue(0, 0, 255);
+    QCOMPARE(w.grdMails->CellForeColor(2, 0), blue);
+    QVERIFY(w.grdMails->CellForeColor(3, 0) != blue); // seen before
+
+    w.cmdLogin_Click();
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QCOMPARE(server.mismatches(), QStringList());
+    QByteArray expected;
+    for (int n = 10; n <= Count; n += 10)
+        expected += ids.at(n - 1).toLatin1() + "\r\n";
+    for (int n = 1; n <= Count; ++n)
+        if (n % 10 != 0)
+            expected += ids.at(n - 1).toLatin1() + "\r\n";
+    QCOMPARE(readFile(StoreName), expected);
+    QVERIFY(boxes.texts() == QStringList{ConfirmLogout});
+}
+
+void TestHostilePop3::serverClosesInTheMiddle_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QByteArray>("store");
+    QTest::newRow("greeting") << "greeting" << KnownStore;
+    QTest::newRow("CAPA list") << "CAPA" << KnownStore;
+    QTest::newRow("reply to USER") << "USER" << KnownStore;
+    QTest::newRow("STAT line") << "STAT" << KnownStore;
+    QTest::newRow("size list") << "LIST" << StoreAfterSession;
+    QTest::newRow("TOP") << "TOP" << StoreAfterSession;
+    QTest::newRow("LIST n") << "LIST n" << StoreAfterSession;
+    QTest::newRow("reply to RSET at logout") << "RSET" << StoreAfterSession;
+}
+
+void TestHostilePop3::serverClosesInTheMiddle()
+{
+    QFETCH(QString, step);
+    QFETCH(QByteArray, store);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    if (step == QLatin1String("greeting")) {
+        server.send("+OK Dove");
+    } else if (step == QLatin1String("CAPA")) {
+        Pop3Scripts::greeting(server);
+        server.expect("CAPA\r\n").send("+OK\r\nTOP\r\nUID");
+    } else if (step == QLatin1String("USER")) {
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.expect("USER bob\r\n");
+    } else if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        server.expect("STAT \r\n").send("+OK 2 3");
+    } else if (step == QLatin1String("LIST")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        Pop3Scripts::uidl(server, Ids);
+        server.expect("LIST \r\n").send("+OK\r\n1 120\r\n2 24");
+    } else {
+        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("TOP"))
+            server.expect("TOP 1 10\r\n").send("+OK\r\nFrom: a@example.com\r\nSubject: cut\r");
+        else if (step == QLatin1String("LIST n"))
+            server.expect("LIST 2\r\n").send("+OK 2 2");
+        else
+            server.expect("RSET \r\n").expect("QUIT \r\n").send("+O");
+    }
+    server.closeConnection();
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    fillLogin(w, server.port());
+    w.cmdLogin_Click();
+    if (step == QLatin1String("TOP") || step == QLatin1String("LIST n") || step == QLatin1String("RSET")) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        if (step == QLatin1String("TOP")) {
+            w.cmdShow_Click();
+        } else if (step == QLatin1String("LIST n")) {
+            putMailRows(w, 2);
+            viewMail(w, 2);
+        } else {
+            w.cmdLogin_Click();
+        }
+    }
+    QTRY_VERIFY(server.isFinished());
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(w);
+    QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
+    QVERIFY(!w.bListForView);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(StoreName), store);
+    for (const QString &text : boxes.texts())
+        QVERIFY2(text == ConfirmLogout || text.startsWith(QLatin1String("From:")), qPrintable(text));
+    QVERIFY(platform.calls.isEmpty());
+}
+
+void TestHostilePop3::serverNeverAnswers_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QByteArray>("store");
+    QTest::newRow("no greeting") << "greeting" << KnownStore;
+    QTest::newRow("CAPA") << "CAPA" << KnownStore;
+    QTest::newRow("USER") << "USER" << KnownStore;
+    QTest::newRow("PASS") << "PASS" << KnownStore;
+    QTest::newRow("STAT") << "STAT" << KnownStore;
+    QTest::newRow("half a UIDL listing") << "UIDL" << KnownStore;
+    QTest::newRow("LIST") << "LIST" << StoreAfterSession;
+    QTest::newRow("LIST n") << "LIST n" << StoreAfterSession;
+    QTest::newRow("half a RETR") << "RETR" << StoreAfterSession;
+    QTest::newRow("RSET and QUIT at logout") << "RSET" << StoreAfterSession;
+    QTest::newRow("a megabyte without a line end") << "mega" << KnownStore;
+}
+
+void TestHostilePop3::serverNeverAnswers()
+{
+    QFETCH(QString, step);
+    QFETCH(QByteArray, store);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    ScriptedPop3Server server;
+    if (step == QLatin1String("greeting")) {
+        // connected, and then nothing
+    } else if (step == QLatin1String("CAPA")) {
+        Pop3Scripts::greeting(server);
+        server.expect("CAPA\r\n");
+    } else if (step == QLatin1String("USER")) {
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.expect("USER bob\r\n");
+    } else if (step == QLatin1String("PASS")) {
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.reply("USER bob\r\n", "+OK\r\n").expect("PASS secret\r\n");
+    } else if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        server.expect("STAT \r\n");
+    } else if (step == QLatin1String("UIDL")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        server.expect("UIDL \r\n").send("+OK\r\n1 known1\r\n2 fresh2\r\n");
+    } else if (step == QLatin1String("mega")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        server.expect("STAT \r\n").send(ScriptedPop3Server::chunksOf("+OK 2 " + QByteArray(1 << 20, '7'), 65536));
+    } else if (step == QLatin1String("LIST")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        Pop3Scripts::uidl(server, Ids);
+        server.expect("LIST \r\n");
+    } else {
+        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("LIST n")) {
+            server.expect("LIST 2\r\n");
+        } else if (step == QLatin1String("RETR")) {
+            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            server.expect("RETR 2\r\n").send("+OK\r\nFrom: a@example.com\r\n");
+        } else {
+            server.expect("RSET \r\n").expect("QUIT \r\n");
+        }
+    }
+
+    frmMain w;
+    w.setProgramFolder(m_programDir.path());
+    w.setReplyTimeout(300);
+    fillLogin(w, server.port());
+    w.cmdLogin_Click();
+    const bool loggedIn = step == QLatin1String("LIST n") || step == QLatin1String("RETR") || step == QLatin1String("RSET");
+    QStringList texts{SilentBox};
+    if (loggedIn) {
+        QTRY_VERIFY(loggedInAndIdle(w));
+        if (step == QLatin1String("RSET")) {
+            w.cmdLogin_Click();
+            texts.prepend(ConfirmLogout);
+        } else {
+            putMailRows(w, 2);
+            viewMail(w, 2);
+            texts.prepend(QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?"));
+        }
+    }
+    QTRY_COMPARE(boxes.texts(), texts);
+    QCOMPARE(boxes.boxes.last().icon, MsgIcon::Exclamation);
+    QTRY_VERIFY(server.isFinished());
+    expectLoggedOut(w);
+    QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
+    QVERIFY(!w.bListForView);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(readFile(StoreName), store);
+    QVERIFY(platform.calls.isEmpty());
+}
+
+QTEST_MAIN(TestHostilePop3)
+#include "test_hostile_pop3.moc"
