@@ -9,6 +9,7 @@
 #include <QNetworkRequest>
 #include <QStringDecoder>
 #include <QTimer>
+#include <QXmlStreamReader>
 
 const QString clsHotmail::ServiceEndpoint =
     QStringLiteral("http://services.msn.com/svcs/hotmail/httpmail.asp");
@@ -62,6 +63,29 @@ bool IsTransportError(QNetworkReply::NetworkError error)
 bool HasLineBreak(const QByteArray &value)
 {
     return value.contains('\r') || value.contains('\n');
+}
+
+// HTTPMail replies nest a handful of levels.
+constexpr int MostNestingLevels = 256;
+
+bool NestedTooDeep(const QString &text)
+{
+    QXmlStreamReader reader(text);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > MostNestingLevels)
+                return true;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false; // a malformed reply is the parser's to refuse
 }
 
 } // namespace
@@ -270,6 +294,13 @@ void clsHotmail::CloseConnection()
 
 bool clsHotmail::LoadXml(QDomDocument &doc, const QString &text)
 {
+    // Building a document takes time that grows with the square of its
+    // nesting: a reply nested far deeper than any HTTPMail reply would
+    // freeze the window for minutes, so it counts as no XML.
+    if (NestedTooDeep(text)) {
+        doc = QDomDocument();
+        return false;
+    }
     // No namespace processing: node names keep the prefixes the reply uses.
     QDomDocument parsed;
     if (!parsed.setContent(text, false)) {

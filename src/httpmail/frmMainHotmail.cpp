@@ -15,13 +15,20 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <limits>
+
 using namespace modProgress;
 
 void frmMain::ShowHotmailStats()
 {
+    // A listing may claim any sizes: the sum stops at the ends of its range
+    // instead of overflowing.
     qint64 totalSize = 0;
-    for (const QStringList &record : colHotmailIds)
-        totalSize += vb::RoundHalfEven(vb::Val(clsHotmail::GetFieldLength(record)));
+    for (const QStringList &record : colHotmailIds) {
+        const qint64 size = vb::RoundHalfEven(vb::Val(clsHotmail::GetFieldLength(record)));
+        if (__builtin_add_overflow(totalSize, size, &totalSize))
+            totalSize = size > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    }
     const int count = objHotmail->GetTotalCount();
     lblMails->setText(QString::number(count));
     lblMailSize->setText(QString::number(totalSize));
