@@ -145,6 +145,9 @@ void ScriptedPop3Server::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         ++m_connectionCount;
+        // Each chunk goes out when written, not held back for the last one's
+        // acknowledgement.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
         m_waiting.append(socket);
