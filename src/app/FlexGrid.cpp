@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 
 FlexGrid::FlexGrid(QWidget *parent)
     : QTableWidget(parent)
@@ -124,8 +125,17 @@ QString FlexGrid::TextMatrix(int row, int col) const
 
 void FlexGrid::SetTextMatrix(int row, int col, const QString &text)
 {
-    if (QTableWidgetItem *cell = itemAt(row, col, true))
+    if (QTableWidgetItem *cell = itemAt(row, col, false)) {
         cell->setText(text);
+        return;
+    }
+    // A new cell gets its text at birth: one change for the view, not two.
+    if (col < 0 || col >= columnCount())
+        return;
+    if (m_fixedRows == 1 && row == 0)
+        setHorizontalHeaderItem(col, new QTableWidgetItem(text));
+    else if (toTable(row) >= 0 && toTable(row) < rowCount())
+        setItem(toTable(row), col, new QTableWidgetItem(text));
 }
 
 void FlexGrid::Clear()
@@ -147,6 +157,8 @@ void FlexGrid::RemoveItem(int row)
 
 int FlexGrid::TopRow() const
 {
+    if (m_pendingTopRow >= 0)
+        return m_pendingTopRow;
     const int r = rowAt(0);
     return (r < 0 ? 0 : r) + m_fixedRows;
 }
@@ -154,6 +166,25 @@ int FlexGrid::TopRow() const
 void FlexGrid::SetTopRow(int row)
 {
     const int r = toTable(row);
+    if (r < 0 || r >= rowCount())
+        return;
+    // Scrolling lays the whole view out again; a list growing row by row
+    // scrolls once per pause instead of once per row.
+    m_pendingTopRow = row;
+    if (!m_scrollTimer) {
+        m_scrollTimer = new QTimer(this);
+        m_scrollTimer->setSingleShot(true);
+        m_scrollTimer->setInterval(40);
+        connect(m_scrollTimer, &QTimer::timeout, this, &FlexGrid::applyTopRow);
+    }
+    if (!m_scrollTimer->isActive())
+        m_scrollTimer->start();
+}
+
+void FlexGrid::applyTopRow()
+{
+    const int r = toTable(m_pendingTopRow);
+    m_pendingTopRow = -1;
     if (r < 0 || r >= rowCount())
         return;
     if (QTableWidgetItem *cell = item(r, 0))

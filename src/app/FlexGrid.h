@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QTableWidget>
 
+class QTimer;
+
 class FlexGrid : public QTableWidget
 {
     Q_OBJECT
@@ -55,6 +57,10 @@ private:
     int toTable(int row) const { return row - m_fixedRows; }
     QTableWidgetItem *itemAt(int row, int col, bool create);
 
+    void applyTopRow();
+
     int m_fixedRows = 1;
+    int m_pendingTopRow = -1; // scrolling waits for a quiet moment
+    QTimer *m_scrollTimer = nullptr;
     int m_currentCol = 0;
 };

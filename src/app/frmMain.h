@@ -4,6 +4,7 @@
 // belong to (src/pop3, src/mailbox, src/httpmail, src/desktop).
 
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -23,6 +24,7 @@ class QProgressBar;
 class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
+class QStringListModel;
 class FlexGrid;
 class StatusLamp;
 class TcpClientSocket;
@@ -261,6 +263,8 @@ private:
     void ReplyTimedOut();
     void FillRangeCombos(int count, const QString &tillText);
     void EnableMailboxControls();
+    bool IsNewMail(const QString &mailNumber);
+    int StatsRowOfMail(int mail) const;
     void ServerErrorPath(const QString &reply);
     // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
     void PreLoginReply(const QString &reply);
@@ -288,5 +292,7 @@ private:
     int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
     int m_deleLowest = 0; // last mail of a range; first row of a selection
     QTimer *m_replyTimer = nullptr;
+    QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
+    QSet<QString> m_newMailIndex; // colNewMails as a set, for lookups
     int m_httpMailTimeoutMs = 0;
 };

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStringListModel>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -290,6 +291,10 @@ void frmMain::BuildControls()
     status->addWidget(lblProgress, 3);
     status->addWidget(prgProgress, 2);
     outer->addLayout(status);
+
+    m_rangeNumbers = new QStringListModel(this);
+    for (QComboBox *range : {cboFrom, cboTill, cboDelFrom, cboDelTill})
+        range->setModel(m_rangeNumbers);
 
     mnuMailOpts = named(new QMenu(this), "mnuMailOpts");
     mnuCompleteMail = mnuMailOpts->addAction(QStringLiteral("View Complete Mail"));

@@ -27,3 +27,13 @@ void frmMain::ProcessUidlReply(const QString &sReply)
     EndProgress();
     cmdStats_Click();
 }
+
+bool frmMain::IsNewMail(const QString &mailNumber)
+{
+    if (!colNewMails)
+        return false;
+    // The list is searched once per listed mail; a set keeps that linear.
+    if (m_newMailIndex.size() != colNewMails->size())
+        m_newMailIndex = QSet<QString>(colNewMails->cbegin(), colNewMails->cend());
+    return m_newMailIndex.contains(mailNumber);
+}

@@ -105,6 +105,24 @@ void frmMain::StartRetrieval(int iFrom, int /*iTill: the end is read from cboTil
         FetchHotmailHeaders();
 }
 
+// The first row of the size list that names the mail. The list is in mail
+// order, so the mail's own row is tried before the others.
+int frmMain::StatsRowOfMail(int mail) const
+{
+    const auto names = [&](int r) { return vb::Val(grdStats->TextMatrix(r, 0)) == double(mail); };
+    if (mail >= 1 && mail < grdStats->Rows() && names(mail)) {
+        bool earlier = false;
+        for (int r = mail - 1; r >= 1 && !earlier && vb::Val(grdStats->TextMatrix(r, 0)) >= double(mail); --r)
+            earlier = names(r);
+        if (!earlier)
+            return mail;
+    }
+    for (int r = 1; r < grdStats->Rows(); ++r)
+        if (names(r))
+            return r;
+    return -1;
+}
+
 void frmMain::ProcessTopReply(const QString &sReply)
 {
     const QStringList lines = sReply.split(CRLF);
@@ -140,26 +158,19 @@ void frmMain::ProcessTopReply(const QString &sReply)
     subject = HeaderText::decode(subject);
 
     const QString mailText = QString::number(iCurMail);
-    const bool isNew = colNewMails && colNewMails->contains(mailText);
+    const bool isNew = IsNewMail(mailText);
     bool shown = PassesFilter(sender, txtFrom->text()) && PassesFilter(subject, txtSubject->text());
     if (shown && ckShowOnlyNew->isChecked())
         shown = isNew;
 
     if (shown) {
-        QString size;
-        bool found = false;
-        for (int r = 1; r < grdStats->Rows(); ++r) {
-            if (vb::Val(grdStats->TextMatrix(r, 0)) == double(iCurMail)) {
-                grdStats->SetRow(r);
-                size = grdStats->TextMatrix(r, 1);
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
+        const int r = StatsRowOfMail(iCurMail);
+        if (r < 0) {
             RetrievalFailed();
             return;
         }
+        grdStats->SetRow(r);
+        const QString size = grdStats->TextMatrix(r, 1);
         AddGridRow(grdMails, {date, sender, subject, mailText, size}, isNew);
     }
 

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QTimer>
 
 #include <limits>
@@ -33,23 +34,18 @@ QString piece(const QStringList &pieces, int index)
 
 void frmMain::FillRangeCombos(int count, const QString &tillText)
 {
-    for (QComboBox *combo : {cboFrom, cboTill, cboDelFrom, cboDelTill}) {
-        combo->clear();
-        combo->setEditText(QString());
-    }
-    if (count <= 0)
-        return;
-    const int listed = qMin(count, MostListedMailNumbers);
+    // The four range boxes list the same numbers; they share one list.
+    const int listed = qBound(0, count, MostListedMailNumbers);
     QStringList numbers;
     numbers.reserve(listed);
     for (int i = 1; i <= listed; ++i)
         numbers << QString::number(i);
-    for (QComboBox *combo : {cboFrom, cboTill, cboDelFrom, cboDelTill})
-        combo->addItems(numbers);
-    cboFrom->setEditText(QStringLiteral("1"));
-    cboDelFrom->setEditText(QStringLiteral("1"));
-    cboTill->setEditText(tillText);
-    cboDelTill->setEditText(tillText);
+    m_rangeNumbers->setStringList(numbers);
+    const bool any = count > 0;
+    cboFrom->setEditText(any ? QStringLiteral("1") : QString());
+    cboDelFrom->setEditText(any ? QStringLiteral("1") : QString());
+    cboTill->setEditText(any ? tillText : QString());
+    cboDelTill->setEditText(any ? tillText : QString());
 }
 
 // The controls a completed login gives the user, for both account kinds.
