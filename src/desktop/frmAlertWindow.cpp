@@ -184,16 +184,24 @@ QColor frmAlertWindow::SetVertexColor(int lColor)
     return QColor(lColor & 0xFF, (lColor >> 8) & 0xFF, (lColor >> 16) & 0xFF);
 }
 
+// A picture of the window's size; false when the system draws no gradients,
+// and the picture is then the plain colour.
+bool frmAlertWindow::StartPicture(const QColor &color)
+{
+    m_picture = QImage(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
+    if (m_motion.caps() != AlertMotion::NoEffects)
+        return true;
+    m_picture.fill(color);
+    return false;
+}
+
 void frmAlertWindow::FillCornerGradient(int lColor)
 {
     const QColor color = SetVertexColor(lColor);
     const int w = width();
     const int h = height();
-    m_picture = QImage(std::max(1, w), std::max(1, h), QImage::Format_RGB32);
-    if (m_motion.caps() == AlertMotion::NoEffects) {
-        m_picture.fill(color);
+    if (!StartPicture(color))
         return;
-    }
     // Two triangles split along the top-left to bottom-right diagonal, white
     // at three corners and the colour at the bottom-right one: inside either
     // triangle the colour's share is the smaller of the two distances.
@@ -211,13 +219,9 @@ void frmAlertWindow::FillCornerGradient(int lColor)
 void frmAlertWindow::FillTubeGradient(int lColor)
 {
     const QColor color = SetVertexColor(lColor);
-    const int w = width();
     const int h = height();
-    m_picture = QImage(std::max(1, w), std::max(1, h), QImage::Format_RGB32);
-    if (m_motion.caps() == AlertMotion::NoEffects) {
-        m_picture.fill(color);
+    if (!StartPicture(color))
         return;
-    }
     const QColor white(Qt::white);
     const int half = h / 2;
     for (int y = 0; y < m_picture.height(); ++y) {

@@ -75,6 +75,7 @@ private:
 
     void FillCornerGradient(int lColor);
     void FillTubeGradient(int lColor);
+    bool StartPicture(const QColor &color);
     static QColor SetVertexColor(int lColor);
     void drawFrame(bool bSquare, int iBackColor);
 

@@ -147,11 +147,8 @@ HttpMailServer::CannedReply HttpMailServer::CannedReply::reply(const QByteArray 
 HttpMailServer::CannedReply HttpMailServer::CannedReply::stall(const QByteArray &method,
                                                                const QString &path, int times)
 {
-    CannedReply r;
+    CannedReply r = close(method, path, times);
     r.kind = Kind::Stall;
-    r.method = method;
-    r.path = path;
-    r.times = times;
     return r;
 }
 
