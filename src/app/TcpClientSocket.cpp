@@ -3,6 +3,34 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
+namespace {
+
+// Servers that write a reply in pieces with Nagle's algorithm on hold the
+// rest back until the first piece is acknowledged; a delayed acknowledgement
+// would cost about 40 ms per reply. Linux forgets the request whenever we
+// send, so it is renewed after every read and write. Elsewhere the platform
+// decides.
+void AcknowledgeAtOnce(const QSslSocket *socket)
+{
+#ifdef Q_OS_LINUX
+    const qintptr descriptor = socket->socketDescriptor();
+    if (descriptor < 0)
+        return;
+    const int on = 1;
+    ::setsockopt(int(descriptor), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#else
+    Q_UNUSED(socket);
+#endif
+}
+
+} // namespace
+
 TcpClientSocket::TcpClientSocket(QObject *parent)
     : QObject(parent)
 {
@@ -73,6 +101,7 @@ void TcpClientSocket::Connect()
     socket->setPeerVerifyName(m_remoteHost);
 
     connect(socket, &QSslSocket::connected, this, [this, socket] {
+        AcknowledgeAtOnce(socket);
         if (socket == m_socket && !m_implicitTls)
             emit connected();
     });
@@ -86,7 +115,10 @@ void TcpClientSocket::Connect()
         if (socket == m_socket)
             m_sslErrors += errors;
     });
+    connect(socket, &QSslSocket::bytesWritten, socket, [socket] { AcknowledgeAtOnce(socket); });
+    connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] { AcknowledgeAtOnce(socket); });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] {
+        AcknowledgeAtOnce(socket);
         if (socket == m_socket && !m_handshaking && socket->bytesAvailable() > 0)
             emit dataArrival(socket->bytesAvailable());
     });

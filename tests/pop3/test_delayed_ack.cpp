@@ -1,0 +1,146 @@
+// No reply waits on a delayed acknowledgement. Servers like GNU mailutils
+// pop3d write a reply in pieces with Nagle's algorithm on: the second piece
+// leaves only once the client has acknowledged the first. A client that
+// delays its acknowledgements (Linux does, about 40 ms, once the dialogue
+// goes back and forth) then waits that long for every reply.
+
+#include "MessageBoxRecorder.h"
+#include "app/FlexGrid.h"
+#include "app/frmMain.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+constexpr int MailCount = 50;
+
+QByteArray headersOf(int n)
+{
+    return "Date: Tue, 3 Aug 2004 10:11:12 +0200\r\nFrom: Sender " + QByteArray::number(n) + " <s"
+           + QByteArray::number(n) + "@example.com>\r\nSubject: Mail " + QByteArray::number(n)
+           + "\r\nTo: bob@example.com\r\n";
+}
+
+// A POP3 server for a mailbox of MailCount mails that writes every reply in
+// two pieces, each with its own write, Nagle's algorithm on.
+class TwoPieceServer : public QObject
+{
+public:
+    TwoPieceServer()
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                socket->setSocketOption(QAbstractSocket::LowDelayOption, 0);
+                m_socket = socket;
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+                writeInTwo(socket, "+OK POP3 server ready\r\n");
+            }
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    QList<QByteArray> commands() const { return m_commands; }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        while (socket->canReadLine()) {
+            const QByteArray line = socket->readLine();
+            m_commands << line;
+            const QList<QByteArray> words = line.trimmed().split(' ');
+            writeInTwo(socket, replyTo(words.value(0).toUpper(), words.value(1).toInt()));
+            if (words.value(0).toUpper() == "QUIT")
+                socket->disconnectFromHost();
+        }
+    }
+
+    static QByteArray replyTo(const QByteArray &verb, int n)
+    {
+        if (verb == "CAPA")
+            return "+OK Capability list follows\r\nTOP\r\nUIDL\r\nUSER\r\n.\r\n";
+        if (verb == "USER" || verb == "RSET" || verb == "QUIT")
+            return "+OK\r\n";
+        if (verb == "PASS")
+            return "+OK opened mailbox for bob\r\n";
+        if (verb == "STAT")
+            return "+OK " + QByteArray::number(MailCount) + " " + QByteArray::number(MailCount * 1000) + "\r\n";
+        if (verb == "UIDL" || verb == "LIST") {
+            QByteArray reply = "+OK\r\n";
+            for (int i = 1; i <= MailCount; ++i)
+                reply += QByteArray::number(i) + (verb == "UIDL" ? " id-" + QByteArray::number(i) : " 1000") + "\r\n";
+            return reply + ".\r\n";
+        }
+        if (verb == "TOP" && n >= 1 && n <= MailCount)
+            return "+OK\r\n" + headersOf(n) + "\r\n.\r\n";
+        return "-ERR unknown command\r\n";
+    }
+
+    // The status line (or half of a one-line reply) first, then the rest.
+    static void writeInTwo(QTcpSocket *socket, const QByteArray &reply)
+    {
+        const qsizetype firstLine = reply.indexOf('\n') + 1;
+        const qsizetype cut = firstLine < reply.size() ? firstLine : reply.size() / 2;
+        socket->write(reply.left(cut));
+        socket->flush();
+        socket->write(reply.mid(cut));
+        socket->flush();
+    }
+
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_socket;
+    QList<QByteArray> m_commands;
+};
+
+} // namespace
+
+class TestDelayedAck : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear(); }
+
+    void headerSweepDoesNotWaitPerReply()
+    {
+        MessageBoxRecorder boxes;
+        TwoPieceServer server;
+        QVERIFY(server.port() != 0);
+        frmMain w;
+        w.txtUser->setText(QStringLiteral("bob"));
+        w.txtPwd->setText(QStringLiteral("secret"));
+        w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+        w.cboPort->setEditText(QString::number(server.port()));
+        w.cmdLogin_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.grdStats->isHidden() && w.cmdShow->isEnabled(), 10000);
+        QCOMPARE(w.lblMails->text(), QString::number(MailCount));
+
+        w.cboFrom->setEditText(QStringLiteral("1"));
+        w.cboTill->setEditText(QString::number(MailCount));
+        const int before = server.commands().size();
+        QElapsedTimer sweep;
+        sweep.start();
+        w.cmdShow->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.cmdShow->text() == QLatin1String("Show"), 20000);
+        const qint64 elapsed = sweep.elapsed();
+
+        QCOMPARE(w.grdMails->Rows(), MailCount + 2);
+        QCOMPARE(w.grdMails->TextMatrix(MailCount + 1, 2), QStringLiteral(" Mail %1").arg(MailCount));
+        QCOMPARE(server.commands().size() - before, MailCount); // one TOP per mail, nothing else
+        QVERIFY(boxes.boxes.isEmpty());
+        // A stall per reply would take at least 50 x 40 ms = 2 s; without
+        // one this takes a few tens of milliseconds.
+        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 TOP replies took %2 ms").arg(MailCount).arg(elapsed)));
+    }
+};
+
+QTEST_MAIN(TestDelayedAck)
+#include "test_delayed_ack.moc"
