@@ -6,6 +6,7 @@
 
 #include "MessageBoxRecorder.h"
 #include "app/FlexGrid.h"
+#include "app/TcpClientSocket.h"
 #include "app/frmMain.h"
 
 #include <QComboBox>
@@ -14,9 +15,14 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QProcess>
 #include <QSettings>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -101,6 +107,71 @@ private:
     QList<QByteArray> m_commands;
 };
 
+// The same over TLS from the first byte: each piece is a record of its own.
+// Every line gets "+OK" and one more line as its reply.
+class TwoPieceTlsServer : public QTcpServer
+{
+public:
+    bool start(const QString &certificateFile, const QString &keyFile)
+    {
+        QFile cert(certificateFile), key(keyFile);
+        if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+            return false;
+        m_certificate = QSslCertificate(cert.readAll());
+        m_key = QSslKey(key.readAll(), QSsl::Ec);
+        return !m_certificate.isNull() && !m_key.isNull() && listen(QHostAddress::LocalHost, 0);
+    }
+    QSslCertificate certificate() const { return m_certificate; }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QSslSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 0);
+        socket->setLocalCertificate(m_certificate);
+        socket->setPrivateKey(m_key);
+        connect(socket, &QSslSocket::readyRead, socket, [socket] {
+            while (socket->canReadLine()) {
+                const QByteArray line = socket->readLine().trimmed();
+                socket->write("+OK " + line + "\r\n");
+                socket->flush();
+                socket->write("the rest of the reply to " + line + "\r\n.\r\n");
+                socket->flush();
+            }
+        });
+        socket->startServerEncryption();
+    }
+
+private:
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+};
+
+// A self-signed certificate for 127.0.0.1.
+bool makeCertificate(const QString &folder, QString *error)
+{
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty()) {
+        *error = QStringLiteral("openssl is not installed");
+        return false;
+    }
+    QProcess run;
+    run.setWorkingDirectory(folder);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(openssl, {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                        "-keyout", "key.pem", "-out", "cert.pem", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                        "subjectAltName=IP:127.0.0.1"});
+    if (!run.waitForFinished(60000) || run.exitCode() != 0) {
+        *error = QString::fromLocal8Bit(run.readAll());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class TestDelayedAck : public QObject
@@ -139,6 +210,49 @@ private slots:
         // A stall per reply would take at least 50 x 40 ms = 2 s; without
         // one this takes a few tens of milliseconds.
         QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 TOP replies took %2 ms").arg(MailCount).arg(elapsed)));
+    }
+
+    void tlsRepliesDoNotWaitEither()
+    {
+        QTemporaryDir folder;
+        QString error;
+        if (!makeCertificate(folder.path(), &error))
+            QSKIP(qPrintable(error));
+        TwoPieceTlsServer server;
+        QVERIFY(server.start(folder.filePath(QStringLiteral("cert.pem")), folder.filePath(QStringLiteral("key.pem"))));
+
+        TcpClientSocket socket;
+        socket.AddCaCertificates({server.certificate()});
+        socket.SetImplicitTls(true);
+        socket.SetRemoteHost(QStringLiteral("127.0.0.1"));
+        socket.SetRemotePort(server.serverPort());
+        // One command in flight: the next goes out once the reply is whole.
+        int sent = 0;
+        QString received;
+        QStringList replies;
+        auto sendNext = [&] { socket.SendData(QStringLiteral("NOOP %1\r\n").arg(++sent)); };
+        connect(&socket, &TcpClientSocket::connected, this, sendNext);
+        connect(&socket, &TcpClientSocket::dataArrival, this, [&] {
+            QString data;
+            socket.GetData(data);
+            received += data;
+            if (!received.endsWith(QLatin1String("\r\n.\r\n")))
+                return;
+            replies << received;
+            received.clear();
+            if (sent < MailCount)
+                sendNext();
+        });
+        QSignalSpy errors(&socket, &TcpClientSocket::errorOccurred);
+        QElapsedTimer timer;
+        timer.start();
+        socket.Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(replies.size() == MailCount || !errors.isEmpty(), 20000);
+        const qint64 elapsed = timer.elapsed();
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(1).toString()));
+        QVERIFY(socket.IsEncrypted());
+        QCOMPARE(replies.last(), QStringLiteral("+OK NOOP %1\r\nthe rest of the reply to NOOP %1\r\n.\r\n").arg(MailCount));
+        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 replies over TLS took %2 ms").arg(MailCount).arg(elapsed)));
     }
 };
 
