@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The peer in Mailvane's benchmarks: a plain poplib client doing the same
-POP3 commands one at a time. Prints the elapsed wall time in seconds."""
+POP3 commands one at a time. Prints the elapsed wall time in seconds.
+
+    peer_pop3.py login|headers|bigmail PORT [COUNT [USER]]"""
 import poplib
 import sys
 import time
@@ -9,9 +11,10 @@ import time
 def main():
     op, port = sys.argv[1], int(sys.argv[2])
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 0
+    user = sys.argv[4] if len(sys.argv) > 4 else "bench"
     start = time.perf_counter()
     pop = poplib.POP3("127.0.0.1", port)
-    pop.user("bench")
+    pop.user(user)
     pop.pass_("bench")
     if op == "login":
         pop.stat()
