@@ -6,6 +6,7 @@
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/frmMain.h"
 #include "desktop/AlertSlots.h"
 #include "desktop/ProgramIcon.h"
@@ -30,27 +31,6 @@
 namespace {
 
 const QString StoreName = QStringLiteral("bob_127.0.0.1.uidl");
-
-QByteArray readFile(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-void fillLogin(frmMain &w, quint16 port)
-{
-    w.txtUser->setText(QStringLiteral("bob"));
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(port));
-}
 
 QList<qint64> sizesFor(const QStringList &ids)
 {
@@ -180,7 +160,7 @@ void TestAutologin::cleanup()
 
 void TestAutologin::loginVisible(frmMain &w, ScriptedPop3Server &server)
 {
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.cmdLogin_Click();
@@ -216,7 +196,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QFETCH(QStringList, ids);
     QFETCH(QString, announced);
     if (!store.isEmpty())
-        writeFile(StoreName, store);
+        QVERIFY(kit::writeFile(StoreName, store));
 
     MessageBoxRecorder boxes;
     PlatformRecorder platform;
@@ -245,7 +225,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     w.timLogin_Timer();
     QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     QVERIFY(w.timLogin->isActive());
-    QCOMPARE(readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
+    QCOMPARE(kit::readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
 
     // Second tick: login and an alert with the new-mail count.
     w.timLogin_Timer();
@@ -276,7 +256,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QVERIFY(w.isHidden());
     QVERIFY(w.bMinimized);
     QCOMPARE(boxes.texts(), QStringList());
-    QCOMPARE(readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
+    QCOMPARE(kit::readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
 
     // A double-click on the tray icon brings the window back and ends autologin.
     w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
@@ -296,7 +276,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QCOMPARE(server.mismatches(), QStringList());
     QVERIFY(!w.timLogin->isActive());
     if (!ids.isEmpty())
-        QCOMPARE(readFile(StoreName), ids.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
+        QCOMPARE(kit::readFile(StoreName), ids.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
 }
 
 void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
@@ -336,7 +316,7 @@ void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(boxes.texts(), QStringList());
     // Shown again, the window writes the store at logout.
-    QCOMPARE(readFile(StoreName), QByteArray("a1\r\nb2\r\n"));
+    QCOMPARE(kit::readFile(StoreName), QByteArray("a1\r\nb2\r\n"));
 }
 
 void TestAutologin::trayIconOnlyDoubleClickRestores_data()
@@ -496,7 +476,7 @@ void TestAutologin::withoutTrayWindowStaysMinimised()
     QTRY_VERIFY(server.isFinished());
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(boxes.texts(), QStringList());
-    QCOMPARE(readFile(StoreName), QByteArray("<missing>"));
+    QCOMPARE(kit::readFile(StoreName), QByteArray("<missing>"));
 
     // Restoring it from the task bar is what the tray's double-click is.
     w.setWindowState(Qt::WindowNoState);

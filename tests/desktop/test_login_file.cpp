@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "desktop/LoginFile.h"
 
 #include <QDir>
@@ -6,20 +7,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 } // namespace
 
@@ -235,7 +222,7 @@ void TestLoginFile::saveAndLoadRoundTrip()
     QVERIFY(SaveLoginFile(path, fields[0], fields[1], fields[2], fields[3], &error));
     QVERIFY2(error.isEmpty(), qPrintable(error));
     if (!fileBytes.isEmpty())
-        QCOMPARE(readBytes(path), fileBytes);
+        QCOMPARE(kit::readFile(path), fileBytes);
 
     const LoginDetails details = LoadLoginFile(path);
     QVERIFY(details.ok);
@@ -252,11 +239,11 @@ void TestLoginFile::saveReplacesExistingFile()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("home.mvl"));
-    QVERIFY(writeBytes(path, QByteArray(500, 'x') + "\r\nsecond line\r\n"));
+    QVERIFY(kit::writeFile(path, QByteArray(500, 'x') + "\r\nsecond line\r\n"));
 
     QVERIFY(SaveLoginFile(path, QStringLiteral("jim"), QStringLiteral("abc"), QStringLiteral("mailhost"),
                           QStringLiteral("110")));
-    QCOMPARE(readBytes(path), QByteArray("jim 024E616263 mailhost 110\r\n"));
+    QCOMPARE(kit::readFile(path), QByteArray("jim 024E616263 mailhost 110\r\n"));
 }
 
 void TestLoginFile::failedWriteIsReported_data()
@@ -291,7 +278,7 @@ void TestLoginFile::loadFailures()
     QCOMPARE(missing.filledFields, 0);
 
     const QString empty = dir.filePath(QStringLiteral("empty.mvl"));
-    QVERIFY(writeBytes(empty, QByteArray()));
+    QVERIFY(kit::writeFile(empty, QByteArray()));
     QVERIFY(!LoadLoginFile(empty).ok);
     QCOMPARE(LoadLoginFile(empty).filledFields, 0);
 
@@ -301,7 +288,7 @@ void TestLoginFile::loadFailures()
 
     // A partial line from a real file keeps the fields read so far.
     const QString partial = dir.filePath(QStringLiteral("partial.mvl"));
-    QVERIFY(writeBytes(partial, QByteArray("jim 024E616263\r\n")));
+    QVERIFY(kit::writeFile(partial, QByteArray("jim 024E616263\r\n")));
     const LoginDetails two = LoadLoginFile(partial);
     QVERIFY(!two.ok);
     QCOMPARE(two.filledFields, 2);
@@ -310,7 +297,7 @@ void TestLoginFile::loadFailures()
 
     // A file that is one endless line is not taken as a login file.
     const QString endless = dir.filePath(QStringLiteral("endless.mvl"));
-    QVERIFY(writeBytes(endless, "jim 024E616263 mailhost 110" + QByteArray(3 * 1024 * 1024, 'x')));
+    QVERIFY(kit::writeFile(endless, "jim 024E616263 mailhost 110" + QByteArray(3 * 1024 * 1024, 'x')));
     const LoginDetails huge = LoadLoginFile(endless);
     QVERIFY(!huge.ok);
     QCOMPARE(huge.filledFields, 0);

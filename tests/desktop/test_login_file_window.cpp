@@ -4,6 +4,7 @@
 
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
+#include "WindowTestKit.h"
 #include "app/frmMain.h"
 
 #include <QComboBox>
@@ -19,19 +20,6 @@
 namespace {
 
 const QString Filter = QStringLiteral("MVL files (*.mvl)");
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 void fill(frmMain &w, const QStringList &fields)
 {
@@ -118,7 +106,7 @@ void TestLoginFileWindow::saveThenLoadThroughButtons()
     const PlatformRecorder::Call save = platform.callsTo(QStringLiteral("getSaveFileName")).first();
     QCOMPARE(save.args.value(1), QCoreApplication::applicationDirPath());
     QCOMPARE(save.args.value(2), Filter);
-    QCOMPARE(readBytes(path), line);
+    QCOMPARE(kit::readFile(path), line);
 
     // Existing contents are replaced.
     fill(w, OldFields);
@@ -155,7 +143,7 @@ void TestLoginFileWindow::savedNameGetsExtensionOnlyWhenMissing()
     fill(w, {"jim", "abc", "mailhost", "110"});
     w.cmdSave_Click();
     QCOMPARE(dir.entryList(QDir::Files), QStringList{saved});
-    QCOMPARE(readBytes(dir.filePath(saved)), QByteArray("jim 024E616263 mailhost 110\r\n"));
+    QCOMPARE(kit::readFile(dir.filePath(saved)), QByteArray("jim 024E616263 mailhost 110\r\n"));
     QCOMPARE(boxes.texts(), QStringList());
 }
 
@@ -254,7 +242,7 @@ void TestLoginFileWindow::loadFailureKeepsFieldsReadSoFar()
     PlatformRecorder platform;
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("broken.mvl"));
     if (bytes != "<none>")
-        writeBytes(path, bytes);
+        QVERIFY(kit::writeFile(path, bytes));
     platform.openFileAnswers << path;
 
     frmMain w;

@@ -8,6 +8,7 @@
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/frmMain.h"
 #include "httpmail/clsHotmail.h"
@@ -52,12 +53,6 @@ void fillMailbox(HttpMailServer &server)
     });
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 QByteArray noise(int size, quint32 seed)
 {
     QRandomGenerator random(seed);
@@ -77,10 +72,7 @@ const QList<bool> AllEnabled{true, true, true, true, true, true, true};
 
 bool login(frmMain &w)
 {
-    w.txtUser->setText(User);
-    w.txtPwd->setText(Password);
-    w.cmdLogin_Click(); // runs to its end inside the click
-    return w.cmdLogin->text() == QLatin1String("Logout");
+    return kit::loginHotmail(w, User, Password);
 }
 
 // Lists every mail in the grid with the window's own Show.
@@ -280,7 +272,7 @@ void TestHostileHttpMail::twentyThousandMails()
     w.grdMails->SetCol(1);
     w.grdMails->SetRow(Count + 1);
     w.mnuCompleteMail_Click();
-    QCOMPARE(readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mails.last().text);
+    QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mails.last().text);
     QVERIFY(server.inbox().last().read);
     w.grdMails->SetRow(Count + 1);
     w.mnuDeleteMail_Click();
@@ -423,7 +415,7 @@ void TestHostileHttpMail::viewReplies()
     const QString path = QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"));
     QCOMPARE(QFile::exists(path), !file.isEmpty());
     if (!file.isEmpty())
-        QCOMPARE(readFile(path), file);
+        QCOMPARE(kit::readFile(path), file);
     QCOMPARE(platform.count(QStringLiteral("startTextViewer")), file.isEmpty() ? 0 : 1);
     QCOMPARE(server.inbox().at(1).read, markedRead);
     QCOMPARE(enabledControls(w), AllEnabled);
@@ -435,7 +427,7 @@ void TestHostileHttpMail::viewReplies()
     w.grdMails->SetRow(3);
     w.mnuCompleteMail_Click();
     QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(readFile(path), SecondText);
+    QCOMPARE(kit::readFile(path), SecondText);
     QVERIFY(server.inbox().at(1).read);
 }
 

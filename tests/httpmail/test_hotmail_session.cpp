@@ -4,6 +4,7 @@
 
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/TcpClientSocket.h"
 #include "app/frmMain.h"
@@ -88,9 +89,7 @@ private slots:
         QVERIFY(server.start());
         fillMailbox(server);
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(User);
-        w.txtPwd->setText(Password);
-        w.cmdLogin_Click(); // runs to its end inside the click
+        kit::loginHotmail(w, User, Password); // runs to its end inside the click
         QCOMPARE(server.problems(), QStringList());
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
         QVERIFY(w.cmdLogin->isEnabled());
@@ -156,9 +155,7 @@ private slots:
             server.addCannedReply(busy);
         }
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(User);
-        w.txtPwd->setText(Password);
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, User, Password);
         int logins = 0;
         for (const HttpMailServer::Request &request : server.requests("PROPFIND"))
             logins += request.authorized && request.path == HttpMailServer::endpointPath();
@@ -206,9 +203,7 @@ private slots:
                 "PROPFIND", HttpMailServer::endpointPath(), 207,
                 QByteArray(server.loginReplyXml()).replace("hm:", "x:").replace("xmlns:hm", "xmlns:x")));
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(User);
-        w.txtPwd->setText(password);
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, User, password);
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
         QCOMPARE(boxes.boxes.size(), 1);
         QVERIFY(boxes.boxes[0].text.startsWith(QStringLiteral("Could not connect to Hotmail! ")));

@@ -4,8 +4,8 @@
 // scripted server, HTTPMail against the in-process server.
 
 #include "HttpMailServer.h"
-#include "MailboxTestKit.h"
 #include "MessageBoxRecorder.h"
+#include "WindowTestKit.h"
 #include "app/TcpClientSocket.h"
 #include "app/VbColor.h"
 
@@ -65,8 +65,7 @@ class TestDeletion : public QObject
 private slots:
     void init()
     {
-        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+        kit::clearSavedState();
     }
 
     void rangeDeletionLogsInAgain_data()
@@ -638,9 +637,7 @@ private slots:
         server.setCredentials(QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
         server.setMails({HttpMailServer::makeMail("m1", "Bob", "One", "2004-08-03T10:11:12Z", "one", false)});
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(QStringLiteral("alice@hotmail.com"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
         server.clearRequests();
         w.cmdDelete->click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Please use grid selection for deleting hotmail mails")});
@@ -676,9 +673,7 @@ private slots:
                                               "text " + QByteArray::number(n), n % 2 == 0);
         server.setMails(inbox);
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(QStringLiteral("alice@hotmail.com"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
         QVERIFY(listAll(w, 4));
         kit::selectRows(w.grdMails, anchor, current);
         w.mnuDeleteMail_Click(); // runs to its end inside the click
@@ -710,9 +705,7 @@ private slots:
                          HttpMailServer::makeMail("m2", "Carol", "Two", "2004-08-04T10:11:12Z", "two", false),
                          HttpMailServer::makeMail("m3", "Dave", "Three", "2004-08-05T10:11:12Z", "three", false)});
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(QStringLiteral("alice@hotmail.com"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
         QVERIFY(listAll(w, 3));
         server.addCannedReply(HttpMailServer::CannedReply::reply("BMOVE", QString(), 500, "failed"));
         kit::selectRows(w.grdMails, 2, 4);

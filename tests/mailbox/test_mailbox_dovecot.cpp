@@ -4,6 +4,7 @@
 
 #include "DovecotServer.h"
 #include "MessageBoxRecorder.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/frmMain.h"
 
@@ -123,10 +124,7 @@ private slots:
             QVERIFY(m_dovecot->deliver(User, generated(n).text));
         QVERIFY2(m_dovecot->start(), qPrintable(m_dovecot->errorString() + m_dovecot->log()));
         m_w = std::make_unique<frmMain>();
-        m_w->txtUser->setText(User);
-        m_w->txtPwd->setText(Password);
-        m_w->txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        m_w->cboPort->setEditText(QString::number(m_dovecot->port()));
+        kit::fillLogin(*m_w, m_dovecot->port(), User, Password);
         QVERIFY(login());
     }
 

@@ -9,6 +9,7 @@
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "RawPop3.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/frmMain.h"
 
@@ -71,12 +72,6 @@ QStringList subjectsOf(std::initializer_list<int> numbers)
     for (int n : numbers)
         subjects << QString::fromLatin1(generated(n).subject);
     return subjects;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -195,10 +190,7 @@ private slots:
 
         m_w = std::make_unique<frmMain>();
         m_w->setProgramFolder(m_programDir->path());
-        m_w->txtUser->setText(User);
-        m_w->txtPwd->setText(Password);
-        m_w->txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        m_w->cboPort->setEditText(QString::number(m_pop3d->port()));
+        kit::fillLogin(*m_w, m_pop3d->port(), User, Password);
         QVERIFY2(login(*m_w), qPrintable(m_boxes->texts().join(u'|') + m_pop3d->log()));
     }
 
@@ -230,7 +222,7 @@ private slots:
         for (const QByteArray &line : m_uidl)
             expected += line.split(' ').value(1) + "\r\n";
         QVERIFY(expected.startsWith("own-id-1\r\n"));
-        QCOMPARE(readFile(StoreName), expected);
+        QCOMPARE(kit::readFile(StoreName), expected);
 
         QVERIFY(login(*m_w));
         QCOMPARE(m_w->lblNewMails->text(), QStringLiteral("0 new mail(s)"));
@@ -277,7 +269,7 @@ private slots:
         QVERIFY(chooseFromGridMenu(mail + 1, m_w->mnuCompleteMail));
         QTRY_COMPARE_WITH_TIMEOUT(m_platform->count(QStringLiteral("startTextViewer")), 1, 20000);
         QTRY_VERIFY(m_w->prgProgress->isHidden() && m_w->cmdLogin->isEnabled());
-        const QByteArray written = readFile(path);
+        const QByteArray written = kit::readFile(path);
         QCOMPARE(written.size(), expected.size());
         QVERIFY(written == expected); // no long diff in the log
         QCOMPARE(qint64(written.size()), m_list[mail - 1].split(' ').value(1).toLongLong());
@@ -293,10 +285,7 @@ private slots:
         // The server's refusal is shown as any refused login is; once the
         // first window has logged out, the second gets in.
         frmMain second;
-        second.txtUser->setText(User);
-        second.txtPwd->setText(Password);
-        second.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        second.cboPort->setEditText(QString::number(m_pop3d->port()));
+        kit::fillLogin(second, m_pop3d->port(), User, Password);
         second.cmdLogin->click();
         QTRY_COMPARE(m_boxes->boxes.size(), 1);
         QCOMPARE(m_boxes->boxes[0].text, QStringLiteral("Server error\r\n-ERR [IN-USE] Mailbox in use\r\n"));

@@ -3,8 +3,8 @@
 // read again after every reply) and HTTPMail against the in-process server.
 
 #include "HttpMailServer.h"
-#include "MailboxTestKit.h"
 #include "MessageBoxRecorder.h"
+#include "WindowTestKit.h"
 #include "app/VbColor.h"
 #include "httpmail/clsHotmail.h"
 
@@ -33,9 +33,7 @@ QList<TestMail> filterMails()
 
 void writeStore(const QByteArray &ids)
 {
-    QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
-    QVERIFY(store.open(QIODevice::WriteOnly));
-    store.write(ids);
+    QVERIFY(kit::writeFile(QStringLiteral("bob_127.0.0.1.uidl"), ids));
 }
 
 bool isBlueRow(const FlexGrid *grid, int row)
@@ -54,8 +52,7 @@ class TestRetrieval : public QObject
 private slots:
     void init()
     {
-        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+        kit::clearSavedState();
     }
 
     void filters_data()
@@ -443,9 +440,7 @@ private slots:
             HttpMailServer::makeMail("m4", "Dave <dave@example.com>", "", "2004-08-06T07:00:00Z", "four", false),
         });
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(QStringLiteral("alice@hotmail.com"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
         const int requestsAtLogin = int(server.requests().size());
 
@@ -486,9 +481,7 @@ private slots:
             HttpMailServer::makeMail("m2", "Carol", "Two", "2004-08-04T09:00:00Z", "two", false),
         });
         frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(QStringLiteral("alice@hotmail.com"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.cmdLogin_Click();
+        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
         kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QStringLiteral("4"));
         w.cmdShow->click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Mail 3 is not in the inbox listing.\r\nPlease login again")});

@@ -5,6 +5,7 @@
 #include "RawPop3.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/frmMain.h"
 
@@ -47,12 +48,6 @@ QByteArray awkwardMail(int size)
 QByteArray retrFromServer(quint16 port, int n)
 {
     return RawPop3MultiLine(port, "bob", "secret", "RETR " + QByteArray::number(n));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 void putRows(frmMain &w, int count)
@@ -107,22 +102,19 @@ private slots:
         const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
         frmMain w;
         w.setProgramFolder(programDir.path());
-        w.txtUser->setText(QStringLiteral("bob"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        w.cboPort->setEditText(QString::number(dovecot.port()));
+        kit::fillLogin(w, dovecot.port());
         w.cmdLogin_Click();
         QVERIFY2(QTest::qWaitFor([&] { return !w.grdStats->isHidden() && w.prgProgress->isHidden(); }, 20000),
                  qPrintable(boxes.texts().join(u'|') + dovecot.log()));
         putRows(w, 2);
 
         QVERIFY2(view(w, 2), qPrintable(boxes.texts().join(u'|')));
-        QCOMPARE(readFile(path).size(), big.size());
-        QVERIFY(readFile(path) == big); // no multi-megabyte diff in the log
+        QCOMPARE(kit::readFile(path).size(), big.size());
+        QVERIFY(kit::readFile(path) == big); // no multi-megabyte diff in the log
         QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 1);
 
         QVERIFY2(view(w, 3), qPrintable(boxes.texts().join(u'|')));
-        QCOMPARE(readFile(path), small);
+        QCOMPARE(kit::readFile(path), small);
         QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
         QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("From: Sender 1\r\nSubject: Subject 1\r\nWant to View?"),
                                              QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?")}));

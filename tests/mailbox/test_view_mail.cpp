@@ -8,6 +8,7 @@
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/ProgressMath.h"
 #include "app/TcpClientSocket.h"
@@ -35,18 +36,6 @@ namespace {
 
 const QString Question = QStringLiteral("Want to View?");
 const QString NoSelection = QStringLiteral("No mail selected for Viewing");
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QString dataFolderFile()
 {
@@ -104,12 +93,7 @@ void scriptSession(ScriptedPop3Server &server, const QList<QByteArray> &mails)
 
 bool loginPop3(frmMain &w, ScriptedPop3Server &server)
 {
-    w.txtUser->setText(QStringLiteral("bob"));
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(server.port()));
-    w.cmdLogin_Click();
-    if (QTest::qWaitFor([&] { return !w.grdStats->isHidden() && w.prgProgress->isHidden(); }, 10000))
+    if (kit::login(w, server.port()))
         return true;
     qWarning() << "login failed:" << server.mismatches() << server.receivedLines();
     return false;
@@ -184,8 +168,7 @@ class TestViewMail : public QObject
 private slots:
     void init()
     {
-        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+        kit::clearSavedState();
         QFile::remove(dataFolderFile());
     }
 
@@ -275,7 +258,7 @@ void TestViewMail::viewWritesTheMailItself()
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(server.receivedLines().mid(linesBefore), (QList<QByteArray>{"LIST 2\r\n", "RETR 2\r\n"}));
     const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
-    QCOMPARE(readFile(path), mail);
+    QCOMPARE(kit::readFile(path), mail);
     QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
     QCOMPARE(platform.calls.last().args, QStringList{path});
 
@@ -406,7 +389,7 @@ void TestViewMail::progressFollowsTheRetrBytes()
     }
     QVERIFY(!seen.last().viewing);
     QVERIFY(capped);
-    QCOMPARE(readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+    QCOMPARE(kit::readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
     QCOMPARE(boxes.texts(), QStringList{questionFor(3)});
 }
 
@@ -416,7 +399,7 @@ void TestViewMail::shorterMailLeavesNoTail()
     PlatformRecorder platform;
     QTemporaryDir programDir;
     const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
-    QVERIFY(writeFile(path, QByteArray(200000, 'o'))); // left by an earlier run
+    QVERIFY(kit::writeFile(path, QByteArray(200000, 'o'))); // left by an earlier run
     ScriptedPop3Server server;
     const QByteArray longMail = bigMail(20000, 'l');
     const QList<QByteArray> mails{longMail, PlainMail};
@@ -431,13 +414,13 @@ void TestViewMail::shorterMailLeavesNoTail()
     select(w, 2);
     w.mnuCompleteMail_Click();
     QVERIFY(viewDone(w));
-    QCOMPARE(readFile(path), longMail);
+    QCOMPARE(kit::readFile(path), longMail);
 
     select(w, 3);
     w.mnuCompleteMail_Click();
     QVERIFY(viewDone(w));
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(path), PlainMail);
+    QCOMPARE(kit::readFile(path), PlainMail);
     QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
     QCOMPARE(boxes.texts(), (QStringList{questionFor(1), questionFor(2)}));
 }
@@ -460,10 +443,10 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
         if (geteuid() == 0)
             QSKIP("root writes into read-only folders");
         QVERIFY(QDir().mkpath(programFolder));
-        QVERIFY(writeFile(QDir(programFolder).filePath(QStringLiteral("test.eml")), oldFile));
+        QVERIFY(kit::writeFile(QDir(programFolder).filePath(QStringLiteral("test.eml")), oldFile));
         QVERIFY(QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::ExeOwner));
     } else if (kind == QLatin1String("file")) {
-        QVERIFY(writeFile(programFolder, "not a folder"));
+        QVERIFY(kit::writeFile(programFolder, "not a folder"));
     }
 
     MessageBoxRecorder boxes;
@@ -482,13 +465,13 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
     QVERIFY(viewDone(w));
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    QCOMPARE(readFile(dataFolderFile()), PlainMail);
+    QCOMPARE(kit::readFile(dataFolderFile()), PlainMail);
     QCOMPARE(platform.callsTo(QStringLiteral("openDocument")).size(), 1);
     QCOMPARE(platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile()});
     QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
     QCOMPARE(enabledControls(w), AllEnabled);
     if (kind == QLatin1String("read-only"))
-        QCOMPARE(readFile(QDir(programFolder).filePath(QStringLiteral("test.eml"))), oldFile);
+        QCOMPARE(kit::readFile(QDir(programFolder).filePath(QStringLiteral("test.eml"))), oldFile);
     if (kind == QLatin1String("missing"))
         QVERIFY(!QFileInfo::exists(programFolder));
 }
@@ -497,10 +480,10 @@ void TestViewMail::nowhereToWriteIsReported()
 {
     QTemporaryDir root;
     const QString programFolder = root.filePath(QStringLiteral("program"));
-    QVERIFY(writeFile(programFolder, "not a folder"));
+    QVERIFY(kit::writeFile(programFolder, "not a folder"));
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     const QString blockedDataHome = root.filePath(QStringLiteral("data"));
-    QVERIFY(writeFile(blockedDataHome, "not a folder either"));
+    QVERIFY(kit::writeFile(blockedDataHome, "not a folder either"));
     qputenv("XDG_DATA_HOME", blockedDataHome.toLocal8Bit());
     const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
 
@@ -570,7 +553,7 @@ void TestViewMail::viewerChoice()
     const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
     QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", opener}));
     QCOMPARE(platform.calls.last().args, QStringList{path});
-    QCOMPARE(readFile(path), PlainMail);
+    QCOMPARE(kit::readFile(path), PlainMail);
     if (failure.isEmpty()) {
         QCOMPARE(boxes.boxes.size(), 1);
     } else {
@@ -667,7 +650,7 @@ void TestViewMail::refusedRetrWritesNothing()
     w.mnuCompleteMail_Click();
     QVERIFY(viewDone(w));
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), PlainMail);
+    QCOMPARE(kit::readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), PlainMail);
 }
 
 void TestViewMail::lostConnectionGivesTheWindowBack()
@@ -704,10 +687,7 @@ const QString HotmailUser = QStringLiteral("alice@hotmail.com");
 // retrieval does.
 bool loginHotmail(frmMain &w, HttpMailServer &server)
 {
-    w.txtUser->setText(HotmailUser);
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.cmdLogin_Click();
-    if (w.cmdLogin->text() != QLatin1String("Logout"))
+    if (!kit::loginHotmail(w, HotmailUser))
         return false;
     QList<Row> rows;
     for (int i = 0; i < w.colHotmailIds.size(); ++i) {
@@ -773,7 +753,7 @@ void TestViewMail::hotmailViewShowsTheMailAndMarksItRead()
     QVERIFY(barShownDuringGet);
     QVERIFY(!loginEnabledDuringGet);
     const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
-    const QByteArray file = readFile(path);
+    const QByteArray file = kit::readFile(path);
     QCOMPARE(file, text); // these servers' octets come back unchanged
     // The viewed text is the mail's text as the client reads it.
     QCOMPARE(QString::fromUtf8(file).contains(QChar::ReplacementCharacter) ? QString::fromLatin1(file)
@@ -836,7 +816,7 @@ void TestViewMail::hotmailFailuresAreReported()
     const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
     QCOMPARE(QFile::exists(path), fileWritten);
     if (fileWritten)
-        QCOMPARE(readFile(path), PlainMail);
+        QCOMPARE(kit::readFile(path), PlainMail);
     else
         QVERIFY(platform.calls.isEmpty());
     QCOMPARE(server.inbox().at(0).read, markedRead);

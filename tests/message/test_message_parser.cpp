@@ -1,6 +1,7 @@
 // CMessage: splitting a mail into its parts, the header rules, the dates it
 // derives, and reading and writing message files byte for byte.
 
+#include "TestFiles.h"
 #include "app/Notice.h"
 #include "message/CMessage.h"
 #include "message/MailDate.h"
@@ -55,20 +56,6 @@ QByteArray allOctets()
     for (int i = 0; i < 256; ++i)
         bytes.append(char(i));
     return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
 }
 
 struct Notice_
@@ -397,7 +384,7 @@ void TestMessageParser::fileRoundTripKeepsEveryOctet()
     original += allOctets() + "\r\n\r\n" + allOctets();
     const QString source = dir.filePath(QStringLiteral("in.eml"));
     const QString target = dir.filePath(QStringLiteral("out.eml"));
-    QVERIFY(writeFile(source, original));
+    QVERIFY(kit::writeFile(source, original));
 
     CMessage message;
     message.CreateFromFile(source);
@@ -408,7 +395,7 @@ void TestMessageParser::fileRoundTripKeepsEveryOctet()
 
     message.SaveMessage(target);
     QCOMPARE(message.ErrorLog, QString());
-    QCOMPARE(readFile(target), original);
+    QCOMPARE(kit::readFile(target), original);
     QVERIFY(m_notices.isEmpty());
 }
 
@@ -417,21 +404,21 @@ void TestMessageParser::saveReplacesLongerFile()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("test.eml"));
-    QVERIFY(writeFile(path, QByteArray(4096, 'x')));
+    QVERIFY(kit::writeFile(path, QByteArray(4096, 'x')));
 
     CMessage message;
     const QString text = mail({"Subject: short"}, "hi\r\n");
     message.CreateFromText(text);
     message.SaveMessage(path);
     QCOMPARE(message.ErrorLog, QString());
-    QCOMPARE(readFile(path), text.toLatin1());
+    QCOMPARE(kit::readFile(path), text.toLatin1());
 
     // A refused text leaves the object empty, and the file is written empty.
     CMessage empty;
     empty.CreateFromText(QStringLiteral("no empty line"));
     empty.SaveMessage(path);
     QCOMPARE(empty.ErrorLog, QString());
-    QCOMPARE(readFile(path), QByteArray());
+    QCOMPARE(kit::readFile(path), QByteArray());
 }
 
 void TestMessageParser::saveFailureGoesToErrorLog()
@@ -473,7 +460,7 @@ void TestMessageParser::createFromFileRefusesTextWithoutEmptyLine()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("unix.eml"));
-    QVERIFY(writeFile(path, "Subject: s\n\nbody\n"));
+    QVERIFY(kit::writeFile(path, "Subject: s\n\nbody\n"));
 
     CMessage message;
     message.CreateFromFile(path);
@@ -517,7 +504,7 @@ void TestMessageParser::loadHeadersFromFile()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("mail.eml"));
-    QVERIFY(writeFile(path, file));
+    QVERIFY(kit::writeFile(path, file));
 
     CMessage message;
     message.LoadHeadersFromFile(path);

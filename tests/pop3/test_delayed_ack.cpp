@@ -5,6 +5,7 @@
 // goes back and forth) then waits that long for every reply.
 
 #include "MessageBoxRecorder.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/TcpClientSocket.h"
 #include "app/frmMain.h"
@@ -186,10 +187,7 @@ private slots:
         TwoPieceServer server;
         QVERIFY(server.port() != 0);
         frmMain w;
-        w.txtUser->setText(QStringLiteral("bob"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        w.cboPort->setEditText(QString::number(server.port()));
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.grdStats->isHidden() && w.cmdShow->isEnabled(), 10000);
         QCOMPARE(w.lblMails->text(), QString::number(MailCount));

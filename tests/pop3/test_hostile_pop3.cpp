@@ -9,6 +9,7 @@
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/TcpClientSocket.h"
 #include "app/frmMain.h"
@@ -43,18 +44,6 @@ const QString ConfirmLogout = QStringLiteral("Confirm Logout?");
 const QString SilentBox = QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
                                          "The connection has been closed.");
 
-QByteArray readFile(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Empty when the store is a list of ids as the window writes it (printable
 // ASCII without blanks, CR LF after each, no id twice in any letter case)
 // holding every id of `mustHold`; otherwise what is wrong with it.
@@ -84,27 +73,8 @@ QString storeFault(const QByteArray &bytes, const QByteArray &mustHold)
     return QString();
 }
 
-void fillLogin(frmMain &w, quint16 port)
-{
-    w.txtUser->setText(QStringLiteral("bob"));
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(port));
-}
-
-// Logged in, the size list in, nothing running.
-bool loggedInAndIdle(const frmMain &w)
-{
-    return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && !w.grdStats->isHidden()
-           && w.cmdShow->isEnabled() && w.prgProgress->isHidden();
-}
-
-bool login(frmMain &w, quint16 port, int timeoutMs = 10000)
-{
-    fillLogin(w, port);
-    w.cmdLogin_Click();
-    return QTest::qWaitFor([&] { return loggedInAndIdle(w); }, timeoutMs);
-}
+using kit::loggedInAndIdle;
+using kit::login;
 
 // The window is back in its logged-out state, ready for the next login.
 void expectLoggedOut(const frmMain &w)
@@ -191,7 +161,7 @@ private slots:
     void init()
     {
         QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QVERIFY(writeFile(StoreName, KnownStore));
+        QVERIFY(kit::writeFile(StoreName, KnownStore));
         QVERIFY(m_programDir.isValid());
         QFile::remove(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml")));
     }
@@ -308,7 +278,7 @@ void TestHostilePop3::refusalAtEveryStep()
 
     frmMain w;
     w.setProgramFolder(m_programDir.path());
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.cmdLogin_Click();
     if (loginAgain || step == QLatin1String("PASS")) {
         QTRY_COMPARE(boxes.boxes.size(), 1);
@@ -367,7 +337,7 @@ void TestHostilePop3::refusalAtEveryStep()
     expectLoggedOut(w);
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(boxes.texts(), texts);
-    QCOMPARE(readFile(StoreName), store);
+    QCOMPARE(kit::readFile(StoreName), store);
     QVERIFY(!QFile::exists(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))));
 }
 
@@ -422,7 +392,7 @@ void TestHostilePop3::garbageInsteadOfAReply()
     frmMain w;
     w.setProgramFolder(m_programDir.path());
     w.setReplyTimeout(2000);
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.cmdLogin_Click();
     if (step == QLatin1String("TOP") || step == QLatin1String("RETR")) {
         QTRY_VERIFY(loggedInAndIdle(w));
@@ -439,7 +409,7 @@ void TestHostilePop3::garbageInsteadOfAReply()
     QVERIFY(w.cmdShow->text() == QLatin1String("Show") && w.cmdDelete->text() == QLatin1String("Delete"));
     for (const QString &text : boxes.texts())
         QVERIFY2(isKnownBox(text), qPrintable(text.left(200)));
-    const QByteArray store = readFile(StoreName);
+    const QByteArray store = kit::readFile(StoreName);
     QVERIFY2(storeFault(store, KnownStore).isEmpty(), qPrintable(storeFault(store, KnownStore)));
 }
 
@@ -497,7 +467,7 @@ void TestHostilePop3::megabyteLines()
         putMailRows(w, 2);
         viewMail(w, 2);
         QTRY_VERIFY(!w.bListForView && w.prgProgress->isHidden());
-        QCOMPARE(readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+        QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
     }
     QTRY_VERIFY(w.prgProgress->isHidden());
     w.cmdLogin_Click();
@@ -505,7 +475,7 @@ void TestHostilePop3::megabyteLines()
     QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     expectLoggedOut(w);
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(StoreName), StoreAfterSession);
+    QCOMPARE(kit::readFile(StoreName), StoreAfterSession);
     for (const QString &text : boxes.texts())
         QVERIFY2(text == ConfirmLogout || text.startsWith(QLatin1String("From:")), qPrintable(text.left(200)));
 }
@@ -547,7 +517,7 @@ void TestHostilePop3::absurdFigures()
 
     frmMain w;
     w.setProgramFolder(m_programDir.path());
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.cmdLogin_Click();
     if (hasMails) {
         QTRY_VERIFY(loggedInAndIdle(w));
@@ -557,7 +527,7 @@ void TestHostilePop3::absurdFigures()
         putMailRows(w, 1);
         viewMail(w, 1);
         QTRY_VERIFY(!w.bListForView && w.prgProgress->isHidden());
-        QCOMPARE(readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+        QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
     } else {
         QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
         QVERIFY(w.fraRetrieval->isHidden());
@@ -568,7 +538,7 @@ void TestHostilePop3::absurdFigures()
     QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     expectLoggedOut(w);
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(StoreName), KnownStore);
+    QCOMPARE(kit::readFile(StoreName), KnownStore);
 }
 
 void TestHostilePop3::missingFields_data()
@@ -612,7 +582,7 @@ void TestHostilePop3::missingFields()
 
     frmMain w;
     w.setProgramFolder(m_programDir.path());
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.cmdLogin_Click();
     if (listed)
         QTRY_VERIFY(loggedInAndIdle(w));
@@ -631,14 +601,14 @@ void TestHostilePop3::missingFields()
         QVERIFY(!QFile::exists(file));
     } else {
         QTRY_VERIFY(!w.bListForView);
-        QCOMPARE(readFile(file), mail);
+        QCOMPARE(kit::readFile(file), mail);
     }
     w.cmdLogin_Click();
     QTRY_VERIFY(server.isFinished());
     QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     expectLoggedOut(w);
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(StoreName), StoreAfterSession);
+    QCOMPARE(kit::readFile(StoreName), StoreAfterSession);
 }
 
 void TestHostilePop3::hundredThousandMails()
@@ -656,7 +626,7 @@ void TestHostilePop3::hundredThousandMails()
         if (n % 10 == 0)
             stored += ids.last().toLatin1() + "\r\n";
     }
-    QVERIFY(writeFile(StoreName, stored));
+    QVERIFY(kit::writeFile(StoreName, stored));
     qint64 total = 0;
     for (qint64 size : sizes)
         total += size;
@@ -706,7 +676,7 @@ void TestHostilePop3::hundredThousandMails()
     for (int n = 1; n <= Count; ++n)
         if (n % 10 != 0)
             expected += ids.at(n - 1).toLatin1() + "\r\n";
-    QCOMPARE(readFile(StoreName), expected);
+    QCOMPARE(kit::readFile(StoreName), expected);
     QVERIFY(boxes.texts() == QStringList{ConfirmLogout});
 }
 
@@ -760,7 +730,7 @@ void TestHostilePop3::serverClosesInTheMiddle()
 
     frmMain w;
     w.setProgramFolder(m_programDir.path());
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.cmdLogin_Click();
     if (step == QLatin1String("TOP") || step == QLatin1String("LIST n") || step == QLatin1String("RSET")) {
         QTRY_VERIFY(loggedInAndIdle(w));
@@ -779,7 +749,7 @@ void TestHostilePop3::serverClosesInTheMiddle()
     QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
     QVERIFY(!w.bListForView);
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(StoreName), store);
+    QCOMPARE(kit::readFile(StoreName), store);
     for (const QString &text : boxes.texts())
         QVERIFY2(text == ConfirmLogout || text.startsWith(QLatin1String("From:")), qPrintable(text));
     QVERIFY(platform.calls.isEmpty());
@@ -850,7 +820,7 @@ void TestHostilePop3::serverNeverAnswers()
     frmMain w;
     w.setProgramFolder(m_programDir.path());
     w.setReplyTimeout(300);
-    fillLogin(w, server.port());
+    kit::fillLogin(w, server.port());
     w.cmdLogin_Click();
     const bool loggedIn = step == QLatin1String("LIST n") || step == QLatin1String("RETR") || step == QLatin1String("RSET");
     QStringList texts{SilentBox};
@@ -872,7 +842,7 @@ void TestHostilePop3::serverNeverAnswers()
     QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
     QVERIFY(!w.bListForView);
     QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(readFile(StoreName), store);
+    QCOMPARE(kit::readFile(StoreName), store);
     QVERIFY(platform.calls.isEmpty());
 }
 

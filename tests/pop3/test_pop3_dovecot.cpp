@@ -4,6 +4,7 @@
 #include "DovecotServer.h"
 #include "RawPop3.h"
 #include "MessageBoxRecorder.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/frmMain.h"
 
@@ -63,10 +64,7 @@ private slots:
         QFile::remove(store);
 
         frmMain w;
-        w.txtUser->setText(QStringLiteral("alice"));
-        w.txtPwd->setText(QStringLiteral("secret"));
-        w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        w.cboPort->setEditText(QString::number(dovecot.port()));
+        kit::fillLogin(w, dovecot.port(), QStringLiteral("alice"));
 
         auto login = [&] {
             w.cmdLogin_Click();

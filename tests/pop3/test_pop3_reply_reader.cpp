@@ -1,58 +1,12 @@
 // Framing of POP3 replies on the joined stream, whatever the chunking.
 
+#include "Pop3Scripts.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
 
 #include <QtTest>
 
 namespace {
-
-// How a stream is cut into chunks before it is fed.
-QList<QByteArray> cutWhole(const QByteArray &s) { return {s}; }
-
-QList<QByteArray> cutBytes(const QByteArray &s)
-{
-    QList<QByteArray> chunks;
-    for (char c : s)
-        chunks.append(QByteArray(1, c));
-    return chunks;
-}
-
-QList<QByteArray> cutBefore(const QByteArray &s, const QList<int> &offsets)
-{
-    QList<QByteArray> chunks;
-    int from = 0;
-    for (int at : offsets) {
-        if (at > from && at < s.size()) {
-            chunks.append(s.mid(from, at - from));
-            from = at;
-        }
-    }
-    chunks.append(s.mid(from));
-    return chunks;
-}
-
-// Between every CR and its LF.
-QList<QByteArray> cutCrLf(const QByteArray &s)
-{
-    QList<int> at;
-    for (int i = 1; i < s.size(); ++i)
-        if (s.at(i - 1) == '\r' && s.at(i) == '\n')
-            at.append(i);
-    return cutBefore(s, at);
-}
-
-// Around and inside every line holding only ".": before the dot, after it,
-// between its CR and LF.
-QList<QByteArray> cutTerminators(const QByteArray &s)
-{
-    QList<int> at;
-    for (int i = 0; i + 2 < s.size(); ++i) {
-        if ((i == 0 || s.at(i - 1) == '\n') && s.mid(i, 3) == ".\r\n")
-            at << i << i + 1 << i + 2;
-    }
-    return cutBefore(s, at);
-}
 
 struct Outcome
 {
@@ -183,19 +137,15 @@ void TestPop3ReplyReader::framing()
         const char *name;
         QList<QByteArray> chunks;
     };
-    QList<Cut> cuts{{"whole", cutWhole(stream)},
-                    {"bytes", cutBytes(stream)},
-                    {"cr|lf", cutCrLf(stream)},
-                    {"terminators", cutTerminators(stream)}};
+    using Pop3Scripts::cut;
+    QList<Cut> cuts{{"whole", cut(stream, Pop3Scripts::Cut::Whole)},
+                    {"bytes", cut(stream, Pop3Scripts::Cut::Bytes)},
+                    {"cr|lf", cut(stream, Pop3Scripts::Cut::SplitCrLf)},
+                    {"terminators", cut(stream, Pop3Scripts::Cut::Terminators)}};
     for (int size : {2, 3, 5, 7})
-        cuts.append({"fixed size", cutBefore(stream, [&] {
-                         QList<int> at;
-                         for (int i = size; i < stream.size(); i += size)
-                             at.append(i);
-                         return at;
-                     }())});
+        cuts.append({"fixed size", ScriptedPop3Server::chunksOf(stream, size)});
     for (int at = 1; at < stream.size(); ++at)
-        cuts.append({"two pieces", cutBefore(stream, {at})});
+        cuts.append({"two pieces", ScriptedPop3Server::splitAt(stream, {at})});
 
     for (const Cut &cut : cuts) {
         const Outcome out = run(sent, cut.chunks, replies);

@@ -5,6 +5,7 @@
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/StatusLamp.h"
 #include "app/TcpClientSocket.h"
@@ -27,21 +28,6 @@ using Pop3Scripts::Cut;
 
 namespace {
 
-QByteArray readFile(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("bob"),
-               const QString &password = QStringLiteral("secret"))
-{
-    w.txtUser->setText(user);
-    w.txtPwd->setText(password);
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(port));
-}
-
 const QColor Green(0, 255, 0);
 const QColor Red(255, 0, 0);
 
@@ -55,8 +41,7 @@ class TestPop3Session : public QObject
 private slots:
     void init()
     {
-        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+        kit::clearSavedState();
     }
 
     void loginShowsStatisticsAndLogoutWritesStore_data()
@@ -75,7 +60,7 @@ private slots:
         Pop3Scripts::logout(server);
 
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QVERIFY(!w.cmdLogin->isEnabled());
         QCOMPARE(w.lblProgress->text(), QStringLiteral("Logging in to mailbox.."));
@@ -118,7 +103,7 @@ private slots:
         QVERIFY(w.fraStats->isHidden());
         QVERIFY(!w.objUIDL);
         QVERIFY(!w.colNewMails);
-        QCOMPARE(readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nb2\r\nc3\r\n"));
+        QCOMPARE(kit::readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nb2\r\nc3\r\n"));
         QCOMPARE(boxes.boxes.size(), 1);
     }
 
@@ -134,7 +119,7 @@ private slots:
         Pop3Scripts::session(server, "bob", "secret", {"a1", "b2", "c3"}, {10, 20, 30});
         Pop3Scripts::logout(server, true);
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.ckUpdtChanges->setChecked(true); // committing logout: QUIT only
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
@@ -147,7 +132,7 @@ private slots:
         QCOMPARE(server.mismatches(), QStringList());
         QVERIFY(boxes.boxes.isEmpty());
         QVERIFY(w.timLogin->isActive()); // a logout restarts the autologin timer
-        QCOMPARE(readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nB2\r\nc3\r\n"));
+        QCOMPARE(kit::readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nB2\r\nc3\r\n"));
     }
 
     void repliesPackedIntoOneChunk()
@@ -165,7 +150,7 @@ private slots:
         server.reply("LIST \r\n", QList<QByteArray>{"+OK\r\n1 10\r\n2 20\r\n.\r"});
         server.send("\n");
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
         QTRY_VERIFY(server.isFinished());
@@ -184,7 +169,7 @@ private slots:
         server.reply("PASS wrong\r\n", "-ERR [AUTH] Authentication failed.\r\n");
         Pop3Scripts::logout(server);
         frmMain w;
-        fillLogin(w, server.port(), QStringLiteral("bob"), QStringLiteral("wrong"));
+        kit::fillLogin(w, server.port(), QStringLiteral("bob"), QStringLiteral("wrong"));
         w.cmdLogin_Click();
         QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
@@ -210,7 +195,7 @@ private slots:
         server.reply("UIDL \r\n", "-err not supported\r\n");
         Pop3Scripts::list(server, {100, 200});
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
         QTRY_VERIFY(server.isFinished());
@@ -227,7 +212,7 @@ private slots:
         ScriptedPop3Server server;
         Pop3Scripts::session(server, "bob", "secret", {}, {});
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
         QCOMPARE(boxes.boxes[0].icon, MsgIcon::Information);
@@ -253,7 +238,7 @@ private slots:
         QFETCH(QString, port);
         MessageBoxRecorder boxes;
         frmMain w;
-        fillLogin(w, 110);
+        kit::fillLogin(w, 110);
         w.cboPort->setEditText(port);
         w.cmdLogin_Click();
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("The port must be a whole number from 1 to 65535.")});
@@ -271,7 +256,7 @@ private slots:
         const quint16 port = probe.serverPort();
         probe.close();
         frmMain w;
-        fillLogin(w, port);
+        kit::fillLogin(w, port);
         w.cmdLogin_Click();
         QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane "));
@@ -288,7 +273,7 @@ private slots:
         Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
         server.send("-ERR Disconnected for inactivity.\r\n").closeConnection();
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(server.isFinished());
         QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
@@ -305,7 +290,7 @@ private slots:
         ScriptedPop3Server server;
         Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
         // The connection is gone without the window having heard of it.
@@ -326,7 +311,7 @@ private slots:
         server.expect("TOP 1 10\r\n"); // and then nothing
         frmMain w;
         w.setReplyTimeout(300);
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
         w.cmdShow_Click(); // sends TOP 1 10
@@ -347,7 +332,7 @@ private slots:
         Pop3Scripts::stat(server, 3, 300);
         server.expect("UIDL \r\n").send("+OK\r\n1 a\r\n2 b").closeConnection();
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_VERIFY(server.isFinished());
         QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
@@ -368,7 +353,7 @@ private slots:
         server.reply("STAT \r\n", "+OK\r\n"); // no count, no size
         server.reply("UIDL \r\n", "+OK\r\n.\r\n");
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
         QCOMPARE(w.lblMails->text(), QString());
@@ -384,7 +369,7 @@ private slots:
         second.reply("LIST \r\n", QByteArray("+OK\r\n1\r\n2 \x80") + '\0' + "z\r\n3 30\r\n.\r\n");
         Pop3Scripts::logout(second, true);
         frmMain w2;
-        fillLogin(w2, second.port());
+        kit::fillLogin(w2, second.port());
         w2.ckUpdtChanges->setChecked(true);
         w2.cmdLogin_Click();
         QTRY_VERIFY(!w2.grdStats->isHidden());
@@ -411,7 +396,7 @@ private slots:
         server.send(QByteArray("\x00\x01garbage\r\n", 11)); // taken as the reply to USER
         server.reply("PASS secret\r\n", "-ERR \xff\xfe\r\n");
         frmMain w;
-        fillLogin(w, server.port());
+        kit::fillLogin(w, server.port());
         w.cmdLogin_Click();
         QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].text.toLatin1(), QByteArray("Server error\r\n-ERR \xff\xfe\r\n"));

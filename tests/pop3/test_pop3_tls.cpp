@@ -7,6 +7,7 @@
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/StatusLamp.h"
 #include "app/TcpClientSocket.h"
 #include "app/frmMain.h"
@@ -113,13 +114,11 @@ private:
     QString m_error;
 };
 
+// Carol's login on 127.0.0.1 unless told otherwise.
 void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("carol"),
                const QString &password = QStringLiteral("pw"))
 {
-    w.txtUser->setText(user);
-    w.txtPwd->setText(password);
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(port));
+    kit::fillLogin(w, port, user, password);
 }
 
 bool sentAnyLogin(const QList<QByteArray> &lines)

@@ -11,6 +11,7 @@
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/FlexGrid.h"
 #include "app/TcpClientSocket.h"
 #include "app/frmMain.h"
@@ -123,18 +124,6 @@ private:
     QByteArray m_toServer;
 };
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QString shown(const QByteArray &bytes)
 {
     QString text;
@@ -228,7 +217,7 @@ void addFile(QStringList &state, const QString &name, const QString &path)
         state << name + QStringLiteral(" missing");
         return;
     }
-    const QByteArray bytes = readFile(path);
+    const QByteArray bytes = kit::readFile(path);
     state << QStringLiteral("%1 %2 bytes, sha1 %3").arg(name).arg(bytes.size())
                  .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex()));
 }
@@ -253,11 +242,7 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = WaitMs)
     return condition();
 }
 
-bool loggedInAndIdle(const frmMain &w)
-{
-    return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && !w.grdStats->isHidden()
-           && w.cmdShow->isEnabled() && w.prgProgress->isHidden();
-}
+using kit::loggedInAndIdle;
 
 // One conversation: what the user does once logged in.
 struct Scenario
@@ -302,7 +287,7 @@ QStringList runWindow(quint16 port, const Scenario &scenario, const QByteArray &
                       const std::function<void(frmMain &)> &hook = {})
 {
     QStringList state;
-    writeFile(StoreName, store);
+    kit::writeFile(StoreName, store);
     const QString messageFile = QDir(programDir).filePath(QStringLiteral("test.eml"));
     QFile::remove(messageFile);
     MessageBoxRecorder boxes;
@@ -312,10 +297,7 @@ QStringList runWindow(quint16 port, const Scenario &scenario, const QByteArray &
     w.setReplyTimeout(WaitMs);
     if (hook)
         hook(w);
-    w.txtUser->setText(QStringLiteral("bob"));
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(port));
+    kit::fillLogin(w, port);
     w.cmdLogin_Click();
     if (!waitFor([&] { return loggedInAndIdle(w); }))
         state << QStringLiteral("the login did not finish");
@@ -327,7 +309,7 @@ QStringList runWindow(quint16 port, const Scenario &scenario, const QByteArray &
     w.cmdLogin_Click();
     if (!waitFor([&] { return w.cmdLogin->text() == QLatin1String("Login"); }))
         state << QStringLiteral("the logout did not finish");
-    state << QStringLiteral("store: ") + shown(readFile(StoreName));
+    state << QStringLiteral("store: ") + shown(kit::readFile(StoreName));
     addFile(state, QStringLiteral("test.eml"), messageFile);
     state << QStringLiteral("viewer calls: %1").arg(platform.calls.size());
     for (const QString &text : boxes.texts())
@@ -452,7 +434,7 @@ private slots:
         QVERIFY2(recorded.filter(QStringLiteral("box: ")).size() == (scenario == 2 ? 2 : 1),
                  qPrintable(recorded.filter(QStringLiteral("box: ")).join(u'\n')));
         if (scenario == 0) {
-            for (const QByteArray &id : readFile(StoreName).split('\n'))
+            for (const QByteArray &id : kit::readFile(StoreName).split('\n'))
                 if (!id.trimmed().isEmpty())
                     m_knownIds << id.trimmed();
             QCOMPARE(m_knownIds.size(), MailCount);

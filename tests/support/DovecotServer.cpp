@@ -1,4 +1,5 @@
 #include "DovecotServer.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -27,11 +28,7 @@ QString groupName(gid_t gid)
     return gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(gid);
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
-{
-    QFile file(path);
-    return file.open(mode) && file.write(bytes) == bytes.size() && file.flush();
-}
+using kit::writeFile;
 } // namespace
 
 DovecotServer::DovecotServer()

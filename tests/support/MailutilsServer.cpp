@@ -1,4 +1,5 @@
 #include "MailutilsServer.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -25,11 +26,7 @@ QString openssl()
     return QStandardPaths::findExecutable(QStringLiteral("openssl"));
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
-{
-    QFile file(path);
-    return file.open(mode) && file.write(bytes) == bytes.size() && file.flush();
-}
+using kit::writeFile;
 
 bool usable(const QString &text)
 {

@@ -16,6 +16,13 @@ QList<QByteArray> cut(const QByteArray &reply, Cut how)
                 offsets << i;
         return ScriptedPop3Server::splitAt(reply, offsets);
     }
+    case Cut::Terminators: {
+        QList<int> offsets;
+        for (int i = 0; i + 2 < reply.size(); ++i)
+            if ((i == 0 || reply[i - 1] == '\n') && reply.mid(i, 3) == ".\r\n")
+                offsets << i << i + 1 << i + 2;
+        return ScriptedPop3Server::splitAt(reply, offsets);
+    }
     }
     return {reply};
 }

@@ -10,8 +10,10 @@
 
 namespace Pop3Scripts {
 
-// How each reply is cut into chunks.
-enum class Cut { Whole, Bytes, SplitCrLf };
+// How each reply is cut into chunks: all at once, one byte at a time,
+// between every CR and its LF, or before, inside and after every line holding
+// only "." (before the dot, after it, between its CR and LF).
+enum class Cut { Whole, Bytes, SplitCrLf, Terminators };
 
 QList<QByteArray> cut(const QByteArray &reply, Cut how);
 

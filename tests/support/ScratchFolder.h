@@ -3,10 +3,10 @@
 // lives. Test classes inherit it and call setUpScratch() in init() and
 // tearDownScratch() in cleanup().
 
+#include "TestFiles.h"
 #include "app/Notice.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -36,17 +36,10 @@ protected:
     QString write(const QString &name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return QString();
-        return path;
+        return kit::writeFile(path, bytes) ? path : QString();
     }
 
-    static QByteArray read(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
+    static QByteArray read(const QString &path) { return kit::readFile(path); }
 
     std::unique_ptr<QTemporaryDir> m_temp;
     QDir m_dir;

@@ -1,0 +1,17 @@
+#pragma once
+// Reading and writing whole files in tests, for any test library.
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+namespace kit {
+
+// The file's bytes, or "<missing>" when it cannot be read (so a comparison
+// fails with a readable difference).
+QByteArray readFile(const QString &path);
+
+// Writes (or with QIODevice::Append adds) all the bytes; false on any failure.
+bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly);
+
+} // namespace kit

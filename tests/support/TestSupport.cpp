@@ -1,1 +1,0 @@
-// Placeholder so the helper library always has a translation unit.
