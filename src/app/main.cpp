@@ -9,6 +9,9 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName(QStringLiteral("Mailvane"));
     QApplication::setApplicationName(QStringLiteral("Mailvane"));
     QApplication::setApplicationVersion(QStringLiteral(MAILVANE_VERSION));
+    // Wayland matches windows to the installed desktop entry by this name (X11 by
+    // the window class, "Mailvane" from the application name).
+    QApplication::setDesktopFileName(QStringLiteral("org.mailvane.Mailvane"));
 
     // Loaded now, shown when the about box closes.
     frmMain window;
