@@ -53,7 +53,7 @@ stop() {
   rm -rf "$work"
 }
 trap stop EXIT
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   [ -s "$work/display" ] && break
   kill -0 "$xvfb" 2>/dev/null || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
   sleep 0.1
@@ -66,7 +66,7 @@ program_pid=$!
 
 # The first window: a viewable top-level window titled "About Mailvane".
 about=""
-for _ in $(seq 200); do
+for _ in $(seq 600); do
   kill -0 "$program_pid" 2>/dev/null || { cat "$work/program.log"; fail "the program ended"; }
   for id in $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) "About Mailvane *".*/\1/p'); do
     xwininfo -id "$id" | grep -q 'Map State: IsViewable' && about=$id
