@@ -70,13 +70,26 @@ MailutilsServer::~MailutilsServer()
     stop();
 }
 
+namespace {
+// pop3d changes its group to "mail" at start, which only root or a user of
+// that primary group may do.
+bool mayTakeMailGroup()
+{
+    const struct group *mail = ::getgrnam("mail");
+    return ::geteuid() == 0 || (mail && ::getgid() == mail->gr_gid);
+}
+} // namespace
+
 bool MailutilsServer::isAvailable()
 {
-    return QFileInfo(kPop3d).isExecutable() && !openssl().isEmpty();
+    return QFileInfo(kPop3d).isExecutable() && !openssl().isEmpty() && mayTakeMailGroup();
 }
 
 QString MailutilsServer::unavailableReason()
 {
+    if (!mayTakeMailGroup())
+        return QStringLiteral("pop3d must change its group to \"mail\" at start: run the tests as root or with "
+                              "\"mail\" as the primary group");
     return QStringLiteral("GNU mailutils pop3d (%1) or openssl is not installed; the project's scripts "
                           "install them (Debian packages mailutils-pop3d, openssl)")
         .arg(kPop3d);

@@ -37,7 +37,8 @@ public:
     MailutilsServer(const MailutilsServer &) = delete;
     MailutilsServer &operator=(const MailutilsServer &) = delete;
 
-    // pop3d and openssl are installed (Debian: mailutils-pop3d, openssl).
+    // pop3d and openssl are installed (Debian: mailutils-pop3d, openssl),
+    // and pop3d may take the group "mail" (root, or that primary group).
     static bool isAvailable();
     static QString unavailableReason();
 
