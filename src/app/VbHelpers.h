@@ -7,6 +7,9 @@
 
 namespace vb {
 
+// The line end of mail, of POP3 and of the program's messages.
+inline const QString CrLf = QStringLiteral("\r\n");
+
 // The number a text begins with, leading blanks ignored; 0 when it begins with
 // no number. Accepts a sign, digits, one decimal point and an exponent, and the
 // "&H" / "&O" radix prefixes.

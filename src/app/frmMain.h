@@ -243,7 +243,11 @@ private:
     bool IsHotmailUser(const QString &user) const;
     void LoginPop3();
     void LoginHotmail();
-    bool SendCommandLine(const QString &verb, const QString &line, int replyKind);
+    // Every POP3 line goes out through sendLine, which tells the reply reader
+    // what to expect; a command of the dialogue through sendCommand, which
+    // also makes it the outstanding command (vCommand).
+    bool sendLine(const QString &line);
+    bool sendCommand(const QString &line);
     void DispatchReply(const QString &reply);
     void DeleReplyArrived(bool accepted);
     // Viewing a complete mail (src/mailbox).
@@ -268,7 +272,6 @@ private:
     void ServerErrorPath(const QString &reply);
     // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
     void PreLoginReply(const QString &reply);
-    bool SendLoginLine(const QString &line, int replyKind);
     void ConnectionLost();
     void StlsFailed(const QString &reason);
     void ResetCommandButtonColors();

@@ -1,5 +1,7 @@
 #include "httpmail/clsHotmail.h"
 
+#include "app/VbHelpers.h"
+
 #include <QAuthenticator>
 #include <QDomNode>
 #include <QDomNodeList>
@@ -22,7 +24,7 @@ namespace {
 const char *const AnsweredProperty = "mailvane_credentialsGiven";
 const char *const ClosedProperty = "mailvane_closed";
 
-const QString CrLf = QStringLiteral("\r\n");
+using vb::CrLf;
 
 // Reply bytes as text: the charset the server names, else UTF-8, else
 // Latin-1 so that no octet of a mail is lost.

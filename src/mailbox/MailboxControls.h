@@ -12,7 +12,6 @@
 
 namespace mailbox {
 
-inline const QString CRLF = QStringLiteral("\r\n");
 inline const QString RangeNotValid = QStringLiteral("Mail range selected is not valid");
 
 // Both bounds must be whole numbers (an empty or half-typed box is no range),

@@ -21,7 +21,7 @@
 #include <limits>
 
 using namespace modProgress;
-using mailbox::CRLF;
+using vb::CrLf;
 
 namespace {
 
@@ -178,7 +178,7 @@ void frmMain::mnuDeleteMail_Click()
         const QString id = grdMails->TextMatrix(current, 3);
         const QString url = grdMails->TextMatrix(current, 5);
         if (MsgBox(this,
-                   QStringLiteral("From:") + sender + CRLF + QStringLiteral("Subject:") + subject + CRLF
+                   QStringLiteral("From:") + sender + CrLf + QStringLiteral("Subject:") + subject + CrLf
                        + QStringLiteral("Want to delete?"),
                    MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
             != MsgAnswer::Yes) {
@@ -206,8 +206,8 @@ void frmMain::mnuDeleteMail_Click()
     }
 
     if (MsgBox(this,
-               QStringLiteral("You have selected multiple mails to delete.") + CRLF + QStringLiteral(" From ")
-                   + QString::number(first) + QStringLiteral(" to ") + QString::number(last) + CRLF
+               QStringLiteral("You have selected multiple mails to delete.") + CrLf + QStringLiteral(" From ")
+                   + QString::number(first) + QStringLiteral(" to ") + QString::number(last) + CrLf
                    + QStringLiteral("Confirm?"),
                MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
         != MsgAnswer::Yes) {
@@ -255,7 +255,7 @@ void frmMain::FinishRowsDeletion()
     EndProgress();
     if (!bMinimized)
         MsgBox(this,
-               QStringLiteral("Deleted messages are not retrievable again till you log in again") + CRLF
+               QStringLiteral("Deleted messages are not retrievable again till you log in again") + CrLf
                    + QStringLiteral("Speed deletion is for doing multiple deletions at once without having to logout"),
                MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
     EndSelectionDeletion();
@@ -273,7 +273,7 @@ bool frmMain::DeleteHotmailMail(const QString &id, const QString &url)
         return true;
     if (!bMinimized)
         MsgBox(this,
-               QStringLiteral("Mail ") + id + QStringLiteral(" could not be deleted.") + CRLF
+               QStringLiteral("Mail ") + id + QStringLiteral(" could not be deleted.") + CrLf
                    + (objHotmail ? objHotmail->GetLastRequestError() : QString()),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     return false;

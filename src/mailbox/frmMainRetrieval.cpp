@@ -21,7 +21,7 @@
 #include <limits>
 
 using namespace modProgress;
-using mailbox::CRLF;
+using vb::CrLf;
 
 namespace {
 
@@ -125,7 +125,7 @@ int frmMain::StatsRowOfMail(int mail) const
 
 void frmMain::ProcessTopReply(const QString &sReply)
 {
-    const QStringList lines = sReply.split(CRLF);
+    const QStringList lines = sReply.split(CrLf);
     if (lines.size() < 2) {
         RetrievalFailed();
         return;
@@ -203,7 +203,7 @@ void frmMain::RetrievalFailed()
     cmdShow->setText(QStringLiteral("Show"));
     if (!bMinimized)
         MsgBox(this,
-               QStringLiteral("There was an error getting mail config info from the server") + CRLF
+               QStringLiteral("There was an error getting mail config info from the server") + CrLf
                    + QStringLiteral("Please login again"),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
 }
@@ -220,7 +220,7 @@ void frmMain::FetchHotmailHeaders()
             if (!bMinimized)
                 MsgBox(this,
                        QStringLiteral("Mail ") + QString::number(i) + QStringLiteral(" is not in the inbox listing.")
-                           + CRLF + QStringLiteral("Please login again"),
+                           + CrLf + QStringLiteral("Please login again"),
                        MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
             return;
         }

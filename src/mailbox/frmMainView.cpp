@@ -11,6 +11,7 @@
 #include "httpmail/clsHotmail.h"
 #include "message/CMessage.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "pop3/Pop3Command.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,7 +25,6 @@ using namespace modProgress;
 
 namespace {
 
-const QString CRLF = QStringLiteral("\r\n");
 const QString MessageFileName = QStringLiteral("test.eml");
 
 // The mail number a grid Id stands for; 0 when it names none.
@@ -75,7 +75,7 @@ void frmMain::mnuCompleteMail_Click()
         return;
     }
     if (MsgBox(this,
-               QStringLiteral("From:") + sender + CRLF + QStringLiteral("Subject:") + subject + CRLF
+               QStringLiteral("From:") + sender + vb::CrLf + QStringLiteral("Subject:") + subject + vb::CrLf
                    + QStringLiteral("Want to View?"),
                MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
         != MsgAnswer::Yes)
@@ -117,7 +117,7 @@ void frmMain::ShowHotmailMail()
         // An error page is no mail: nothing is shown and nothing marked read.
         if (!bMinimized)
             MsgBox(this,
-                   QStringLiteral("The mail could not be fetched from hotmail.") + CRLF
+                   QStringLiteral("The mail could not be fetched from hotmail.") + vb::CrLf
                        + (objHotmail ? objHotmail->GetLastRequestError() : QString()),
                    MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
         return;
@@ -127,7 +127,7 @@ void frmMain::ShowHotmailMail()
         return;
     if (!objHotmail->MarkAsRead(url) && !bMinimized)
         MsgBox(this,
-               QStringLiteral("The mail could not be marked as read on hotmail.") + CRLF
+               QStringLiteral("The mail could not be marked as read on hotmail.") + vb::CrLf
                    + objHotmail->GetLastRequestError(),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
 }
@@ -181,7 +181,7 @@ bool frmMain::OpenMessageFile(const QString &path)
         if (platform.openDocument(path))
             return true;
         if (!bMinimized)
-            MsgBox(this, QStringLiteral("The mail viewer could not be started.") + CRLF
+            MsgBox(this, QStringLiteral("The mail viewer could not be started.") + vb::CrLf
                              + QStringLiteral("The message is in ") + QDir::toNativeSeparators(path),
                    MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
         return false;
@@ -189,7 +189,7 @@ bool frmMain::OpenMessageFile(const QString &path)
     if (platform.startTextViewer(path))
         return true;
     if (!bMinimized)
-        MsgBox(this, QStringLiteral("The text viewer could not be started.") + CRLF
+        MsgBox(this, QStringLiteral("The text viewer could not be started.") + vb::CrLf
                          + QStringLiteral("The message is in ") + QDir::toNativeSeparators(path),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     return false;
@@ -199,7 +199,7 @@ void frmMain::EndViewing()
 {
     // The session ends while a view waits for LIST or RETR: the window is
     // given back.
-    if (!bListForView || (vCommand != QLatin1String("LIST ") && vCommand != QLatin1String("RETR ")))
+    if (!bListForView || (vCommand != Pop3Command::Verb::List && vCommand != Pop3Command::Verb::Retr))
         return;
     bListForView = false;
     lRetrSize = 0;

@@ -1,5 +1,7 @@
 #include "message/CMessage.h"
 
+#include "app/VbHelpers.h"
+
 #include "app/Notice.h"
 #include "message/MailDate.h"
 
@@ -8,7 +10,7 @@
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
+using vb::CrLf;
 const QString EmptyLine = QStringLiteral("\r\n\r\n");
 
 // The program's title, trailing blank included; the core has no access to the

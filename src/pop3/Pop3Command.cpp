@@ -1,5 +1,7 @@
 #include "pop3/Pop3Command.h"
 
+#include "app/VbHelpers.h"
+
 #include <QStringList>
 
 namespace {
@@ -14,7 +16,17 @@ QString bareVerb(const QString &verb)
 
 QString Pop3Command::line(const QString &verb, const QString &args)
 {
-    return bareVerb(verb) + QLatin1Char(' ') + args + QLatin1String("\r\n");
+    return bareVerb(verb) + QLatin1Char(' ') + args + vb::CrLf;
+}
+
+QString Pop3Command::bareLine(const QString &verb)
+{
+    return bareVerb(verb) + vb::CrLf;
+}
+
+QString Pop3Command::commandName(const QString &commandLine)
+{
+    return verbOf(commandLine) + QLatin1Char(' ');
 }
 
 QString Pop3Command::line(const QString &verb, qint64 n)
@@ -42,7 +54,7 @@ QString Pop3Command::verbOf(const QString &commandLine)
 bool Pop3Command::expectsMultiLine(const QString &commandLine)
 {
     const QString verb = verbOf(commandLine);
-    if (verb == QLatin1String("TOP") || verb == QLatin1String("RETR"))
+    if (verb == QLatin1String("TOP") || verb == QLatin1String("RETR") || verb == QLatin1String("CAPA"))
         return true;
     if (verb == QLatin1String("LIST") || verb == QLatin1String("UIDL")) {
         // With a mail number the answer is one line.

@@ -1,5 +1,7 @@
 #include "pop3/Pop3ReplyReader.h"
 
+#include "app/VbHelpers.h"
+
 #include "pop3/Pop3Command.h"
 
 #include <QStringView>
@@ -7,7 +9,7 @@
 #include <algorithm>
 
 namespace {
-const QLatin1String kCrLf("\r\n");
+using vb::CrLf;
 
 bool startsWithErr(QStringView text)
 {
@@ -52,7 +54,7 @@ void Pop3ReplyReader::scan()
 {
     int replyStart = 0;
     for (;;) {
-        const int cr = int(m_buf.indexOf(kCrLf, m_scanFrom));
+        const int cr = int(m_buf.indexOf(CrLf, m_scanFrom));
         if (cr < 0) {
             // A CR at the very end may still get its LF from the next chunk.
             m_scanFrom = std::max(m_lineStart, int(m_buf.size()) - 1);
@@ -102,7 +104,7 @@ bool Pop3ReplyReader::isError(const QString &reply)
 
 QString Pop3ReplyReader::stripStatusAndTerminator(const QString &reply)
 {
-    const int statusEnd = int(reply.indexOf(kCrLf));
+    const int statusEnd = int(reply.indexOf(CrLf));
     if (statusEnd < 0)
         return QString();
     QString body = reply.mid(statusEnd + 2);
@@ -122,7 +124,7 @@ QString Pop3ReplyReader::dotUnstuff(const QString &body)
     while (pos < text.size()) {
         if (text.at(pos) == QLatin1Char('.'))
             ++pos;
-        const qsizetype nl = text.indexOf(kCrLf, pos);
+        const qsizetype nl = text.indexOf(CrLf, pos);
         const qsizetype end = nl < 0 ? text.size() : nl + 2;
         out.append(text.mid(pos, end - pos));
         pos = end;

@@ -4,44 +4,37 @@
 
 #include "app/MessageBoxes.h"
 #include "app/TcpClientSocket.h"
+#include "app/VbHelpers.h"
 #include "app/modProgress.h"
+#include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
 
 #include <QPushButton>
 #include <QTimer>
 
 using namespace modProgress;
+using namespace Pop3Command;
+using vb::CrLf;
 
-namespace {
-const QString CRLF = QStringLiteral("\r\n");
-constexpr int OneLine = int(Pop3ReplyReader::Kind::SingleLine);
-constexpr int MultiLine = int(Pop3ReplyReader::Kind::MultiLine);
-} // namespace
-
-bool frmMain::SendCommandLine(const QString &verb, const QString &line, int replyKind)
+bool frmMain::sendLine(const QString &line)
 {
-    if (verb == QLatin1String("QUIT "))
-        vCommand = verb;
-    m_replyReader->expect(Pop3ReplyReader::Kind(replyKind));
+    m_replyReader->commandSent(line);
     if (!sockPOP3->SendData(line)) {
         ConnectionLost();
         return false;
     }
-    vCommand = verb;
     WatchForReply();
     return true;
 }
 
-bool frmMain::SendLoginLine(const QString &line, int replyKind)
+bool frmMain::sendCommand(const QString &line)
 {
-    // CAPA and STLS come before the dialogue proper and leave its command
-    // names alone.
-    m_replyReader->expect(Pop3ReplyReader::Kind(replyKind));
-    if (!sockPOP3->SendData(line)) {
-        ConnectionLost();
+    const QString name = commandName(line);
+    if (name == Verb::Quit)
+        vCommand = name;
+    if (!sendLine(line))
         return false;
-    }
-    WatchForReply();
+    vCommand = name;
     return true;
 }
 
@@ -51,7 +44,7 @@ void frmMain::ConnectionLost()
     m_loginPhase = LoginPhase::None;
     // Report once, then give the window back in the logged-out state.
     if (!bMinimized)
-        MsgBox(this, QStringLiteral("The connection to the mail server has been lost.") + CRLF
+        MsgBox(this, QStringLiteral("The connection to the mail server has been lost.") + CrLf
                    + QStringLiteral("Please login again."),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     EndProgress();
@@ -68,7 +61,7 @@ void frmMain::StlsFailed(const QString &reason)
     m_loginPhase = LoginPhase::None;
     if (!bMinimized)
         MsgBox(this, QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:")
-                   + CRLF + reason + CRLF
+                   + CrLf + reason + CrLf
                    + QStringLiteral("The login has been stopped; your user name and password were not sent."),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     EndProgress();
@@ -103,7 +96,7 @@ void frmMain::ReplyTimedOut()
     // A server that stops answering must not freeze the window for ever.
     if (!bMinimized)
         MsgBox(this, QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
-                   + QStringLiteral(" seconds.") + CRLF + QStringLiteral("The connection has been closed."),
+                   + QStringLiteral(" seconds.") + CrLf + QStringLiteral("The connection has been closed."),
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     m_replyReader->clear();
     m_loginPhase = LoginPhase::None;
@@ -115,17 +108,17 @@ void frmMain::ReplyTimedOut()
 
 bool frmMain::SendUser(const QString &user)
 {
-    return SendCommandLine(QStringLiteral("USER "), QStringLiteral("USER ") + user + CRLF, OneLine);
+    return sendCommand(line(Verb::User, user));
 }
 
 bool frmMain::SendPass(const QString &password)
 {
-    return SendCommandLine(QStringLiteral("PASS "), QStringLiteral("PASS ") + password + CRLF, OneLine);
+    return sendCommand(line(Verb::Pass, password));
 }
 
 bool frmMain::SendStat()
 {
-    return SendCommandLine(QStringLiteral("STAT "), QStringLiteral("STAT ") + CRLF, OneLine);
+    return sendCommand(line(Verb::Stat));
 }
 
 bool frmMain::SendList(int n)
@@ -138,11 +131,11 @@ bool frmMain::SendList(int n)
         SetProgressValue(1);
         bListOne = false;
         bListForView = false;
-        return SendCommandLine(QStringLiteral("LIST "), QStringLiteral("LIST ") + CRLF, MultiLine);
+        return sendCommand(line(Verb::List));
     }
     bListOne = true;
     bListForView = true;
-    return SendCommandLine(QStringLiteral("LIST "), QStringLiteral("LIST ") + QString::number(n) + CRLF, OneLine);
+    return sendCommand(line(Verb::List, n));
 }
 
 bool frmMain::SendUidl()
@@ -152,16 +145,14 @@ bool frmMain::SendUidl()
     ShowProgressText(QStringLiteral("Getting message ids.."));
     SetProgressMax(100);
     SetProgressValue(1);
-    return SendCommandLine(QStringLiteral("UIDL "), QStringLiteral("UIDL ") + CRLF, MultiLine);
+    return sendCommand(line(Verb::Uidl));
 }
 
 bool frmMain::SendTop(int n, int lines)
 {
     strTopReply.clear();
     bTopDone = false;
-    return SendCommandLine(QStringLiteral("TOP "),
-                           QStringLiteral("TOP ") + QString::number(n) + u' ' + QString::number(lines) + CRLF,
-                           MultiLine);
+    return sendCommand(line(Verb::Top, n, lines));
 }
 
 bool frmMain::SendRetr(int n)
@@ -170,22 +161,22 @@ bool frmMain::SendRetr(int n)
     ShowProgressText(QStringLiteral("Retrieving message ") + QString::number(n));
     SetProgressMax(lRetrSize);
     SetProgressValue(0);
-    return SendCommandLine(QStringLiteral("RETR "), QStringLiteral("RETR ") + QString::number(n) + CRLF, MultiLine);
+    return sendCommand(line(Verb::Retr, n));
 }
 
 bool frmMain::SendDele(int n)
 {
-    return SendCommandLine(QStringLiteral("DELE "), QStringLiteral("DELE ") + QString::number(n) + CRLF, OneLine);
+    return sendCommand(line(Verb::Dele, n));
 }
 
 bool frmMain::SendRset()
 {
-    return SendCommandLine(QStringLiteral("RSET "), QStringLiteral("RSET ") + CRLF, OneLine);
+    return sendCommand(line(Verb::Rset));
 }
 
 bool frmMain::SendQuit()
 {
-    return SendCommandLine(QStringLiteral("QUIT "), QStringLiteral("QUIT ") + CRLF, OneLine);
+    return sendCommand(line(Verb::Quit));
 }
 
 void frmMain::StartPOP3Login()
@@ -238,7 +229,7 @@ void frmMain::sockPOP3_Error(int number, const QString &description)
     }
     m_loginPhase = LoginPhase::None;
     if (!bMinimized)
-        MsgBox(this, QStringLiteral("Error") + CRLF + QString::number(number) + u' ' + description,
+        MsgBox(this, QStringLiteral("Error") + CrLf + QString::number(number) + u' ' + description,
                MsgButtons::Ok, MsgIcon::None, AppTitle);
     RecoverFromError();
 }

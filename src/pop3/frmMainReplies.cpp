@@ -7,7 +7,9 @@
 #include "app/StatusLamp.h"
 #include "app/TcpClientSocket.h"
 #include "app/VbColor.h"
+#include "app/VbHelpers.h"
 #include "app/modProgress.h"
+#include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
 
 #include <QCheckBox>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 
 using namespace modProgress;
+namespace Verb = Pop3Command::Verb;
 
 void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
 {
@@ -23,7 +26,7 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
     sockPOP3->GetData(chunk);
     if (chunk.isEmpty())
         return;
-    if (vCommand == QLatin1String("RETR ")) {
+    if (vCommand == Verb::Retr) {
         // The bar counts octets of the mail as they come, never past its size.
         SetProgressValue(qMin(GetProgressValue() + qMax<qint64>(bytesTotal, chunk.size()), GetProgressMax()));
     }
@@ -44,9 +47,9 @@ namespace {
 
 bool offersStls(const QString &capaReply)
 {
-    const QStringList lines = Pop3ReplyReader::content(capaReply).split(QStringLiteral("\r\n"));
+    const QStringList lines = Pop3ReplyReader::content(capaReply).split(vb::CrLf);
     for (const QString &line : lines) {
-        if (line.section(u' ', 0, 0).compare(QLatin1String("STLS"), Qt::CaseInsensitive) == 0)
+        if (line.section(u' ', 0, 0).compare(Verb::Stls, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;
@@ -66,12 +69,12 @@ void frmMain::PreLoginReply(const QString &reply)
             return;
         }
         m_loginPhase = LoginPhase::Capa;
-        SendLoginLine(QStringLiteral("CAPA\r\n"), int(Pop3ReplyReader::Kind::MultiLine));
+        sendLine(Pop3Command::bareLine(Verb::Capa));
         return;
     case LoginPhase::Capa:
         if (!Pop3ReplyReader::isError(reply) && offersStls(reply)) {
             m_loginPhase = LoginPhase::Stls;
-            SendLoginLine(QStringLiteral("STLS\r\n"), int(Pop3ReplyReader::Kind::SingleLine));
+            sendLine(Pop3Command::bareLine(Verb::Stls));
             return;
         }
         // No capability list, or no STLS in it: the plain dialogue.
@@ -103,58 +106,58 @@ void frmMain::DispatchReply(const QString &reply)
     }
     // Only while USER or PASS is the outstanding command: after a refused
     // password the logout's replies must not carry the login on.
-    if (strPrevCommand == QLatin1String("USER ") && vCommand == QLatin1String("USER ")) {
+    if (strPrevCommand == Verb::User && vCommand == Verb::User) {
         SetProgressValue(1);
         SendPass(strPassword);
-    } else if (strPrevCommand == QLatin1String("PASS ") && vCommand == QLatin1String("PASS ")) {
+    } else if (strPrevCommand == Verb::Pass && vCommand == Verb::Pass) {
         SetProgressValue(2);
         shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
         SendStat();
-    } else if (vCommand == QLatin1String("DELE ")) {
+    } else if (vCommand == Verb::Dele) {
         ckUpdtChanges->setVisible(true);
         ckUpdtChanges->setChecked(true);
         if (ckHelpFlag->isChecked())
             cmdHlpUpdtChanges->setVisible(true);
         bReplyReceived = true;
         DeleReplyArrived(true);
-    } else if (strPrevCommand == QLatin1String("STAT ") && !bStatDone) {
+    } else if (strPrevCommand == Verb::Stat && !bStatDone) {
         SetProgressValue(3);
         ShowMailboxStats(reply);
-    } else if (vCommand == QLatin1String("LIST ") && !bListOne) {
+    } else if (vCommand == Verb::List && !bListOne) {
         strListReply = reply;
         ProcessListReply(strListReply);
-    } else if (vCommand == QLatin1String("LIST ") && bListForView) {
+    } else if (vCommand == Verb::List && bListForView) {
         strListReply = reply;
         ProcessListReply(strListReply);
-    } else if (vCommand == QLatin1String("UIDL ")) {
+    } else if (vCommand == Verb::Uidl) {
         strUIDLReply = reply;
         ProcessUidlReply(strUIDLReply);
-    } else if (vCommand == QLatin1String("TOP ") && !bTopDone) {
+    } else if (vCommand == Verb::Top && !bTopDone) {
         strTopReply = reply;
         ProcessTopReply(strTopReply);
-    } else if (vCommand == QLatin1String("RETR ")) {
+    } else if (vCommand == Verb::Retr) {
         strRetrReply = reply;
         ProcessRetrReply(strRetrReply);
-    } else if (vCommand == QLatin1String("QUIT ")) {
+    } else if (vCommand == Verb::Quit) {
         ResetSession();
     }
 }
 
 void frmMain::ServerErrorPath(const QString &reply)
 {
-    if (strPrevCommand == QLatin1String("UIDL ")) {
+    if (strPrevCommand == Verb::Uidl) {
         // No unique ids on this server: go on without new-mail detection.
         bUIDLFailed = true;
         cmdStats_Click();
     } else if (!bMinimized) {
-        MsgBox(this, QStringLiteral("Server error\r\n") + reply, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        MsgBox(this, QStringLiteral("Server error") + vb::CrLf + reply, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
     }
     prgProgress->hide();
     lblProgress->clear();
     RecoverFromError();
     EnableControls(true);
-    if (strPrevCommand == QLatin1String("PASS "))
+    if (strPrevCommand == Verb::Pass)
         cmdLogin->setText(QStringLiteral("Logout"));
-    if (vCommand == QLatin1String("DELE "))
+    if (vCommand == Verb::Dele)
         DeleReplyArrived(false);
 }

@@ -20,7 +20,6 @@
 using namespace modProgress;
 
 namespace {
-const QString CRLF = QStringLiteral("\r\n");
 
 // A server may claim any mail count; listing more numbers than this in the
 // range boxes would only exhaust memory. Higher numbers can still be typed.
@@ -67,7 +66,7 @@ void frmMain::EnableMailboxControls()
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
     QString line = sReply;
-    if (line.endsWith(CRLF))
+    if (line.endsWith(vb::CrLf))
         line.chop(2);
     const QStringList pieces = line.split(u' ');
     lblMails->setText(piece(pieces, 1));
@@ -114,7 +113,7 @@ void frmMain::ProcessListReply(const QString &sReply)
         return;
     }
 
-    const QStringList elements = sReply.split(CRLF);
+    const QStringList elements = sReply.split(vb::CrLf);
     const int k = int(elements.size()) - 1;
     grdStats->setUpdatesEnabled(false);
     grdStats->Clear();

@@ -68,6 +68,8 @@ private slots:
     void isError();
     void commandLine_data();
     void commandLine();
+    void commandName_data();
+    void commandName();
     void replyKind_data();
     void replyKind();
 };
@@ -274,6 +276,9 @@ void TestPop3ReplyReader::commandLine_data()
     QTest::newRow("list one") << Pop3Command::line("LIST", 7) << "LIST 7\r\n";
     QTest::newRow("top") << Pop3Command::line("TOP ", 12, 10) << "TOP 12 10\r\n";
     QTest::newRow("beyond 16 bits") << Pop3Command::line("DELE", 40000) << "DELE 40000\r\n";
+    QTest::newRow("capa has no blank") << Pop3Command::bareLine(Pop3Command::Verb::Capa) << "CAPA\r\n";
+    QTest::newRow("stls has no blank") << Pop3Command::bareLine(Pop3Command::Verb::Stls) << "STLS\r\n";
+    QTest::newRow("a verb kept with its blank loses it") << Pop3Command::bareLine("NOOP ") << "NOOP\r\n";
 }
 
 void TestPop3ReplyReader::commandLine()
@@ -288,10 +293,28 @@ void TestPop3ReplyReader::replyKind_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("multiLine");
     for (const char *one : {"USER a\r\n", "PASS b\r\n", "STAT \r\n", "LIST 7\r\n", "UIDL 3\r\n",
-                            "DELE 1\r\n", "RSET \r\n", "QUIT \r\n", "NOOP\r\n"})
+                            "DELE 1\r\n", "RSET \r\n", "QUIT \r\n", "NOOP\r\n", "STLS\r\n"})
         QTest::newRow(one) << QString::fromLatin1(one) << false;
-    for (const char *multi : {"LIST \r\n", "LIST\r\n", "UIDL \r\n", "TOP 12 10\r\n", "RETR 4\r\n", "retr 4\r\n"})
+    for (const char *multi : {"LIST \r\n", "LIST\r\n", "UIDL \r\n", "TOP 12 10\r\n", "RETR 4\r\n", "retr 4\r\n", "CAPA\r\n"})
         QTest::newRow(multi) << QString::fromLatin1(multi) << true;
+}
+
+void TestPop3ReplyReader::commandName_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("with an argument") << "LIST 3\r\n" << "LIST ";
+    QTest::newRow("without") << "STAT \r\n" << "STAT ";
+    QTest::newRow("two arguments") << "TOP 12 10\r\n" << "TOP ";
+    QTest::newRow("lower case") << "quit \r\n" << "QUIT ";
+    QTest::newRow("no blank") << "CAPA\r\n" << "CAPA ";
+}
+
+void TestPop3ReplyReader::commandName()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, name);
+    QCOMPARE(Pop3Command::commandName(line), name);
 }
 
 void TestPop3ReplyReader::replyKind()
