@@ -214,6 +214,12 @@ bool frmMain::CheckInterrupt()
     return stop;
 }
 
+void frmMain::msgBoxUnlessMinimized(const QString &text, MsgIcon icon, const QString &title)
+{
+    if (!bMinimized)
+        MsgBox(this, text, MsgButtons::Ok, icon, title);
+}
+
 void frmMain::RecoverFromError()
 {
     lblProgress->clear();

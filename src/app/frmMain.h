@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "app/MessageBoxes.h"
 #include "desktop/HelpMode.h"
 
 #include <memory>
@@ -235,6 +236,10 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // An OK box, unless the window sits minimised (in the tray nobody would
+    // see it, and the autologin must not wait for it).
+    void msgBoxUnlessMinimized(const QString &text, MsgIcon icon = MsgIcon::Exclamation,
+                               const QString &title = MsgTitle);
     void BuildControls();
     void ConnectEvents();
     void RemoveTrayIcon();
@@ -254,9 +259,18 @@ private:
     bool SaveAndOpenMessage(const QString &sMsgText);
     QString WriteMessageFile(CMessage &message);
     bool OpenMessageFile(const QString &path);
+    void viewerFailed(const QString &viewer, const QString &path);
     void EndViewing();
     // Header retrieval and deletion (src/mailbox).
     void RetrievalFailed();
+    // Reads a range's boxes (a box when they hold no range) and starts the
+    // progress display for it.
+    bool startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
+                             int *till);
+    // On to the next mail of the range, if there is one.
+    bool moveToNextMail();
+    // Progress ended, controls given back, "Show" again.
+    void endRetrieval();
     void SendRangeDele();
     void DeleteSelectedRowsFrom(int row);
     void FinishRowsDeletion();
@@ -269,9 +283,15 @@ private:
     void EnableMailboxControls();
     bool IsNewMail(const QString &mailNumber);
     int StatsRowOfMail(int mail) const;
+    // The size list in grdStats: headings and rows, then shown.
+    void startSizeList(int rows);
+    void showSizeList();
     void ServerErrorPath(const QString &reply);
     // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
     void PreLoginReply(const QString &reply);
+    // The session cannot go on: nothing more is read, the message (if any)
+    // is shown unless minimised, and the window is given back logged out.
+    void abandonSession(const QString &message = QString());
     void ConnectionLost();
     void StlsFailed(const QString &reason);
     void ResetCommandButtonColors();

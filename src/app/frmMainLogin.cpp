@@ -78,9 +78,7 @@ void frmMain::LoginPop3()
     qint64 port = 0;
     if (!vb::ParseWholeNumber(cboPort->currentText(), 1, 65535, &port)) {
         bPOP3Mode = false;
-        if (!bMinimized)
-            MsgBox(this, QStringLiteral("The port must be a whole number from 1 to 65535."), MsgButtons::Ok,
-                   MsgIcon::Exclamation, MsgTitle);
+        msgBoxUnlessMinimized(QStringLiteral("The port must be a whole number from 1 to 65535."));
         return;
     }
     strMailServer = txtMailServer->text();
@@ -153,10 +151,8 @@ void frmMain::LoginHotmail()
             return;
         }
     }
-    if (!bMinimized)
-        MsgBox(this,
-               QStringLiteral("Could not connect to Hotmail! \r\nEither your userid/pwd is not correct or Hotmail "
-                              "servers are busy.\r\n Please try again. "),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    msgBoxUnlessMinimized(
+        QStringLiteral("Could not connect to Hotmail! \r\nEither your userid/pwd is not correct or Hotmail "
+                       "servers are busy.\r\n Please try again. "));
     EndProgress();
 }

@@ -11,6 +11,19 @@ qint64 lProgressMax = 0;
 qint64 lProgressValue = 0;
 QPointer<QLabel> lblProgress;
 QPointer<QProgressBar> prgProgress;
+
+// Text and bar emptied, both shown or both hidden.
+void showEmptyProgress(bool shown)
+{
+    if (lblProgress) {
+        lblProgress->clear();
+        lblProgress->setVisible(shown);
+    }
+    if (prgProgress) {
+        prgProgress->setValue(0);
+        prgProgress->setVisible(shown);
+    }
+}
 } // namespace
 
 namespace modProgress {
@@ -23,26 +36,12 @@ void Attach(QLabel *label, QProgressBar *bar)
 
 void StartProgress()
 {
-    if (lblProgress) {
-        lblProgress->clear();
-        lblProgress->show();
-    }
-    if (prgProgress) {
-        prgProgress->setValue(0);
-        prgProgress->show();
-    }
+    showEmptyProgress(true);
 }
 
 void EndProgress()
 {
-    if (lblProgress) {
-        lblProgress->clear();
-        lblProgress->hide();
-    }
-    if (prgProgress) {
-        prgProgress->setValue(0);
-        prgProgress->hide();
-    }
+    showEmptyProgress(false);
     lProgressMax = 0;
     lProgressValue = 0;
 }

@@ -18,9 +18,7 @@ const QString LoginFileFilter = QStringLiteral("MVL files (*.mvl)");
 void frmMain::cmdSave_Click()
 {
     if (txtUser->text().isEmpty() || txtPwd->text().isEmpty() || txtMailServer->text().isEmpty()) {
-        if (!bMinimized)
-            MsgBox(this, QStringLiteral("Login details have not been entered"), MsgButtons::Ok,
-                   MsgIcon::Exclamation, MsgTitle);
+        msgBoxUnlessMinimized(QStringLiteral("Login details have not been entered"));
         return;
     }
     const QString chosen = Platform::current().getSaveFileName(this, QString(),

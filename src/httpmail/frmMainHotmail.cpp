@@ -59,25 +59,12 @@ void frmMain::ShowHotmailStats()
 void frmMain::ShowHotmailSizes()
 {
     const int count = int(colHotmailIds.size());
-    grdStats->setUpdatesEnabled(false);
-    grdStats->Clear();
-    grdStats->SetFixedRows(1);
-    grdStats->SetColWidthTwips(1, 1200);
-    grdStats->SetTextMatrix(0, 0, QStringLiteral("Mail no."));
-    grdStats->SetTextMatrix(0, 1, QStringLiteral("Bytes"));
-    grdStats->SetRows(count + 1);
-    grdStats->SetCols(2);
+    startSizeList(count + 1);
     SetProgressMax(count);
     for (int n = 1; n <= count; ++n) {
         grdStats->SetTextMatrix(n, 0, QString::number(n));
         grdStats->SetTextMatrix(n, 1, clsHotmail::GetFieldLength(colHotmailIds[n - 1]));
         SetProgressValue(n);
     }
-    grdStats->setUpdatesEnabled(true);
-    grdStats->show();
-    cmdStats->setEnabled(true);
-    cmdShow->show();
-    cmdDelete->show();
-    EndProgress();
-    EnableControls(true);
+    showSizeList();
 }

@@ -40,9 +40,8 @@ void RemoveGridRow(FlexGrid *grid, int row)
 void frmMain::cmdDelete_Click()
 {
     if (bHotmailMode) {
-        if (!bMinimized)
-            MsgBox(this, QStringLiteral("Please use grid selection for deleting hotmail mails"), MsgButtons::Ok,
-                   MsgIcon::Information, MsgTitle);
+        msgBoxUnlessMinimized(QStringLiteral("Please use grid selection for deleting hotmail mails"),
+                              MsgIcon::Information);
         return;
     }
     if (!bPOP3Mode)
@@ -57,15 +56,8 @@ void frmMain::cmdDelete_Click()
 
     int from = 0;
     int till = 0;
-    if (!mailbox::ReadMailRange(cboDelFrom->currentText(), cboDelTill->currentText(), &from, &till)) {
-        if (!bMinimized)
-            MsgBox(this, mailbox::RangeNotValid, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    if (!startRangeOperation(cboDelFrom, cboDelTill, QStringLiteral("Deleting message "), &from, &till))
         return;
-    }
-    bStopRequested = false;
-    StartProgress();
-    ShowProgressText(QStringLiteral("Deleting message ") + cboDelFrom->currentText());
-    SetProgressMax(till);
     grdMails->Clear();
     grdMails->SetRows(2);
     EnableControls(false);
@@ -167,9 +159,7 @@ void frmMain::mnuDeleteMail_Click()
     if (first == last) {
         // The heading row is no mail, nor is an empty cell.
         if (current == 0 || grdMails->TextMatrix(current, grdMails->Col()).isEmpty()) {
-            if (!bMinimized)
-                MsgBox(this, QStringLiteral("No mail selected for deletion"), MsgButtons::Ok, MsgIcon::Exclamation,
-                       MsgTitle);
+            msgBoxUnlessMinimized(QStringLiteral("No mail selected for deletion"));
             EndSelectionDeletion();
             return;
         }
@@ -253,11 +243,10 @@ void frmMain::DeleteSelectedRowsFrom(int row)
 void frmMain::FinishRowsDeletion()
 {
     EndProgress();
-    if (!bMinimized)
-        MsgBox(this,
-               QStringLiteral("Deleted messages are not retrievable again till you log in again") + CrLf
-                   + QStringLiteral("Speed deletion is for doing multiple deletions at once without having to logout"),
-               MsgButtons::Ok, MsgIcon::Exclamation, AppTitle);
+    msgBoxUnlessMinimized(
+        QStringLiteral("Deleted messages are not retrievable again till you log in again") + CrLf
+            + QStringLiteral("Speed deletion is for doing multiple deletions at once without having to logout"),
+        MsgIcon::Exclamation, AppTitle);
     EndSelectionDeletion();
 }
 
@@ -271,11 +260,8 @@ bool frmMain::DeleteHotmailMail(const QString &id, const QString &url)
 {
     if (objHotmail && objHotmail->DeleteMail(url))
         return true;
-    if (!bMinimized)
-        MsgBox(this,
-               QStringLiteral("Mail ") + id + QStringLiteral(" could not be deleted.") + CrLf
-                   + (objHotmail ? objHotmail->GetLastRequestError() : QString()),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    msgBoxUnlessMinimized(QStringLiteral("Mail ") + id + QStringLiteral(" could not be deleted.") + CrLf
+                          + (objHotmail ? objHotmail->GetLastRequestError() : QString()));
     return false;
 }
 
@@ -292,8 +278,6 @@ void frmMain::EndMailboxOperations()
     }
     if (bPOP3Mode && cmdShow->text() == QLatin1String("Stop")) {
         bTopDone = true;
-        EndProgress();
-        EnableControls(true);
-        cmdShow->setText(QStringLiteral("Show"));
+        endRetrieval();
     }
 }

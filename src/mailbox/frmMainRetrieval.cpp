@@ -12,6 +12,7 @@
 #include "httpmail/clsHotmail.h"
 #include "mailbox/MailboxControls.h"
 #include "message/HeaderText.h"
+#include "pop3/Pop3Replies.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -65,15 +66,8 @@ void frmMain::cmdShow_Click()
     if (cmdShow->text() == QLatin1String("Show")) {
         int from = 0;
         int till = 0;
-        if (!mailbox::ReadMailRange(cboFrom->currentText(), cboTill->currentText(), &from, &till)) {
-            if (!bMinimized)
-                MsgBox(this, mailbox::RangeNotValid, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        if (!startRangeOperation(cboFrom, cboTill, QStringLiteral("Fetching message "), &from, &till))
             return;
-        }
-        bStopRequested = false;
-        StartProgress();
-        ShowProgressText(QStringLiteral("Fetching message ") + cboFrom->currentText());
-        SetProgressMax(till);
         EnableControls(false);
         mailbox::ShowAsStopButton(cmdShow);
         StartRetrieval(from, till);
@@ -81,6 +75,20 @@ void frmMain::cmdShow_Click()
         // Takes effect once the outstanding reply has been handled.
         bStopRequested = true;
     }
+}
+
+bool frmMain::startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
+                                  int *till)
+{
+    if (!mailbox::ReadMailRange(fromBox->currentText(), tillBox->currentText(), from, till)) {
+        msgBoxUnlessMinimized(mailbox::RangeNotValid);
+        return false;
+    }
+    bStopRequested = false;
+    StartProgress();
+    ShowProgressText(caption + fromBox->currentText());
+    SetProgressMax(*till);
+    return true;
 }
 
 void frmMain::StartRetrieval(int iFrom, int /*iTill: the end is read from cboTill at every step*/)
@@ -125,37 +133,16 @@ int frmMain::StatsRowOfMail(int mail) const
 
 void frmMain::ProcessTopReply(const QString &sReply)
 {
-    const QStringList lines = sReply.split(CrLf);
-    if (lines.size() < 2) {
+    Pop3Replies::HeaderFields fields;
+    if (!Pop3Replies::topHeaderFields(sReply, &fields)) {
         RetrievalFailed();
         return;
     }
-
-    // The first line of each name wins; the scan runs on into the body lines
-    // the reply carries, and never looks at the text after the final CR LF.
-    QString date, sender, subject;
-    bool hasDate = false, hasSender = false, hasSubject = false;
-    const qsizetype last = lines.size() - 1;
-    for (qsizetype i = 1;; ++i) {
-        const QString &line = lines[i];
-        if (!hasDate && line.startsWith(QLatin1String("Date:"))) {
-            date = line.mid(5);
-            hasDate = true;
-        } else if (!hasSender && line.startsWith(QLatin1String("From:"))) {
-            sender = line.mid(5);
-            hasSender = true;
-        } else if (!hasSubject && line.startsWith(QLatin1String("Subject:"))) {
-            subject = line.mid(8);
-            hasSubject = true;
-        }
-        if ((hasDate && hasSender && hasSubject) || i + 1 >= last)
-            break;
-    }
     // Shown and filtered as the user reads them: encoded words and 8-bit
     // text decoded.
-    date = HeaderText::decode(date);
-    sender = HeaderText::decode(sender);
-    subject = HeaderText::decode(subject);
+    const QString date = HeaderText::decode(fields.date);
+    const QString sender = HeaderText::decode(fields.sender);
+    const QString subject = HeaderText::decode(fields.subject);
 
     const QString mailText = QString::number(iCurMail);
     const bool isNew = IsNewMail(mailText);
@@ -180,17 +167,29 @@ void frmMain::ProcessTopReply(const QString &sReply)
     if (CheckInterrupt())
         return;
 
-    if (vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()) {
-        ++iCurMail;
-        ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
-        SetProgressValue(iCurMail);
+    if (moveToNextMail())
         SendTop(iCurMail, 10);
-    } else {
-        EndProgress();
-        EnableControls(true);
-        cmdShow->setText(QStringLiteral("Show"));
-    }
+    else
+        endRetrieval();
     strTopReply.clear();
+}
+
+// The end of the range is read again at every step: the user may change it.
+bool frmMain::moveToNextMail()
+{
+    if (!(vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()))
+        return false;
+    ++iCurMail;
+    ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
+    SetProgressValue(iCurMail);
+    return true;
+}
+
+void frmMain::endRetrieval()
+{
+    EndProgress();
+    EnableControls(true);
+    cmdShow->setText(QStringLiteral("Show"));
 }
 
 void frmMain::RetrievalFailed()
@@ -198,14 +197,9 @@ void frmMain::RetrievalFailed()
     bTopDone = true;
     strTopReply.clear();
     iCurMail = mailbox::MailNumberOf(cboTill->currentText());
-    EndProgress();
-    EnableControls(true);
-    cmdShow->setText(QStringLiteral("Show"));
-    if (!bMinimized)
-        MsgBox(this,
-               QStringLiteral("There was an error getting mail config info from the server") + CrLf
-                   + QStringLiteral("Please login again"),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    endRetrieval();
+    msgBoxUnlessMinimized(QStringLiteral("There was an error getting mail config info from the server") + CrLf
+                          + QStringLiteral("Please login again"));
 }
 
 void frmMain::FetchHotmailHeaders()
@@ -214,14 +208,10 @@ void frmMain::FetchHotmailHeaders()
     for (qint64 i = mailbox::MailNumberOf(cboFrom->currentText()); i <= till; ++i) {
         if (i < 1 || i > colHotmailIds.size()) {
             // The listing fetched at login has no such mail.
-            EndProgress();
-            EnableControls(true);
-            cmdShow->setText(QStringLiteral("Show"));
-            if (!bMinimized)
-                MsgBox(this,
-                       QStringLiteral("Mail ") + QString::number(i) + QStringLiteral(" is not in the inbox listing.")
-                           + CrLf + QStringLiteral("Please login again"),
-                       MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+            endRetrieval();
+            msgBoxUnlessMinimized(QStringLiteral("Mail ") + QString::number(i)
+                                  + QStringLiteral(" is not in the inbox listing.") + CrLf
+                                  + QStringLiteral("Please login again"));
             return;
         }
         const clsHotmail::MailRecord &record = colHotmailIds[int(i - 1)];
@@ -243,14 +233,7 @@ void frmMain::FetchHotmailHeaders()
         grdMails->SetTopRow(grdMails->Rows() - 1);
         if (CheckInterrupt())
             return;
-        if (vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()) {
-            ++iCurMail;
-            ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
-            SetProgressValue(iCurMail);
-        } else {
-            EndProgress();
-            EnableControls(true);
-            cmdShow->setText(QStringLiteral("Show"));
-        }
+        if (!moveToNextMail())
+            endRetrieval();
     }
 }

@@ -69,9 +69,7 @@ void frmMain::mnuCompleteMail_Click()
     // names no mail the session could fetch.
     const bool names = bPOP3Mode ? MailNumberFromId(id) > 0 : bHotmailMode && !url.isEmpty();
     if (row == 0 || grdMails->TextMatrix(row, grdMails->Col()).isEmpty() || !names) {
-        if (!bMinimized)
-            MsgBox(this, QStringLiteral("No mail selected for Viewing"), MsgButtons::Ok, MsgIcon::Exclamation,
-                   MsgTitle);
+        msgBoxUnlessMinimized(QStringLiteral("No mail selected for Viewing"));
         return;
     }
     if (MsgBox(this,
@@ -115,11 +113,8 @@ void frmMain::ShowHotmailMail()
     EndProgress();
     if (!fetched) {
         // An error page is no mail: nothing is shown and nothing marked read.
-        if (!bMinimized)
-            MsgBox(this,
-                   QStringLiteral("The mail could not be fetched from hotmail.") + vb::CrLf
-                       + (objHotmail ? objHotmail->GetLastRequestError() : QString()),
-                   MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        msgBoxUnlessMinimized(QStringLiteral("The mail could not be fetched from hotmail.") + vb::CrLf
+                              + (objHotmail ? objHotmail->GetLastRequestError() : QString()));
         return;
     }
     // Read only once the user has it in a viewer.
@@ -141,12 +136,10 @@ bool frmMain::SaveAndOpenMessage(const QString &sMsgText)
         message.setMessageText(sMsgText);
     const QString path = WriteMessageFile(message);
     if (path.isEmpty()) {
-        if (!bMinimized)
-            MsgBox(this,
-                   QStringLiteral("The message could not be saved as ") + MessageFileName
-                       + QStringLiteral(" in the program folder or in ")
-                       + QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)),
-                   MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        msgBoxUnlessMinimized(
+            QStringLiteral("The message could not be saved as ") + MessageFileName
+            + QStringLiteral(" in the program folder or in ")
+            + QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
         return false;
     }
     return OpenMessageFile(path);
@@ -174,24 +167,24 @@ QString frmMain::WriteMessageFile(CMessage &message)
     return QString();
 }
 
+void frmMain::viewerFailed(const QString &viewer, const QString &path)
+{
+    msgBoxUnlessMinimized(QStringLiteral("The ") + viewer + QStringLiteral(" could not be started.") + vb::CrLf
+                          + QStringLiteral("The message is in ") + QDir::toNativeSeparators(path));
+}
+
 bool frmMain::OpenMessageFile(const QString &path)
 {
     Platform &platform = Platform::current();
     if (platform.hasMailViewer()) {
         if (platform.openDocument(path))
             return true;
-        if (!bMinimized)
-            MsgBox(this, QStringLiteral("The mail viewer could not be started.") + vb::CrLf
-                             + QStringLiteral("The message is in ") + QDir::toNativeSeparators(path),
-                   MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        viewerFailed(QStringLiteral("mail viewer"), path);
         return false;
     }
     if (platform.startTextViewer(path))
         return true;
-    if (!bMinimized)
-        MsgBox(this, QStringLiteral("The text viewer could not be started.") + vb::CrLf
-                         + QStringLiteral("The message is in ") + QDir::toNativeSeparators(path),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    viewerFailed(QStringLiteral("text viewer"), path);
     return false;
 }
 

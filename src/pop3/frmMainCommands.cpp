@@ -38,36 +38,32 @@ bool frmMain::sendCommand(const QString &line)
     return true;
 }
 
-void frmMain::ConnectionLost()
+void frmMain::abandonSession(const QString &message)
 {
     m_replyReader->clear();
     m_loginPhase = LoginPhase::None;
-    // Report once, then give the window back in the logged-out state.
-    if (!bMinimized)
-        MsgBox(this, QStringLiteral("The connection to the mail server has been lost.") + CrLf
-                   + QStringLiteral("Please login again."),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    if (!message.isEmpty())
+        msgBoxUnlessMinimized(message);
     EndProgress();
     bRelogin = false;
     EnableControls(true);
     ResetSession();
 }
 
+void frmMain::ConnectionLost()
+{
+    // Report once, then give the window back in the logged-out state.
+    abandonSession(QStringLiteral("The connection to the mail server has been lost.") + CrLf
+                   + QStringLiteral("Please login again."));
+}
+
 void frmMain::StlsFailed(const QString &reason)
 {
     // The server offered encryption: going on in plain text would hand the
     // password to whoever prevented it.
-    m_replyReader->clear();
-    m_loginPhase = LoginPhase::None;
-    if (!bMinimized)
-        MsgBox(this, QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:")
+    abandonSession(QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:")
                    + CrLf + reason + CrLf
-                   + QStringLiteral("The login has been stopped; your user name and password were not sent."),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
-    EndProgress();
-    bRelogin = false;
-    EnableControls(true);
-    ResetSession();
+                   + QStringLiteral("The login has been stopped; your user name and password were not sent."));
 }
 
 void frmMain::setReplyTimeout(int ms)
@@ -94,16 +90,11 @@ void frmMain::ReplyTimedOut()
         return;
     }
     // A server that stops answering must not freeze the window for ever.
-    if (!bMinimized)
-        MsgBox(this, QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
-                   + QStringLiteral(" seconds.") + CrLf + QStringLiteral("The connection has been closed."),
-               MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
-    m_replyReader->clear();
-    m_loginPhase = LoginPhase::None;
-    EndProgress();
-    bRelogin = false;
-    EnableControls(true);
-    ResetSession();
+    // Told before anything is dropped.
+    msgBoxUnlessMinimized(QStringLiteral("The mail server did not answer for ")
+                          + QString::number(m_replyTimer->interval() / 1000) + QStringLiteral(" seconds.") + CrLf
+                          + QStringLiteral("The connection has been closed."));
+    abandonSession();
 }
 
 bool frmMain::SendUser(const QString &user)
@@ -228,8 +219,7 @@ void frmMain::sockPOP3_Error(int number, const QString &description)
         return;
     }
     m_loginPhase = LoginPhase::None;
-    if (!bMinimized)
-        MsgBox(this, QStringLiteral("Error") + CrLf + QString::number(number) + u' ' + description,
-               MsgButtons::Ok, MsgIcon::None, AppTitle);
+    msgBoxUnlessMinimized(QStringLiteral("Error") + CrLf + QString::number(number) + u' ' + description, MsgIcon::None,
+                          AppTitle);
     RecoverFromError();
 }

@@ -149,8 +149,8 @@ void frmMain::ServerErrorPath(const QString &reply)
         // No unique ids on this server: go on without new-mail detection.
         bUIDLFailed = true;
         cmdStats_Click();
-    } else if (!bMinimized) {
-        MsgBox(this, QStringLiteral("Server error") + vb::CrLf + reply, MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+    } else {
+        msgBoxUnlessMinimized(QStringLiteral("Server error") + vb::CrLf + reply);
     }
     prgProgress->hide();
     lblProgress->clear();

@@ -6,6 +6,7 @@
 #include "app/MessageBoxes.h"
 #include "app/VbHelpers.h"
 #include "app/modProgress.h"
+#include "pop3/Pop3Replies.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,8 +15,6 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTimer>
-
-#include <limits>
 
 using namespace modProgress;
 
@@ -65,23 +64,15 @@ void frmMain::EnableMailboxControls()
 
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
-    QString line = sReply;
-    if (line.endsWith(vb::CrLf))
-        line.chop(2);
-    const QStringList pieces = line.split(u' ');
-    lblMails->setText(piece(pieces, 1));
-    lblMailSize->setText(piece(pieces, 2));
+    const Pop3Replies::StatFields fields = Pop3Replies::statFields(sReply);
+    lblMails->setText(fields.count);
+    lblMailSize->setText(fields.size);
 
     fraStats->show();
     EnableMailboxControls();
 
-    // Bounded before the conversion: the text may name a number beyond any
-    // integer type.
-    const double value = vb::Val(lblMails->text());
-    const qint64 count = !(value > 0) ? 0
-                         : value >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
-                                                                            : qint64(value);
-    FillRangeCombos(int(count), lblMails->text());
+    const int count = Pop3Replies::boundedMailCount(lblMails->text());
+    FillRangeCombos(count, lblMails->text());
     if (count > 0) {
         fraRetrieval->show();
         fraDeletion->show();
@@ -115,14 +106,7 @@ void frmMain::ProcessListReply(const QString &sReply)
 
     const QStringList elements = sReply.split(vb::CrLf);
     const int k = int(elements.size()) - 1;
-    grdStats->setUpdatesEnabled(false);
-    grdStats->Clear();
-    grdStats->SetFixedRows(1);
-    grdStats->SetColWidthTwips(1, 1200);
-    grdStats->SetTextMatrix(0, 0, QStringLiteral("Mail no."));
-    grdStats->SetTextMatrix(0, 1, QStringLiteral("Bytes"));
-    grdStats->SetRows(qMax(1, k - 1));
-    grdStats->SetCols(2);
+    startSizeList(qMax(1, k - 1));
     SetProgressMax(k);
     for (int i = 1; i <= k - 2; ++i) {
         const QStringList pieces = elements[i].split(u' ');
@@ -130,6 +114,24 @@ void frmMain::ProcessListReply(const QString &sReply)
         grdStats->SetTextMatrix(i, 1, piece(pieces, 1));
         SetProgressValue(i);
     }
+    showSizeList();
+}
+
+// The size list is built unseen, under its headings, then shown at once.
+void frmMain::startSizeList(int rows)
+{
+    grdStats->setUpdatesEnabled(false);
+    grdStats->Clear();
+    grdStats->SetFixedRows(1);
+    grdStats->SetColWidthTwips(1, 1200);
+    grdStats->SetTextMatrix(0, 0, QStringLiteral("Mail no."));
+    grdStats->SetTextMatrix(0, 1, QStringLiteral("Bytes"));
+    grdStats->SetRows(rows);
+    grdStats->SetCols(2);
+}
+
+void frmMain::showSizeList()
+{
     grdStats->setUpdatesEnabled(true);
     grdStats->show();
     cmdStats->setEnabled(true);
@@ -143,8 +145,7 @@ void frmMain::cmdStats_Click()
 {
     if (cmdStats->text().contains(QLatin1String("More >>"))) {
         if (vb::Val(lblMails->text()) <= 0) {
-            if (!bMinimized)
-                MsgBox(this, QStringLiteral("No mails in mailbox"), MsgButtons::Ok, MsgIcon::Information, MsgTitle);
+            msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
             EnableControls(false);
             strListReply.clear();

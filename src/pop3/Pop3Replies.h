@@ -1,0 +1,36 @@
+#pragma once
+// The fields the window reads out of POP3 replies, apart from any widget:
+// STAT's count and size, a LIST n reply's mail and size, and the date,
+// sender and subject header lines of a TOP reply.
+
+#include <QString>
+
+namespace Pop3Replies {
+
+// The second and third blank-separated pieces of the status line
+// ("+OK 2 320" gives "2" and "320"); empty where the reply has fewer.
+struct StatFields
+{
+    QString count;
+    QString size;
+};
+StatFields statFields(const QString &reply);
+
+// The mail count a count text names: its numeric value, 0 when it is not
+// positive, at most the largest int (a server may claim any number).
+int boundedMailCount(const QString &countText);
+
+// The texts after "Date:", "From:" and "Subject:" (the blank after the colon
+// kept) of the first line carrying each name.
+struct HeaderFields
+{
+    QString date;
+    QString sender;
+    QString subject;
+};
+// False when the reply has no line after its status line. The scan runs on
+// into the body lines the reply carries and never looks at the text after
+// the final CR LF.
+bool topHeaderFields(const QString &reply, HeaderFields *fields);
+
+} // namespace Pop3Replies
