@@ -7,6 +7,40 @@ namespace vb {
 
 namespace {
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+// "&H..." or "&O...": the hexadecimal or octal digits after the prefix, up
+// to the first other character or 32 bits; 0 for any other prefix.
+double radixValue(const QString &compact)
+{
+    const QChar kind = compact[1].toUpper();
+    int base = kind == u'H' ? 16 : kind == u'O' ? 8 : 0;
+    if (base == 0)
+        return 0;
+    qint64 value = 0;
+    int i = 2;
+    for (; i < compact.size(); ++i) {
+        const int digit = QString(compact[i]).toInt(nullptr, base == 16 ? 16 : 8);
+        const bool ok = (base == 16 ? QStringLiteral("0123456789abcdefABCDEF")
+                                    : QStringLiteral("01234567"))
+                            .contains(compact[i]);
+        if (!ok)
+            break;
+        value = value * base + digit;
+        if (value > 0xFFFFFFFFLL)
+            break;
+    }
+    return double(value);
+}
+
+// Moves the ASCII digits from *pos on to the end of *out; true when there
+// was at least one.
+bool takeDigits(const QString &text, int *pos, QString *out)
+{
+    const int start = *pos;
+    while (*pos < text.size() && text[*pos].isDigit() && text[*pos].unicode() < 128)
+        out->append(text[(*pos)++]);
+    return *pos > start;
+}
 }
 
 double Val(const QString &text)
@@ -17,43 +51,17 @@ double Val(const QString &text)
     for (QChar c : text)
         if (!isBlank(c))
             compact.append(c);
-
-    if (compact.size() >= 2 && compact[0] == u'&') {
-        const QChar kind = compact[1].toUpper();
-        int base = kind == u'H' ? 16 : kind == u'O' ? 8 : 0;
-        if (base == 0)
-            return 0;
-        qint64 value = 0;
-        int i = 2;
-        for (; i < compact.size(); ++i) {
-            const int digit = QString(compact[i]).toInt(nullptr, base == 16 ? 16 : 8);
-            const bool ok = (base == 16 ? QStringLiteral("0123456789abcdefABCDEF")
-                                        : QStringLiteral("01234567"))
-                                .contains(compact[i]);
-            if (!ok)
-                break;
-            value = value * base + digit;
-            if (value > 0xFFFFFFFFLL)
-                break;
-        }
-        return double(value);
-    }
+    if (compact.size() >= 2 && compact[0] == u'&')
+        return radixValue(compact);
 
     int i = 0;
     QString number;
     if (i < compact.size() && (compact[i] == u'+' || compact[i] == u'-'))
         number.append(compact[i++]);
-    bool digits = false;
-    while (i < compact.size() && compact[i].isDigit() && compact[i].unicode() < 128) {
-        number.append(compact[i++]);
-        digits = true;
-    }
+    bool digits = takeDigits(compact, &i, &number);
     if (i < compact.size() && compact[i] == u'.') {
         number.append(compact[i++]);
-        while (i < compact.size() && compact[i].isDigit() && compact[i].unicode() < 128) {
-            number.append(compact[i++]);
-            digits = true;
-        }
+        digits = takeDigits(compact, &i, &number) || digits;
     }
     if (!digits)
         return 0;
@@ -62,12 +70,7 @@ double Val(const QString &text)
         int j = i + 1;
         if (j < compact.size() && (compact[j] == u'+' || compact[j] == u'-'))
             exponent.append(compact[j++]);
-        bool expDigits = false;
-        while (j < compact.size() && compact[j].isDigit() && compact[j].unicode() < 128) {
-            exponent.append(compact[j++]);
-            expDigits = true;
-        }
-        if (expDigits)
+        if (takeDigits(compact, &j, &exponent))
             number.append(exponent);
     }
     bool ok = false;

@@ -17,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -241,6 +242,16 @@ private:
     void msgBoxUnlessMinimized(const QString &text, MsgIcon icon = MsgIcon::Exclamation,
                                const QString &title = MsgTitle);
     void BuildControls();
+    // One builder for each frame of the window.
+    void buildLoginFrame();
+    void buildStatsFrame();
+    void buildMailsFrame();
+    void buildRetrievalFrame();
+    void buildDeletionFrame();
+    void buildSettingsFrame();
+    void layOutFrames();
+    QHBoxLayout *buildStatusLine();
+    void buildMailMenu();
     void ConnectEvents();
     void RemoveTrayIcon();
     void ConnectHelpButtons();
