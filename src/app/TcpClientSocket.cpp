@@ -29,6 +29,9 @@ void AcknowledgeAtOnce(const QSslSocket *socket)
 #endif
 }
 
+// Bytes held here before the window reads them.
+constexpr qint64 ReadBufferBytes = 1024 * 1024;
+
 } // namespace
 
 TcpClientSocket::TcpClientSocket(QObject *parent)
@@ -91,6 +94,9 @@ void TcpClientSocket::Connect()
     Close();
     m_socket = new QSslSocket(this);
     QSslSocket *socket = m_socket;
+    // A big reply waits in the kernel rather than piling up here: it is read
+    // and handed on a piece at a time.
+    socket->setReadBufferSize(ReadBufferBytes);
 
     QSslConfiguration tls = socket->sslConfiguration();
     if (!m_extraCaCertificates.isEmpty())
@@ -280,6 +286,11 @@ bool TcpClientSocket::SendData(const QString &data)
 void TcpClientSocket::GetData(QString &data)
 {
     data = m_socket && !m_handshaking ? QString::fromLatin1(m_socket->readAll()) : QString();
+}
+
+void TcpClientSocket::GetData(QByteArray &data)
+{
+    data = m_socket && !m_handshaking ? m_socket->readAll() : QByteArray();
 }
 
 qint64 TcpClientSocket::BytesReceived() const

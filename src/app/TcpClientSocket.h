@@ -69,6 +69,7 @@ public:
     bool SendData(const QString &data);
     // Everything received and not yet read.
     void GetData(QString &data);
+    void GetData(QByteArray &data);
     qint64 BytesReceived() const;
 
 signals:

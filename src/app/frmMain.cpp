@@ -10,6 +10,7 @@
 #include "app/modProgress.h"
 #include "httpmail/clsHotmail.h"
 #include "mailbox/clsUIDL.h"
+#include "mailbox/MessageFile.h"
 #include "pop3/Pop3ReplyReader.h"
 
 #include <QAction>

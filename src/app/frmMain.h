@@ -34,6 +34,7 @@ class Pop3ReplyReader;
 class clsHotmail;
 class clsUIDL;
 class CMessage;
+class MessageFile;
 class frmHelp;
 
 // The shell's record of the tray icon.
@@ -267,8 +268,10 @@ private:
     void DispatchReply(const QString &reply);
     void DeleReplyArrived(bool accepted);
     // Viewing a complete mail (src/mailbox).
-    bool SaveAndOpenMessage(const QString &sMsgText);
-    QString WriteMessageFile(CMessage &message);
+    bool SaveAndOpenMessage(const QByteArray &octets);
+    void SaveRetrPiece();
+    bool FinishMessageFile();
+    QStringList MessageFileFolders() const;
     bool OpenMessageFile(const QString &path);
     void viewerFailed(const QString &viewer, const QString &path);
     void EndViewing();
@@ -316,6 +319,7 @@ private:
     int m_autoLoginIntervalMs = 60000;
     QString m_programFolder;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
+    std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
     enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
     LoginPhase m_loginPhase = LoginPhase::None;
     QList<int> m_implicitTlsPorts;

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 
+#include <utility>
+
 const QString clsHotmail::ServiceEndpoint =
     QStringLiteral("http://services.msn.com/svcs/hotmail/httpmail.asp");
 const QString clsHotmail::PrivateNamespace = QStringLiteral("http://schemas.microsoft.com/hotmail/");
@@ -26,9 +28,8 @@ const char *const ClosedProperty = "mailvane_closed";
 
 using vb::CrLf;
 
-// Reply bytes as text: the charset the server names, else UTF-8, else
-// Latin-1 so that no octet of a mail is lost.
-QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
+// The charset a Content-Type names; empty when it names none.
+QByteArray CharsetOf(const QByteArray &contentType)
 {
     const QList<QByteArray> params = contentType.split(';');
     for (int i = 1; i < params.size(); ++i) {
@@ -37,13 +38,23 @@ QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
             QByteArray name = param.mid(8).trimmed();
             if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"'))
                 name = name.mid(1, name.size() - 2);
-            QStringDecoder decoder(name.constData());
-            if (decoder.isValid()) {
-                QString text = decoder.decode(bytes);
-                if (!decoder.hasError())
-                    return text;
-            }
-            break;
+            return name;
+        }
+    }
+    return QByteArray();
+}
+
+// Reply bytes as text: the charset the server names, else UTF-8, else
+// Latin-1 so that no octet of a mail is lost.
+QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
+{
+    const QByteArray name = CharsetOf(contentType);
+    if (!name.isEmpty()) {
+        QStringDecoder decoder(name.constData());
+        if (decoder.isValid()) {
+            QString text = decoder.decode(bytes);
+            if (!decoder.hasError())
+                return text;
         }
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -51,6 +62,37 @@ QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(bytes);
+}
+
+// Big replies are decoded and parsed a piece at a time.
+constexpr qsizetype PieceSize = 64 * 1024;
+
+QByteArrayView PieceOf(const QByteArray &bytes, qsizetype pos)
+{
+    return QByteArrayView(bytes.constData() + pos, qMin(PieceSize, bytes.size() - pos));
+}
+
+bool DecodesCleanly(const QByteArray &bytes, QStringDecoder decoder)
+{
+    for (qsizetype pos = 0; pos < bytes.size(); pos += PieceSize) {
+        const QString piece = decoder.decode(PieceOf(bytes, pos));
+        if (decoder.hasError())
+            return false;
+    }
+    return true;
+}
+
+// The decoder DecodeReplyText would use, chosen without decoding the
+// whole reply at once.
+QStringDecoder ReplyDecoder(const QByteArray &bytes, const QByteArray &contentType)
+{
+    const QByteArray name = CharsetOf(contentType);
+    if (!name.isEmpty() && QStringDecoder(name.constData()).isValid()
+        && DecodesCleanly(bytes, QStringDecoder(name.constData())))
+        return QStringDecoder(name.constData());
+    if (DecodesCleanly(bytes, QStringDecoder(QStringDecoder::Utf8)))
+        return QStringDecoder(QStringDecoder::Utf8);
+    return QStringDecoder(QStringDecoder::Latin1);
 }
 
 // Errors of the connection or of the HTTP framing, as opposed to the codes
@@ -88,6 +130,129 @@ bool NestedTooDeep(const QString &text)
         }
     }
     return false; // a malformed reply is the parser's to refuse
+}
+
+// "<name>": what the walk remembers of the node entered last.
+QString Marker(QStringView name)
+{
+    QString marker;
+    marker.reserve(name.size() + 2);
+    marker.append(QLatin1Char('<')).append(name).append(QLatin1Char('>'));
+    return marker;
+}
+
+// The walk of FlattenNodes over the document a text parses into, done on
+// the parser's tokens as the text comes in pieces: no document is built and
+// no piece is held longer than it is read. Text the parser hands out in
+// several tokens is one text node of the document.
+class TagWalk
+{
+public:
+    explicit TagWalk(const QString &marker)
+        : m_tag(marker)
+    {
+        m_reader.setNamespaceProcessing(false);
+    }
+
+    void feed(const QString &piece)
+    {
+        if (m_failed)
+            return;
+        m_reader.addData(piece);
+        while (!m_failed) {
+            const QXmlStreamReader::TokenType token = m_reader.readNext();
+            if (m_reader.hasError()) {
+                // More may come; anything else is no XML.
+                m_failed = m_reader.error() != QXmlStreamReader::PrematureEndOfDocumentError;
+                return;
+            }
+            take(token);
+            if (token == QXmlStreamReader::EndDocument)
+                return;
+        }
+    }
+
+    // True when the pieces made one well-formed document.
+    bool finish()
+    {
+        flushText();
+        return !m_failed && !m_reader.hasError() && m_reader.tokenType() == QXmlStreamReader::EndDocument;
+    }
+
+    const QString &tag() const { return m_tag; }
+    const QStringList &tags() const { return m_tags; }
+
+private:
+    void take(QXmlStreamReader::TokenType token)
+    {
+        if (token == QXmlStreamReader::Characters && !m_reader.isCDATA()) {
+            m_text.append(m_reader.text());
+            return;
+        }
+        flushText();
+        switch (token) {
+        case QXmlStreamReader::StartElement:
+            // A reply nested far deeper than any HTTPMail reply is no XML.
+            m_failed = ++m_depth > MostNestingLevels;
+            m_tag = Marker(m_reader.qualifiedName());
+            break;
+        case QXmlStreamReader::EndElement:
+            --m_depth;
+            break;
+        case QXmlStreamReader::Characters:
+            m_tag = QStringLiteral("<#cdata-section>");
+            break;
+        case QXmlStreamReader::Comment:
+            m_tag = QStringLiteral("<#comment>");
+            break;
+        case QXmlStreamReader::ProcessingInstruction:
+            m_tag = Marker(m_reader.processingInstructionTarget());
+            break;
+        case QXmlStreamReader::EntityReference:
+            m_tag = Marker(m_reader.name());
+            break;
+        default:
+            break;
+        }
+    }
+
+    void flushText()
+    {
+        // As in the document: text of blanks alone makes no node.
+        if (!m_text.isEmpty() && !QStringView(m_text).trimmed().isEmpty()) {
+            m_tag += m_text;
+            m_tags.append(m_tag);
+        }
+        m_text.clear();
+    }
+
+    QXmlStreamReader m_reader;
+    QString m_tag;
+    QString m_text;
+    QStringList m_tags;
+    int m_depth = 0;
+    bool m_failed = false;
+};
+
+// Adds the walk's entries and leaves its marker, or changes nothing when
+// the reply is no XML.
+bool FinishWalk(TagWalk &walk, QString &strTag, QStringList &colTags)
+{
+    if (!walk.finish())
+        return false;
+    strTag = walk.tag();
+    colTags += walk.tags();
+    return true;
+}
+
+// The walk over a reply's bytes, decoded as DecodeReplyText decodes them.
+bool FlattenReply(const QByteArray &bytes, const QByteArray &contentType, QString &strTag, QStringList &colTags)
+{
+    QStringDecoder decoder = ReplyDecoder(bytes, contentType);
+    TagWalk walk(strTag);
+    for (qsizetype pos = 0; pos < bytes.size(); pos += PieceSize)
+        walk.feed(decoder.decode(PieceOf(bytes, pos)));
+    return FinishWalk(walk, strTag, colTags);
 }
 
 } // namespace
@@ -204,7 +369,8 @@ clsHotmail::Reply clsHotmail::Send(const QByteArray &verb, const QString &url,
         result.sent = true;
         result.status = status.toInt();
         result.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
-        result.text = DecodeReplyText(reply->readAll(), reply->rawHeader("Content-Type"));
+        result.bytes = reply->readAll();
+        result.contentType = reply->rawHeader("Content-Type");
         m_iLastStatus = result.status;
     } else {
         result.error = reply->errorString();
@@ -241,12 +407,10 @@ void clsHotmail::DoLogin(const QString &strU, const QString &strP)
         m_strError = QStringLiteral("Unable to connect to Hotmail");
         return;
     }
-    m_strLoginResponse = reply.text;
     m_colFolders.clear();
     m_colInbox.clear();
-    if (!LoadXml(m_objDoc, m_strLoginResponse))
+    if (!FlattenReply(reply.bytes, reply.contentType, m_strFolderTag, m_colFolders))
         return;
-    FlattenFolderNodes(m_objDoc.childNodes());
     m_strInboxURL = GetInboxURL(m_colFolders);
     m_strDeletedURL = GetDeletedItemsURL(m_colFolders);
     RequestInbox();
@@ -268,11 +432,8 @@ bool clsHotmail::RequestInbox()
         m_strError = QStringLiteral("Unable to access inbox");
         return false;
     }
-    m_strInboxResponse = reply.text;
-    if (!LoadXml(m_objDoc, m_strInboxResponse))
-        return false;
-    FlattenInboxNodes(m_objDoc.childNodes());
-    return true;
+    // Read a piece at a time: a big listing is held once, as its octets.
+    return FlattenReply(reply.bytes, reply.contentType, m_strInboxTag, m_colInbox);
 }
 
 void clsHotmail::CloseConnection()
@@ -339,6 +500,24 @@ void clsHotmail::FlattenNodes(const QDomNodeList &nodes, QString &strTag, QStrin
             node = node.nextSibling();
         }
     }
+}
+
+bool clsHotmail::FlattenXml(const QString &text, QString &strTag, QStringList &colTags)
+{
+    TagWalk walk(strTag);
+    for (qsizetype pos = 0; pos < text.size(); pos += PieceSize)
+        walk.feed(text.mid(pos, PieceSize));
+    return FinishWalk(walk, strTag, colTags);
+}
+
+bool clsHotmail::FlattenFolderXml(const QString &text)
+{
+    return FlattenXml(text, m_strFolderTag, m_colFolders);
+}
+
+bool clsHotmail::FlattenInboxXml(const QString &text)
+{
+    return FlattenXml(text, m_strInboxTag, m_colInbox);
 }
 
 void clsHotmail::FlattenFolderNodes(const QDomNodeList &nodes)
@@ -449,16 +628,30 @@ bool clsHotmail::FinishMailRequest(const Reply &reply)
 
 QString clsHotmail::GetCompleteMail(const QString &sURL, bool *ok)
 {
-    const Reply reply = Send("GET", sURL, {}, QByteArray(), false);
+    QByteArray contentType;
+    const QByteArray octets = FetchMail(sURL, ok, &contentType);
+    return DecodeReplyText(octets, contentType);
+}
+
+QByteArray clsHotmail::GetCompleteMailOctets(const QString &sURL, bool *ok)
+{
+    return FetchMail(sURL, ok, nullptr);
+}
+
+QByteArray clsHotmail::FetchMail(const QString &sURL, bool *ok, QByteArray *contentType)
+{
+    Reply reply = Send("GET", sURL, {}, QByteArray(), false);
     if (reply.objectGone) {
         if (ok)
             *ok = false;
-        return QString();
+        return QByteArray();
     }
     const bool bOk = FinishMailRequest(reply);
     if (ok)
         *ok = bOk;
-    return reply.text;
+    if (contentType)
+        *contentType = reply.contentType;
+    return std::move(reply.bytes);
 }
 
 bool clsHotmail::DeleteMail(const QString &sURL)

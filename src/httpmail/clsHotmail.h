@@ -72,6 +72,8 @@ public:
     // false when no reply came or the reply has an HTTP error status; the
     // reason is in GetLastRequestError.
     QString GetCompleteMail(const QString &sURL, bool *ok = nullptr);
+    // The same reply as the octets the service sent, undecoded.
+    QByteArray GetCompleteMailOctets(const QString &sURL, bool *ok = nullptr);
     // Moves the mail to the deleted-items folder; up to four sends while
     // sending fails. False when the move was not confirmed by a reply without
     // an HTTP error status.
@@ -94,6 +96,11 @@ public:
     void FlattenInboxNodes(const QDomNodeList &nodes);
     const QStringList &folderTags() const { return m_colFolders; }
     const QStringList &inboxTags() const { return m_colInbox; }
+    // The same lists read straight from a reply's text, without building a
+    // document; false (and nothing added) when the text is no XML.
+    static bool FlattenXml(const QString &text, QString &strTag, QStringList &colTags);
+    bool FlattenFolderXml(const QString &text);
+    bool FlattenInboxXml(const QString &text);
     static QString GetInboxURL(const QStringList &colFolders);
     static QString GetDeletedItemsURL(const QStringList &colFolders);
     static QString StripTag(const QString &strEntry);
@@ -109,7 +116,8 @@ private:
         bool objectGone = false;    // this object was destroyed while waiting
         int status = 0;
         QByteArray reason;
-        QString text;
+        QByteArray bytes;
+        QByteArray contentType;
         QString error;
     };
 
@@ -118,6 +126,7 @@ private:
     QNetworkAccessManager *Client();
     bool RequestInbox();
     bool FinishMailRequest(const Reply &reply);
+    QByteArray FetchMail(const QString &sURL, bool *ok, QByteArray *contentType);
     bool SetReadFlag(const QString &sURL, const QString &strFlag);
     static void FlattenNodes(const QDomNodeList &nodes, QString &strTag, QStringList &colTags);
     static QString FolderURL(const QStringList &colFolders, const QString &strTag);
@@ -132,13 +141,10 @@ private:
     QString m_strClientPassword;
     QPointer<QNetworkReply> m_pendingReply;
 
-    QDomDocument m_objDoc;
     QString m_strLoginXML;
     QString m_strInboxXML;
     QString m_strInboxURL;
     QString m_strDeletedURL;
-    QString m_strLoginResponse;
-    QString m_strInboxResponse;
     QString m_vUser;
     QString m_strPassword;
     QStringList m_colFolders;

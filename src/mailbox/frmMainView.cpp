@@ -9,6 +9,7 @@
 #include "app/modProgress.h"
 #include "desktop/Platform.h"
 #include "httpmail/clsHotmail.h"
+#include "mailbox/MessageFile.h"
 #include "message/CMessage.h"
 #include "pop3/Pop3ReplyReader.h"
 #include "pop3/Pop3Command.h"
@@ -17,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QStringDecoder>
 
 #include <limits>
 
@@ -34,26 +34,6 @@ int MailNumberFromId(const QString &id)
     if (value < 1 || value >= double(std::numeric_limits<int>::max()))
         return 0;
     return int(vb::RoundHalfEven(value));
-}
-
-// The octets of a mail text fetched over HTTPMail, one per character. The
-// text arrives decoded (its charset, else UTF-8, else Latin-1), so it is
-// written back in the form that reads as the same text again: Latin-1 where
-// that was the fallback, UTF-8 otherwise.
-QString AsOctets(const QString &text)
-{
-    bool ascii = true;
-    for (const QChar c : text) {
-        if (c.unicode() > 0xFF)
-            return QString::fromLatin1(text.toUtf8());
-        ascii = ascii && c.unicode() < 0x80;
-    }
-    if (ascii)
-        return text;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString decoded = utf8.decode(text.toLatin1()); // decodes only when converted
-    Q_UNUSED(decoded)
-    return utf8.hasError() ? text : QString::fromLatin1(text.toUtf8());
 }
 
 } // namespace
@@ -81,6 +61,7 @@ void frmMain::mnuCompleteMail_Click()
 
     EnableControls(false);
     strRetrReply.clear();
+    m_messageFile.reset();
     if (bPOP3Mode) {
         // The LIST reply sends RETR; the complete RETR reply comes to ProcessRetrReply.
         SendList(MailNumberFromId(id));
@@ -89,11 +70,23 @@ void frmMain::mnuCompleteMail_Click()
     ShowHotmailMail();
 }
 
+void frmMain::SaveRetrPiece()
+{
+    // The mail goes to the file as it arrives, already dot-unstuffed.
+    if (!m_replyReader->hasBody())
+        return;
+    if (!m_messageFile) {
+        m_messageFile = std::make_unique<MessageFile>(MessageFileFolders(), MessageFileName);
+        m_messageFile->open();
+    }
+    m_messageFile->write(m_replyReader->takeBody());
+}
+
 void frmMain::ProcessRetrReply(const QString &sReply)
 {
+    Q_UNUSED(sReply) // the mail itself went to the file as it came
     EndProgress();
-    // The mail itself: no status line, no terminator, no doubled dots.
-    SaveAndOpenMessage(Pop3ReplyReader::content(sReply));
+    FinishMessageFile();
     EnableControls(true);
     bListForView = false;
     lRetrSize = 0;
@@ -107,7 +100,7 @@ void frmMain::ShowHotmailMail()
     SetProgressMax(100);
     SetProgressValue(1);
     bool fetched = false;
-    const QString text = objHotmail ? objHotmail->GetCompleteMail(url, &fetched) : QString();
+    const QByteArray octets = objHotmail ? objHotmail->GetCompleteMailOctets(url, &fetched) : QByteArray();
     EnableControls(true);
     SetProgressValue(100);
     EndProgress();
@@ -118,7 +111,7 @@ void frmMain::ShowHotmailMail()
         return;
     }
     // Read only once the user has it in a viewer.
-    if (!SaveAndOpenMessage(AsOctets(text)) || !objHotmail)
+    if (!SaveAndOpenMessage(octets) || !objHotmail)
         return;
     if (!objHotmail->MarkAsRead(url) && !bMinimized)
         MsgBox(this,
@@ -127,44 +120,44 @@ void frmMain::ShowHotmailMail()
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
 }
 
-bool frmMain::SaveAndOpenMessage(const QString &sMsgText)
+bool frmMain::SaveAndOpenMessage(const QByteArray &octets)
 {
-    CMessage message;
-    message.CreateFromText(sMsgText);
-    // A mail without a body has no empty line; it is still the mail.
-    if (message.MessageText().isEmpty())
-        message.setMessageText(sMsgText);
-    const QString path = WriteMessageFile(message);
-    if (path.isEmpty()) {
+    m_messageFile = std::make_unique<MessageFile>(MessageFileFolders(), MessageFileName);
+    if (m_messageFile->open())
+        m_messageFile->write(octets);
+    return FinishMessageFile();
+}
+
+bool frmMain::FinishMessageFile()
+{
+    // A mail without a single line still makes a file, an empty one.
+    std::unique_ptr<MessageFile> file = std::move(m_messageFile);
+    if (!file) {
+        file = std::make_unique<MessageFile>(MessageFileFolders(), MessageFileName);
+        file->open();
+    }
+    // A mail without an empty line is still the mail; the parser's notice
+    // says it has no body.
+    if (!file->hasEmptyLine())
+        CMessage::ReportInvalidFormat();
+    if (!file->finish()) {
+        file->discard();
         msgBoxUnlessMinimized(
             QStringLiteral("The message could not be saved as ") + MessageFileName
             + QStringLiteral(" in the program folder or in ")
             + QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
         return false;
     }
-    return OpenMessageFile(path);
+    return OpenMessageFile(file->path());
 }
 
-QString frmMain::WriteMessageFile(CMessage &message)
+QStringList frmMain::MessageFileFolders() const
 {
     // The program folder first; where it cannot be written, the user's data
     // folder, so that no viewer is ever handed an old file or none.
     const QString programFolder =
         m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
-    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    for (const QString &folder : {programFolder, dataFolder}) {
-        if (folder.isEmpty())
-            continue;
-        if (folder == dataFolder)
-            QDir().mkpath(folder);
-        const QString path = QDir(folder).filePath(MessageFileName);
-        QFile::remove(path); // a viewer may still hold it; saving truncates anyway
-        const qsizetype logged = message.ErrorLog.size();
-        message.SaveMessage(path);
-        if (message.ErrorLog.size() == logged)
-            return path;
-    }
-    return QString();
+    return {programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
 void frmMain::viewerFailed(const QString &viewer, const QString &path)
@@ -197,6 +190,8 @@ void frmMain::EndViewing()
     bListForView = false;
     lRetrSize = 0;
     strRetrReply.clear();
+    if (m_messageFile)
+        m_messageFile.reset(); // half a mail is no message file
     EndProgress();
     EnableControls(true);
 }

@@ -19,11 +19,16 @@ const QString AppTitle = QStringLiteral("Mailvane ");
 
 } // namespace
 
+void CMessage::ReportInvalidFormat()
+{
+    Notice::show(AppTitle, QStringLiteral("Message:Invalid message format"));
+}
+
 void CMessage::CreateFromText(const QString &strMessage)
 {
     const qsizetype headerEnd = strMessage.indexOf(EmptyLine);
     if (headerEnd < 0) {
-        Notice::show(AppTitle, QStringLiteral("Message:Invalid message format"));
+        ReportInvalidFormat();
         return;
     }
     m_strHeaders = strMessage.left(headerEnd);

@@ -13,6 +13,8 @@ public:
     // Parses a whole message. A text without an empty line is refused with a
     // notice and changes nothing; nothing is cleared before parsing.
     void CreateFromText(const QString &strMessage);
+    // The notice for a text without an empty line.
+    static void ReportInvalidFormat();
     // Reads the whole file, one character per byte, and parses it; silent on failure.
     void CreateFromFile(const QString &strFileSpec);
     // Reads the header part and the first body line of a file and parses them;

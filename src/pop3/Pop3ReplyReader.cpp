@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 using vb::CrLf;
@@ -15,6 +16,11 @@ bool startsWithErr(QStringView text)
 {
     return text.left(4).compare(QLatin1String("-ERR"), Qt::CaseInsensitive) == 0;
 }
+
+bool startsWithErr(QByteArrayView line)
+{
+    return line.size() >= 4 && qstrnicmp(line.data(), "-ERR", 4) == 0;
+}
 } // namespace
 
 void Pop3ReplyReader::clear()
@@ -22,8 +28,10 @@ void Pop3ReplyReader::clear()
     m_expected.clear();
     m_ready.clear();
     m_buf.clear();
+    m_body.clear();
     m_lineStart = 0;
     m_scanFrom = 0;
+    m_bodyStart = 0;
     m_inBody = false;
 }
 
@@ -34,10 +42,14 @@ void Pop3ReplyReader::expect(Kind kind)
 
 void Pop3ReplyReader::commandSent(const QString &commandLine)
 {
-    expect(Pop3Command::expectsMultiLine(commandLine) ? Kind::MultiLine : Kind::SingleLine);
+    // A mail fetched whole is never held whole: its body streams.
+    if (Pop3Command::verbOf(commandLine) == QLatin1String("RETR"))
+        expect(Kind::StreamedMultiLine);
+    else
+        expect(Pop3Command::expectsMultiLine(commandLine) ? Kind::MultiLine : Kind::SingleLine);
 }
 
-void Pop3ReplyReader::feed(const QString &chunk)
+void Pop3ReplyReader::feed(const QByteArray &chunk)
 {
     if (chunk.isEmpty())
         return;
@@ -47,53 +59,83 @@ void Pop3ReplyReader::feed(const QString &chunk)
 
 QString Pop3ReplyReader::takeReply()
 {
-    return m_ready.isEmpty() ? QString() : m_ready.dequeue();
+    return m_ready.isEmpty() ? QString() : QString::fromLatin1(m_ready.dequeue());
+}
+
+QByteArray Pop3ReplyReader::takeBody()
+{
+    return std::exchange(m_body, QByteArray());
+}
+
+bool Pop3ReplyReader::streaming() const
+{
+    return m_inBody && !m_expected.isEmpty() && m_expected.head() == Kind::StreamedMultiLine;
 }
 
 void Pop3ReplyReader::scan()
 {
-    int replyStart = 0;
+    qsizetype replyStart = 0;
     for (;;) {
-        const int cr = int(m_buf.indexOf(CrLf, m_scanFrom));
+        const qsizetype cr = m_buf.indexOf(QByteArrayView("\r\n"), m_scanFrom);
         if (cr < 0) {
             // A CR at the very end may still get its LF from the next chunk.
-            m_scanFrom = std::max(m_lineStart, int(m_buf.size()) - 1);
+            m_scanFrom = std::max(m_lineStart, m_buf.size() - 1);
             break;
         }
-        const int lineEnd = cr + 2;
-        const QStringView line = QStringView(m_buf).mid(m_lineStart, cr - m_lineStart);
+        const qsizetype lineEnd = cr + 2;
+        const QByteArrayView line(m_buf.constData() + m_lineStart, cr - m_lineStart);
         bool complete = false;
         if (!m_inBody) {
             // Anything the server says unasked (e.g. an idle time-out) is
             // taken as a one-line reply.
             const Kind kind = m_expected.isEmpty() ? Kind::SingleLine : m_expected.head();
-            if (kind == Kind::SingleLine || startsWithErr(line))
+            if (kind == Kind::SingleLine || startsWithErr(line)) {
                 complete = true;
-            else
+            } else {
                 m_inBody = true;
-        } else if (line == QLatin1String(".")) {
+                m_bodyStart = lineEnd;
+            }
+        } else if (line == QByteArrayView(".")) {
             complete = true;
+        } else if (streaming()) {
+            const qsizetype from = line.startsWith('.') ? m_lineStart + 1 : m_lineStart;
+            m_body.append(m_buf.constData() + from, lineEnd - from);
         }
         m_lineStart = m_scanFrom = lineEnd;
         if (!complete)
             continue;
+        const bool streamed = streaming();
         if (!m_expected.isEmpty())
             m_expected.dequeue();
         m_inBody = false;
+        if (streamed) {
+            // Its body has gone out already.
+            m_ready.enqueue(m_buf.mid(replyStart, m_bodyStart - replyStart) + ".\r\n");
+            replyStart = lineEnd;
+            continue;
+        }
         if (replyStart == 0 && lineEnd == m_buf.size()) {
             // The usual case: the buffer holds exactly one reply.
             m_ready.enqueue(std::move(m_buf));
-            m_buf = QString();
+            m_buf = QByteArray();
             m_lineStart = m_scanFrom = 0;
             return;
         }
         m_ready.enqueue(m_buf.mid(replyStart, lineEnd - replyStart));
         replyStart = lineEnd;
     }
+    if (streaming() && m_lineStart > m_bodyStart) {
+        // Lines handed out as body leave the buffer.
+        const qsizetype gone = m_lineStart - m_bodyStart;
+        m_buf.remove(m_bodyStart, gone);
+        m_lineStart -= gone;
+        m_scanFrom -= gone;
+    }
     if (replyStart > 0) {
         m_buf.remove(0, replyStart);
         m_lineStart -= replyStart;
         m_scanFrom -= replyStart;
+        m_bodyStart -= replyStart;
     }
 }
 

@@ -6,8 +6,11 @@
 // next is known from the commands sent, so every sender records its command
 // here; the greeting is expected first.
 //
-// Text is the socket's Latin-1 text: one character per octet, so nothing of
-// a mail is altered on its way through.
+// The stream is kept as octets; replies are handed out as Latin-1 text, one
+// character per octet, so nothing of a mail is altered on its way through.
+// The body of a streamed multi-line reply (a whole mail) is never held
+// whole: it is dot-unstuffed line by line as the octets arrive and handed
+// out in pieces.
 
 #include <QByteArray>
 #include <QQueue>
@@ -16,27 +19,37 @@
 class Pop3ReplyReader
 {
 public:
-    enum class Kind { SingleLine, MultiLine };
+    // StreamedMultiLine: a multi-line reply whose body goes out through
+    // takeBody(); its reply is the status line and the terminating line.
+    enum class Kind { SingleLine, MultiLine, StreamedMultiLine };
 
     // Forgets expected replies and buffered data (a new connection).
     void clear();
 
     void expect(Kind kind);
     void expectGreeting() { expect(Kind::SingleLine); }
-    // Expects the reply to this command line (as sent, e.g. "LIST \r\n").
+    // Expects the reply to this command line (as sent, e.g. "LIST \r\n");
+    // RETR's reply streams.
     void commandSent(const QString &commandLine);
     int expectedCount() const { return int(m_expected.size()); }
 
-    void feed(const QString &chunk);
-    void feed(const QByteArray &chunk) { feed(QString::fromLatin1(chunk)); }
+    void feed(const QByteArray &chunk);
+    void feed(const QString &chunk) { feed(chunk.toLatin1()); }
 
     bool hasReply() const { return !m_ready.isEmpty(); }
     int replyCount() const { return int(m_ready.size()); }
     // The oldest complete reply, status line through terminating line with
     // their CR LF; empty when there is none.
     QString takeReply();
-    // Characters received that belong to no complete reply yet.
+    // Octets received that belong to no complete reply yet and have not
+    // gone out as body.
     int pendingSize() const { return int(m_buf.size()); }
+
+    // The content of streamed replies that arrived since the last call:
+    // complete lines with their CR LF, dot-unstuffed, without status and
+    // terminating lines. All pieces of a reply are out before its reply.
+    QByteArray takeBody();
+    bool hasBody() const { return !m_body.isEmpty(); }
 
     // A reply whose status line starts with "-ERR" in any letter case.
     static bool isError(const QString &reply);
@@ -52,12 +65,15 @@ public:
 
 private:
     void scan();
+    bool streaming() const;
 
     QQueue<Kind> m_expected;
-    QQueue<QString> m_ready;
-    // Unframed text; starts at the beginning of the reply being collected.
-    QString m_buf;
-    int m_lineStart = 0; // start of the line being read
-    int m_scanFrom = 0;  // where the search for the next CR LF resumes
+    QQueue<QByteArray> m_ready;
+    // Unframed octets; starts at the beginning of the reply being collected.
+    QByteArray m_buf;
+    QByteArray m_body;
+    qsizetype m_lineStart = 0; // start of the line being read
+    qsizetype m_scanFrom = 0;  // where the search for the next CR LF resumes
+    qsizetype m_bodyStart = 0; // end of a streamed reply's status line
     bool m_inBody = false;
 };

@@ -152,6 +152,7 @@ bool frmMain::SendRetr(int n)
     ShowProgressText(QStringLiteral("Retrieving message ") + QString::number(n));
     SetProgressMax(lRetrSize);
     SetProgressValue(0);
+    // The reader hands the mail on as it arrives (StreamedMultiLine).
     return sendCommand(line(Verb::Retr, n));
 }
 

@@ -22,7 +22,7 @@ namespace Verb = Pop3Command::Verb;
 
 void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
 {
-    QString chunk;
+    QByteArray chunk;
     sockPOP3->GetData(chunk);
     if (chunk.isEmpty())
         return;
@@ -31,6 +31,7 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
         SetProgressValue(qMin(GetProgressValue() + qMax<qint64>(bytesTotal, chunk.size()), GetProgressMax()));
     }
     m_replyReader->feed(chunk);
+    SaveRetrPiece();
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();

@@ -66,6 +66,8 @@ private slots:
     void folderWalk();
     void twoTextNodesInOneElement();
     void markerKeptBetweenWalks();
+    void textWalkIsTheDocumentWalk_data();
+    void textWalkIsTheDocumentWalk();
     void stripTag_data();
     void stripTag();
     void inboxMails_data();
@@ -253,6 +255,49 @@ void TestHotmailReplies::markerKeptBetweenWalks()
     QCOMPARE(hotmail.inboxTags(), QStringList{QStringLiteral("next")});
 }
 
+void TestHotmailReplies::textWalkIsTheDocumentWalk_data()
+{
+    QTest::addColumn<QString>("xml");
+    const QString mail = MailResponse(QStringLiteral("a"), QStringLiteral("0"), QStringLiteral("x@y"),
+                                      QStringLiteral("S"), QStringLiteral("d"), QStringLiteral("1"));
+    QTest::newRow("listing") << MultistatusOpen + FolderResponse + mail + mail + MultistatusClose;
+    QTest::newRow("folders") << MultistatusOpen + FolderResponse + MultistatusClose;
+    QTest::newRow("entities and character references")
+        << QStringLiteral("<r><m:subject>a &amp; b &lt;c&gt; &#233;&#x20AC; &quot;q&quot;</m:subject></r>");
+    QTest::newRow("whitespace only") << QStringLiteral("<r>\n  <a> \t </a>\r\n<b>&#32;</b><c>&#160;</c></r>");
+    QTest::newRow("text after a child") << QStringLiteral("<r>one<a>two</a>three<b/>four</r>");
+    QTest::newRow("cdata") << QStringLiteral("<r><a><![CDATA[x < y]]>tail</a><b><![CDATA[  ]]></b></r>");
+    QTest::newRow("comment inside text") << QStringLiteral("<r><a>be<!-- c -->fore</a></r>");
+    QTest::newRow("processing instruction") << QStringLiteral("<?xml version='1.0'?><r><a>x<?pi data?>y</a></r>");
+    QTest::newRow("undeclared prefixes") << QStringLiteral("<D:r><hm:read>1</hm:read><x:y z:w='1'>t</x:y></D:r>");
+    QTest::newRow("doctype with entity")
+        << QStringLiteral("<!DOCTYPE r [<!ENTITY e 'ent'>]><r><a>x&e;y</a></r>");
+    QTest::newRow("not well-formed") << QStringLiteral("<r><a>x</b></r>");
+    QTest::newRow("html") << QStringLiteral("<html><body>Server busy<br></body></html>");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("nested too deep") << QStringLiteral("<a>").repeated(300) + QStringLiteral("x")
+                                             + QStringLiteral("</a>").repeated(300);
+    QTest::newRow("non-ASCII text") << QString::fromUtf8("<r><m:from>J\xc3\xbcrgen \xe2\x82\xac</m:from></r>");
+}
+
+void TestHotmailReplies::textWalkIsTheDocumentWalk()
+{
+    QFETCH(QString, xml);
+    // Both walks start from the marker an earlier walk left.
+    const QString before = QStringLiteral("<r><hm:inbox>I</hm:inbox></r>");
+    clsHotmail fromDocument;
+    QDomDocument doc;
+    QVERIFY(clsHotmail::LoadXml(doc, before));
+    fromDocument.FlattenInboxNodes(doc.childNodes());
+    const bool parsed = clsHotmail::LoadXml(doc, xml);
+    if (parsed)
+        fromDocument.FlattenInboxNodes(doc.childNodes());
+    clsHotmail fromText;
+    QVERIFY(fromText.FlattenInboxXml(before));
+    QCOMPARE(fromText.FlattenInboxXml(xml), parsed);
+    QCOMPARE(fromText.inboxTags(), fromDocument.inboxTags());
+}
+
 void TestHotmailReplies::stripTag_data()
 {
     QTest::addColumn<QString>("entry");
@@ -415,6 +460,12 @@ void TestHotmailReplies::inboxMails()
     QCOMPARE(hotmail.GetInboxMails(), mails);
     QCOMPARE(hotmail.GetTotalCount(), total);
     QCOMPARE(hotmail.GetNewCount(), fresh);
+    // The listing as a login reads it, straight from the text.
+    clsHotmail fromText;
+    QVERIFY(fromText.FlattenInboxXml(xml));
+    QCOMPARE(fromText.GetInboxMails(), mails);
+    QCOMPARE(fromText.GetTotalCount(), total);
+    QCOMPARE(fromText.GetNewCount(), fresh);
 }
 
 void TestHotmailReplies::secondListingAddsToCounters()

@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -176,6 +177,7 @@ private slots:
     void viewWritesTheMailItself();
     void answeringNoTouchesNothing();
     void progressFollowsTheRetrBytes();
+    void mailReachesTheFileAsItArrives();
     void shorterMailLeavesNoTail();
     void unwritableProgramFolderUsesDataFolder_data();
     void unwritableProgramFolderUsesDataFolder();
@@ -189,6 +191,8 @@ private slots:
 
     void hotmailViewShowsTheMailAndMarksItRead_data();
     void hotmailViewShowsTheMailAndMarksItRead();
+    void hotmailViewKeepsTheServersOctets_data();
+    void hotmailViewKeepsTheServersOctets();
     void hotmailFailuresAreReported_data();
     void hotmailFailuresAreReported();
     void hotmailHeadingRowIsNoSelection();
@@ -308,6 +312,47 @@ void TestViewMail::answeringNoTouchesNothing()
     QTRY_COMPARE(server.receivedLines().size(), linesBefore + 1);
     QCOMPARE(server.receivedLines().last(), QByteArray("STAT \r\n"));
     QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+}
+
+void TestViewMail::mailReachesTheFileAsItArrives()
+{
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QByteArray mail = bigMail(30000, 's');
+    const QList<QByteArray> mails{mail};
+    scriptSession(server, mails);
+    const QList<QByteArray> chunks = ScriptedPop3Server::chunksOf(retrReply(mail), 1000);
+    server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
+    server.expect("RETR 1\r\n");
+    server.sendManually(chunks);
+
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail->trigger();
+    QTRY_VERIFY(server.isWaitingForSendNext());
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    // Half the reply in: what has come is in the file already, unstuffed,
+    // and nothing has been shown.
+    for (int i = 0; i < chunks.size() / 2; ++i)
+        server.sendNext();
+    QTRY_VERIFY(QFileInfo(path).size() > 12000);
+    const QByteArray half = kit::readFile(path);
+    QVERIFY(half.size() < 16000);
+    QVERIFY(mail.startsWith(half));
+    QVERIFY(half.endsWith("\r\n"));
+    QVERIFY(platform.calls.isEmpty());
+    QVERIFY(!w.cmdLogin->isEnabled());
+    while (server.isWaitingForSendNext())
+        server.sendNext();
+    QVERIFY(viewDone(w));
+    QCOMPARE(kit::readFile(path), mail);
+    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(server.mismatches(), QStringList());
 }
 
 void TestViewMail::progressFollowsTheRetrBytes()
@@ -766,6 +811,52 @@ void TestViewMail::hotmailViewShowsTheMailAndMarksItRead()
     QVERIFY(!server.inbox().at(0).read);
     QCOMPARE(enabledControls(w), AllEnabled);
     QVERIFY(w.prgProgress->isHidden());
+    QCOMPARE(server.problems(), QStringList());
+}
+
+void TestViewMail::hotmailViewKeepsTheServersOctets_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("contentType");
+    const QByteArray utf8Latin = "From: b@x.org\r\nSubject: caf\xc3\xa9\r\n\r\n\xc3\xa9t\xc3\xa9 \xc3\xbf\r\n";
+    QTest::newRow("UTF-8, every character in Latin-1") << utf8Latin << QByteArray("message/rfc822");
+    QTest::newRow("UTF-8 named") << utf8Latin << QByteArray("message/rfc822; charset=utf-8");
+    const QByteArray cp1252 = "From: b@x.org\r\nSubject: \x93quoted\x94\r\n\r\n\x80 5, caf\xe9 \x85\r\n";
+    QTest::newRow("Windows-1252 named") << cp1252 << QByteArray("message/rfc822; charset=windows-1252");
+    QTest::newRow("Windows-1252 unnamed") << cp1252 << QByteArray("message/rfc822");
+    QByteArray eightBit = "From: b@x.org\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
+    for (int octet = 0; octet < 256; ++octet)
+        eightBit += char(octet);
+    eightBit += "\r\n";
+    QTest::newRow("8-bit, every octet") << eightBit << QByteArray("message/rfc822");
+    QTest::newRow("8-bit named Latin-1") << eightBit << QByteArray("message/rfc822; charset=iso-8859-1");
+}
+
+void TestViewMail::hotmailViewKeepsTheServersOctets()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, contentType);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    QTemporaryDir programDir;
+    HttpMailServer server;
+    QVERIFY(server.start());
+    server.setCredentials(HotmailUser, QStringLiteral("secret"));
+    HttpMailServer::Mail mail = HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", text);
+    mail.contentType = contentType;
+    server.setMails({mail});
+    frmMain w(server.endpointUrl().toString());
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginHotmail(w, server));
+    select(w, 2);
+    boxes.answers.enqueue(MsgAnswer::Yes);
+    w.mnuCompleteMail->trigger();
+
+    QTRY_COMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("From:Bob <bob@x.org>\r\nSubject:First\r\n") + Question});
+    const QByteArray file = kit::readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml")));
+    QCOMPARE(file.toHex(' '), text.toHex(' '));
+    QTRY_VERIFY(server.inbox().at(0).read);
     QCOMPARE(server.problems(), QStringList());
 }
 

@@ -11,19 +11,62 @@ namespace {
 struct Outcome
 {
     QStringList replies;
+    QByteArray body;
     QString failure;
 };
 
+// What a reply is when its body streams: status and terminating lines only.
+QString streamedShape(const QString &reply)
+{
+    if (Pop3ReplyReader::isError(reply))
+        return reply;
+    return reply.left(reply.indexOf(QLatin1String("\r\n")) + 2) + QStringLiteral(".\r\n");
+}
+
+bool streams(const QStringList &sent, int reply, bool streamed)
+{
+    return streamed && reply < sent.size() && sent.at(reply) != QLatin1String("greeting")
+           && Pop3Command::expectsMultiLine(sent.at(reply));
+}
+
+// The body a streaming reader must have handed out once `fed` bytes of the
+// stream are in: every complete line of every streamed body, no more.
+QByteArray bodyDue(const QStringList &sent, const QStringList &replies, bool streamed, int fed)
+{
+    QByteArray due;
+    int start = 0;
+    for (int i = 0; i < replies.size(); ++i) {
+        const QByteArray reply = replies.at(i).toLatin1();
+        if (streams(sent, i, streamed) && !Pop3ReplyReader::isError(replies.at(i))) {
+            const int bodyStart = start + int(reply.indexOf("\r\n")) + 2;
+            const int limit = qMin(fed, start + int(reply.size()) - 3);
+            QByteArray lines = QByteArray(reply).mid(bodyStart - start, qMax(0, limit - bodyStart));
+            const qsizetype lastEnd = lines.lastIndexOf("\r\n");
+            lines.truncate(lastEnd < 0 ? 0 : lastEnd + 2);
+            due += Pop3ReplyReader::dotUnstuff(QString::fromLatin1(lines)).toLatin1();
+        }
+        start += int(reply.size());
+    }
+    return due;
+}
+
 // Feeds the chunks and checks after each one that exactly the replies
-// whose last byte has arrived are out.
-Outcome run(const QStringList &sent, const QList<QByteArray> &chunks, const QStringList &expected)
+// whose last byte has arrived are out, and with a streaming reader that
+// every complete body line is out.
+Outcome run(const QStringList &sent, const QList<QByteArray> &chunks, const QStringList &expected,
+            bool streamed = false)
 {
     Pop3ReplyReader reader;
-    for (const QString &s : sent) {
-        if (s == QLatin1String("greeting"))
+    for (int i = 0; i < sent.size(); ++i) {
+        const QString &line = sent.at(i);
+        if (line == QLatin1String("greeting"))
             reader.expectGreeting();
+        else if (streams(sent, i, streamed) && Pop3Command::verbOf(line) != QLatin1String("RETR"))
+            reader.expect(Pop3ReplyReader::Kind::StreamedMultiLine);
+        else if (streamed || !Pop3Command::expectsMultiLine(line))
+            reader.commandSent(line); // RETR's body streams by itself
         else
-            reader.commandSent(s);
+            reader.expect(Pop3ReplyReader::Kind::MultiLine);
     }
     QList<int> ends;
     int total = 0;
@@ -35,6 +78,8 @@ Outcome run(const QStringList &sent, const QList<QByteArray> &chunks, const QStr
     for (const QByteArray &chunk : chunks) {
         reader.feed(chunk);
         fed += int(chunk.size());
+        // All of a reply's body comes out before its reply.
+        out.body += reader.takeBody();
         while (reader.hasReply())
             out.replies.append(reader.takeReply());
         const int due = int(std::count_if(ends.begin(), ends.end(), [fed](int e) { return e <= fed; }));
@@ -43,6 +88,11 @@ Outcome run(const QStringList &sent, const QList<QByteArray> &chunks, const QStr
                               .arg(fed)
                               .arg(out.replies.size())
                               .arg(due);
+        if (out.failure.isEmpty() && out.body != bodyDue(sent, expected, streamed, fed))
+            out.failure = QStringLiteral("after %1 bytes %2 body octets out, %3 due")
+                              .arg(fed)
+                              .arg(out.body.size())
+                              .arg(bodyDue(sent, expected, streamed, fed).size());
     }
     if (out.failure.isEmpty() && reader.pendingSize() != 0)
         out.failure = QStringLiteral("%1 characters left unframed").arg(reader.pendingSize());
@@ -149,19 +199,30 @@ void TestPop3ReplyReader::framing()
     for (int at = 1; at < stream.size(); ++at)
         cuts.append({"two pieces", ScriptedPop3Server::splitAt(stream, {at})});
 
-    for (const Cut &cut : cuts) {
-        const Outcome out = run(sent, cut.chunks, replies);
-        const QByteArray where = QByteArray(cut.name) + " (first chunk "
-                                 + QByteArray::number(cut.chunks.value(0).size()) + " bytes): ";
-        QVERIFY2(out.failure.isEmpty(), (where + out.failure.toLatin1()).constData());
-        QVERIFY2(out.replies == replies, (where + "replies differ").constData());
+    QStringList streamedReplies;
+    QByteArray streamedBody;
+    for (int i = 0; i < replies.size(); ++i) {
+        const bool streamed = streams(sent, i, true);
+        streamedReplies << (streamed ? streamedShape(replies.at(i)) : replies.at(i));
+        if (streamed)
+            streamedBody += Pop3ReplyReader::content(replies.at(i)).toLatin1();
+    }
+    for (const bool streamed : {false, true}) {
+        for (const Cut &cut : cuts) {
+            const Outcome out = run(sent, cut.chunks, replies, streamed);
+            const QByteArray where = QByteArray(streamed ? "streamed, " : "") + cut.name + " (first chunk "
+                                     + QByteArray::number(cut.chunks.value(0).size()) + " bytes): ";
+            QVERIFY2(out.failure.isEmpty(), (where + out.failure.toLatin1()).constData());
+            QVERIFY2(out.replies == (streamed ? streamedReplies : replies), (where + "replies differ").constData());
+            QVERIFY2(out.body == (streamed ? streamedBody : QByteArray()), (where + "body differs").constData());
+        }
     }
 }
 
 void TestPop3ReplyReader::unframedDataWaits()
 {
     Pop3ReplyReader reader;
-    reader.commandSent(QStringLiteral("RETR 1\r\n"));
+    reader.commandSent(QStringLiteral("TOP 1 10\r\n"));
     reader.feed(QByteArray("+OK 5 octets\r\nabc\r\n.\r"));
     QVERIFY(!reader.hasReply());
     QCOMPARE(reader.takeReply(), QString());
@@ -202,18 +263,35 @@ void TestPop3ReplyReader::bigReplyInSmallChunks()
     }
     wire += ".\r\n+OK Logging out.\r\n";
 
-    Pop3ReplyReader reader;
-    reader.commandSent(QStringLiteral("RETR 1\r\n"));
-    reader.commandSent(QStringLiteral("QUIT \r\n"));
-    QStringList replies;
-    for (qsizetype pos = 0; pos < wire.size(); pos += 4096) {
-        reader.feed(wire.mid(pos, 4096));
-        while (reader.hasReply())
-            replies.append(reader.takeReply());
+    for (const bool streamed : {false, true}) {
+        Pop3ReplyReader reader;
+        if (streamed)
+            reader.commandSent(QStringLiteral("RETR 1\r\n"));
+        else
+            reader.expect(Pop3ReplyReader::Kind::MultiLine);
+        reader.commandSent(QStringLiteral("QUIT \r\n"));
+        QStringList replies;
+        QByteArray body;
+        int mostHeld = 0;
+        for (qsizetype pos = 0; pos < wire.size(); pos += 4096) {
+            reader.feed(wire.mid(pos, 4096));
+            mostHeld = qMax(mostHeld, reader.pendingSize());
+            body += reader.takeBody();
+            while (reader.hasReply())
+                replies.append(reader.takeReply());
+        }
+        QCOMPARE(replies.size(), 2);
+        QCOMPARE(replies.at(1), QStringLiteral("+OK Logging out.\r\n"));
+        if (streamed) {
+            // Only the status line and an unfinished line wait in the reader.
+            QCOMPARE(replies.at(0), QStringLiteral("+OK octets\r\n.\r\n"));
+            QVERIFY(body == message);
+            QVERIFY2(mostHeld < 200, QByteArray::number(mostHeld).constData());
+        } else {
+            QVERIFY(Pop3ReplyReader::content(replies.at(0)) == QString::fromLatin1(message));
+            QVERIFY(body.isEmpty());
+        }
     }
-    QCOMPARE(replies.size(), 2);
-    QCOMPARE(replies.at(1), QStringLiteral("+OK Logging out.\r\n"));
-    QVERIFY(Pop3ReplyReader::content(replies.at(0)) == QString::fromLatin1(message));
 }
 
 void TestPop3ReplyReader::content_data()

@@ -338,7 +338,8 @@ QByteArray HttpMailServer::loginReplyXml() const
 
 QByteArray HttpMailServer::inboxReplyXml() const
 {
-    QString xml = QString::fromLatin1(MultistatusHead());
+    // Built as octets mail by mail: a listing of many thousands stays small.
+    QByteArray xml = MultistatusHead();
     xml += QStringLiteral("<D:multistatus xmlns:D=\"DAV:\" xmlns:hm=\"urn:schemas:httpmail:\" "
                           "xmlns:m=\"urn:schemas:mailheader:\">\r\n"
                           " <D:response>\r\n"
@@ -348,7 +349,8 @@ QByteArray HttpMailServer::inboxReplyXml() const
                           "   <D:status>HTTP/1.1 200 OK</D:status>\r\n"
                           "  </D:propstat>\r\n"
                           " </D:response>\r\n")
-               .arg(Escaped(urlOf(inboxPath())));
+               .arg(Escaped(urlOf(inboxPath())))
+               .toUtf8();
     for (const Mail &mail : m_inbox) {
         xml += QStringLiteral(" <D:response>\r\n"
                               "  <D:href>%1</D:href>\r\n"
@@ -369,10 +371,11 @@ QByteArray HttpMailServer::inboxReplyXml() const
                    .arg(Escaped(urlOf(inboxPath() + mail.name)),
                         mail.read ? QStringLiteral("1") : QStringLiteral("0"), Escaped(m_user),
                         Escaped(mail.from), Escaped(mail.subject), Escaped(mail.date),
-                        QString::number(mail.text.size()));
+                        QString::number(mail.text.size()))
+                   .toUtf8();
     }
-    xml += QStringLiteral("</D:multistatus>\r\n");
-    return xml.toUtf8();
+    xml += "</D:multistatus>\r\n";
+    return xml;
 }
 
 void HttpMailServer::onNewConnection()
@@ -553,8 +556,8 @@ void HttpMailServer::send(QTcpSocket *socket, int status, const QByteArray &reas
         out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     out += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
     out += "\r\n";
-    out += body;
     socket->write(out);
+    socket->write(body); // not joined to the head: a big body is not copied once more
     if (!keepAlive) {
         m_connections.remove(socket);
         socket->disconnectFromHost();
@@ -649,7 +652,7 @@ void HttpMailServer::serve(QTcpSocket *socket, const Request &request, bool keep
         if (index < 0)
             break;
         if (method == "GET") {
-            send(socket, 200, "OK", {{"Content-Type", "message/rfc822"}}, mails.at(index).text,
+            send(socket, 200, "OK", {{"Content-Type", mails.at(index).contentType}}, mails.at(index).text,
                  keepAlive);
             return;
         }

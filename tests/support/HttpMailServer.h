@@ -36,6 +36,7 @@ public:
         QString date;
         QByteArray text;    // served by GET; its size is the listed length
         bool read = false;
+        QByteArray contentType = "message/rfc822"; // of the GET reply
     };
 
     struct Request
