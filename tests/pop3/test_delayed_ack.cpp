@@ -29,6 +29,9 @@
 namespace {
 
 constexpr int MailCount = 50;
+// Far below the 2 s that 50 replies take when each waits for the delayed
+// acknowledgement (at least 40 ms), and far above their time without.
+constexpr qint64 MaxMilliseconds = 1500;
 
 QByteArray headersOf(int n)
 {
@@ -188,7 +191,7 @@ private slots:
         QVERIFY(server.port() != 0);
         frmMain w;
         kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
+        w.cmdLogin->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.grdStats->isHidden() && w.cmdShow->isEnabled(), 10000);
         QCOMPARE(w.lblMails->text(), QString::number(MailCount));
 
@@ -205,9 +208,9 @@ private slots:
         QCOMPARE(w.grdMails->TextMatrix(MailCount + 1, 2), QStringLiteral(" Mail %1").arg(MailCount));
         QCOMPARE(server.commands().size() - before, MailCount); // one TOP per mail, nothing else
         QVERIFY(boxes.boxes.isEmpty());
-        // A stall per reply would take at least 50 x 40 ms = 2 s; without
-        // one this takes a few tens of milliseconds.
-        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 TOP replies took %2 ms").arg(MailCount).arg(elapsed)));
+        // A stall per reply takes at least 50 x 40 ms = 2 s; without one
+        // this takes a few tens of milliseconds, a busy machine allowed for.
+        QVERIFY2(elapsed < MaxMilliseconds, qPrintable(QStringLiteral("%1 TOP replies took %2 ms").arg(MailCount).arg(elapsed)));
     }
 
     void tlsRepliesDoNotWaitEither()
@@ -228,8 +231,13 @@ private slots:
         int sent = 0;
         QString received;
         QStringList replies;
+        QElapsedTimer timer; // from the first command on, the handshake left out
+        qint64 elapsed = 0;
         auto sendNext = [&] { socket.SendData(QStringLiteral("NOOP %1\r\n").arg(++sent)); };
-        connect(&socket, &TcpClientSocket::connected, this, sendNext);
+        connect(&socket, &TcpClientSocket::connected, this, [&] {
+            timer.start();
+            sendNext();
+        });
         connect(&socket, &TcpClientSocket::dataArrival, this, [&] {
             QString data;
             socket.GetData(data);
@@ -240,17 +248,16 @@ private slots:
             received.clear();
             if (sent < MailCount)
                 sendNext();
+            else
+                elapsed = timer.elapsed();
         });
         QSignalSpy errors(&socket, &TcpClientSocket::errorOccurred);
-        QElapsedTimer timer;
-        timer.start();
         socket.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(replies.size() == MailCount || !errors.isEmpty(), 20000);
-        const qint64 elapsed = timer.elapsed();
         QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(1).toString()));
         QVERIFY(socket.IsEncrypted());
         QCOMPARE(replies.last(), QStringLiteral("+OK NOOP %1\r\nthe rest of the reply to NOOP %1\r\n.\r\n").arg(MailCount));
-        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("%1 replies over TLS took %2 ms").arg(MailCount).arg(elapsed)));
+        QVERIFY2(elapsed < MaxMilliseconds, qPrintable(QStringLiteral("%1 replies over TLS took %2 ms").arg(MailCount).arg(elapsed)));
     }
 };
 
