@@ -248,6 +248,7 @@ void frmMain::InitTrayIcon()
         m_trayIcon->setObjectName(QStringLiteral("nidTray"));
         connect(m_trayIcon, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) { TrayIcon_Activated(int(reason)); });
+        BuildTrayMenu();
     }
     m_trayIcon->setIcon(windowIcon());
     m_trayIcon->setToolTip(nidTray.tip);

@@ -11,6 +11,7 @@
 
 #include "app/MessageBoxes.h"
 #include "desktop/HelpMode.h"
+#include "desktop/TrayClicks.h"
 
 #include <memory>
 
@@ -121,6 +122,8 @@ public:
     // ---- Tray, autologin and alerts
     void Form_Resize();
     void TrayIcon_Activated(int reason);
+    void mnuTrayRestore_Click();
+    void mnuTrayQuit_Click();
     void ShowMainWindow();
     void ckAutoLogin_Click();
     void timLogin_Timer();
@@ -145,6 +148,9 @@ public:
     QMenu *mnuMailOpts = nullptr;
     QAction *mnuCompleteMail = nullptr;
     QAction *mnuDeleteMail = nullptr;
+    QMenu *mnuTray = nullptr; // the tray icon's own menu
+    QAction *mnuTrayRestore = nullptr;
+    QAction *mnuTrayQuit = nullptr;
 
     QGroupBox *Frame1 = nullptr;
     QGroupBox *fraLogin = nullptr;
@@ -255,6 +261,8 @@ private:
     void buildMailMenu();
     void ConnectEvents();
     void RemoveTrayIcon();
+    void BuildTrayMenu();
+    void RestoreFromTray();
     void ConnectHelpButtons();
     void CloseHelpWindow();
     bool IsHotmailUser(const QString &user) const;
@@ -316,6 +324,7 @@ private:
     // Help mode and the help window's life (the "?" buttons, the stored flag).
     HelpMode m_helpMode{this};
     bool m_hiddenInTray = false;
+    TrayClicks m_trayClicks;
     int m_autoLoginIntervalMs = 60000;
     QString m_programFolder;
     std::unique_ptr<Pop3ReplyReader> m_replyReader;

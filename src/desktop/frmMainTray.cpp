@@ -5,9 +5,30 @@
 #include "desktop/Platform.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QProgressBar>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
+
+namespace {
+
+TrayClicks::Click ClickOf(int reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        return TrayClicks::Click::Single;
+    case QSystemTrayIcon::DoubleClick:
+        return TrayClicks::Click::Double;
+    default:
+        return TrayClicks::Click::Other;
+    }
+}
+
+} // namespace
 
 void frmMain::Form_Resize()
 {
@@ -40,8 +61,37 @@ void frmMain::Form_Resize()
 
 void frmMain::TrayIcon_Activated(int reason)
 {
-    if (reason != QSystemTrayIcon::DoubleClick)
-        return;
+    const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    if (m_trayClicks.isDoubleClick(ClickOf(reason), QDeadlineTimer::current().deadline(), interval))
+        RestoreFromTray();
+}
+
+void frmMain::BuildTrayMenu()
+{
+    mnuTray = new QMenu(this);
+    mnuTrayRestore = mnuTray->addAction(QStringLiteral("Restore"));
+    mnuTrayQuit = mnuTray->addAction(QStringLiteral("Quit"));
+    connect(mnuTrayRestore, &QAction::triggered, this, [this] { mnuTrayRestore_Click(); });
+    connect(mnuTrayQuit, &QAction::triggered, this, [this] { mnuTrayQuit_Click(); });
+    m_trayIcon->setContextMenu(mnuTray);
+}
+
+void frmMain::mnuTrayRestore_Click()
+{
+    RestoreFromTray();
+}
+
+// Closing a hidden window does not end the program by itself: once the
+// window has agreed to close (the quit question answered Yes), quit.
+void frmMain::mnuTrayQuit_Click()
+{
+    if (close())
+        QCoreApplication::quit();
+}
+
+// Restoring from the tray ends autologin; the alert's ShowMainWindow keeps it.
+void frmMain::RestoreFromTray()
+{
     ShowMainWindow();
     if (ckAutoLogin->isChecked())
         ckAutoLogin->setChecked(false);
