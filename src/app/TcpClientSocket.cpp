@@ -16,7 +16,7 @@ namespace {
 // would cost about 40 ms per reply. Linux forgets the request whenever we
 // send, so it is renewed after every read and write. Elsewhere the platform
 // decides.
-void AcknowledgeAtOnce(const QSslSocket *socket)
+void acknowledgeAtOnce(const QSslSocket *socket)
 {
 #ifdef Q_OS_LINUX
     const qintptr descriptor = socket->socketDescriptor();
@@ -107,7 +107,7 @@ void TcpClientSocket::Connect()
     socket->setPeerVerifyName(m_remoteHost);
 
     connect(socket, &QSslSocket::connected, this, [this, socket] {
-        AcknowledgeAtOnce(socket);
+        acknowledgeAtOnce(socket);
         if (socket == m_socket && !m_implicitTls)
             emit connected();
     });
@@ -121,10 +121,10 @@ void TcpClientSocket::Connect()
         if (socket == m_socket)
             m_sslErrors += errors;
     });
-    connect(socket, &QSslSocket::bytesWritten, socket, [socket] { AcknowledgeAtOnce(socket); });
-    connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] { AcknowledgeAtOnce(socket); });
+    connect(socket, &QSslSocket::bytesWritten, socket, [socket] { acknowledgeAtOnce(socket); });
+    connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] { acknowledgeAtOnce(socket); });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] {
-        AcknowledgeAtOnce(socket);
+        acknowledgeAtOnce(socket);
         if (socket == m_socket && !m_handshaking && socket->bytesAvailable() > 0)
             emit dataArrival(socket->bytesAvailable());
     });

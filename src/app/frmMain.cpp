@@ -31,9 +31,9 @@
 using namespace modProgress;
 
 namespace {
-const QString kStatusOff = QStringLiteral("&H0000FF");
-constexpr int kFormHeightTwips = 7890;
-constexpr int kFormTopTwips = 50;
+const QString StatusOff = QStringLiteral("&H0000FF");
+constexpr int FormHeightTwips = 7890;
+constexpr int FormTopTwips = 50;
 } // namespace
 
 frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
@@ -102,7 +102,7 @@ void frmMain::ResetCommandButtonColors()
 
 void frmMain::Form_Load()
 {
-    resize(qMax(sizeHint().width(), 780), vb::TwipsToPixels(kFormHeightTwips));
+    resize(qMax(sizeHint().width(), 780), vb::TwipsToPixels(FormHeightTwips));
     InitLayout();
     setWindowTitle(AppTitle + QStringLiteral(MAILVANE_VERSION));
     InitTrayIcon();
@@ -111,7 +111,7 @@ void frmMain::Form_Load()
 void frmMain::InitLayout()
 {
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        move(x(), screen->geometry().top() + vb::TwipsToPixels(kFormTopTwips));
+        move(x(), screen->geometry().top() + vb::TwipsToPixels(FormTopTwips));
 
     fraStats->hide();
     fraBrowse->hide();
@@ -126,7 +126,7 @@ void frmMain::InitLayout()
     ckAutoLogin->hide();
     cmdHlpAutoLogin->hide();
     cmdStats->hide();
-    shpStatus->SetFillColor(vb::ColorFromLiteral(kStatusOff));
+    shpStatus->SetFillColor(vb::ColorFromLiteral(StatusOff));
 
     cboPort->clear();
     QStringList ports;
@@ -162,7 +162,7 @@ void frmMain::ResetSession()
     fraDeletion->hide();
     txtFrom->clear();
     txtSubject->clear();
-    shpStatus->SetFillColor(vb::ColorFromLiteral(kStatusOff));
+    shpStatus->SetFillColor(vb::ColorFromLiteral(StatusOff));
     cmdStats->setText(QStringLiteral("More >>"));
     cmdStats->setEnabled(false);
     grdMails->Clear();

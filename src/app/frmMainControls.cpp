@@ -21,6 +21,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+#include <utility>
+
 namespace {
 
 template <typename T>
@@ -55,6 +58,18 @@ QComboBox *editableCombo(QWidget *parent, const char *name)
     combo->setMaxVisibleItems(12);
     combo->setMinimumWidth(70);
     return combo;
+}
+
+// Labels in column 0, their fields beside them, one pair a row from row 0.
+void addLabelledRows(QGridLayout *grid, std::initializer_list<std::pair<QWidget *, QWidget *>> rows,
+                     int fieldColumns = 1)
+{
+    int row = 0;
+    for (const auto &[label, field] : rows) {
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1, 1, fieldColumns);
+        ++row;
+    }
 }
 
 } // namespace
@@ -112,12 +127,7 @@ void frmMain::buildLoginFrame()
     cmdLogin->setDefault(true);
     cmdHlpLogin = helpButton(fraLogin, "cmdHlpLogin");
 
-    grid->addWidget(Label1, 0, 0);
-    grid->addWidget(txtUser, 0, 1, 1, 3);
-    grid->addWidget(Label2, 1, 0);
-    grid->addWidget(txtPwd, 1, 1, 1, 3);
-    grid->addWidget(Label3, 2, 0);
-    grid->addWidget(txtMailServer, 2, 1, 1, 3);
+    addLabelledRows(grid, {{Label1, txtUser}, {Label2, txtPwd}, {Label3, txtMailServer}}, 3);
     grid->addWidget(Label4, 3, 0);
     grid->addWidget(cboPort, 3, 1);
     auto *buttons = new QHBoxLayout;
@@ -160,10 +170,7 @@ void frmMain::buildStatsFrame()
     grdStats->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     keepPlaceWhenHidden(grdStats);
 
-    grid->addWidget(Label5, 0, 0);
-    grid->addWidget(lblMails, 0, 1);
-    grid->addWidget(Label6, 1, 0);
-    grid->addWidget(lblMailSize, 1, 1);
+    addLabelledRows(grid, {{Label5, lblMails}, {Label6, lblMailSize}});
     grid->addWidget(Frame2, 2, 0, 1, 2);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdStats);
@@ -202,19 +209,13 @@ void frmMain::buildRetrievalFrame()
     txtFrom = named(new QLineEdit(Frame8), "txtFrom");
     Label12 = named(new QLabel(QStringLiteral("Subject"), Frame8), "Label12");
     txtSubject = named(new QLineEdit(Frame8), "txtSubject");
-    filters->addWidget(Label11, 0, 0);
-    filters->addWidget(txtFrom, 0, 1);
-    filters->addWidget(Label12, 1, 0);
-    filters->addWidget(txtSubject, 1, 1);
+    addLabelledRows(filters, {{Label11, txtFrom}, {Label12, txtSubject}});
     ckShowOnlyNew = named(new QCheckBox(QStringLiteral("Show only new mails"), fraRetrieval), "ckShowOnlyNew");
     cmdShow = named(new QPushButton(QStringLiteral("Show"), fraRetrieval), "cmdShow");
     cmdShow->setAutoFillBackground(true);
     cmdHlpRetrieval = helpButton(fraRetrieval, "cmdHlpRetrieval");
 
-    grid->addWidget(Label9, 0, 0);
-    grid->addWidget(cboFrom, 0, 1);
-    grid->addWidget(Label10, 1, 0);
-    grid->addWidget(cboTill, 1, 1);
+    addLabelledRows(grid, {{Label9, cboFrom}, {Label10, cboTill}});
     grid->addWidget(Frame8, 0, 2, 2, 1);
     grid->addWidget(ckShowOnlyNew, 0, 3, 1, 2);
     grid->addWidget(cmdShow, 1, 3, Qt::AlignBottom);
@@ -233,10 +234,7 @@ void frmMain::buildDeletionFrame()
     cmdDelete = named(new QPushButton(QStringLiteral("Delete"), fraDeletion), "cmdDelete");
     cmdDelete->setAutoFillBackground(true);
     cmdHlpDeletion = helpButton(fraDeletion, "cmdHlpDeletion");
-    grid->addWidget(Label13, 0, 0);
-    grid->addWidget(cboDelFrom, 0, 1);
-    grid->addWidget(Label14, 1, 0);
-    grid->addWidget(cboDelTill, 1, 1);
+    addLabelledRows(grid, {{Label13, cboDelFrom}, {Label14, cboDelTill}});
     grid->addWidget(cmdDelete, 1, 2, Qt::AlignBottom);
     grid->addWidget(cmdHlpDeletion, 1, 3, Qt::AlignBottom);
     grid->setColumnStretch(2, 1);

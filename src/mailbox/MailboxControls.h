@@ -16,7 +16,7 @@ inline const QString RangeNotValid = QStringLiteral("Mail range selected is not 
 
 // Both bounds must be whole numbers (an empty or half-typed box is no range),
 // the lower not above the upper.
-inline bool ReadMailRange(const QString &fromText, const QString &tillText, int *from, int *till)
+inline bool readMailRange(const QString &fromText, const QString &tillText, int *from, int *till)
 {
     qint64 lower = 0;
     qint64 upper = 0;
@@ -30,7 +30,7 @@ inline bool ReadMailRange(const QString &fromText, const QString &tillText, int 
 }
 
 // The numeric value of a text as a mail number.
-inline int MailNumberOf(const QString &text)
+inline int mailNumberOf(const QString &text)
 {
     const double value = vb::Val(text);
     if (value >= double(std::numeric_limits<int>::max()))
@@ -42,7 +42,7 @@ inline int MailNumberOf(const QString &text)
 
 // While an operation runs, its button is the red stop button and the only
 // action control left enabled.
-inline void ShowAsStopButton(QPushButton *button)
+inline void showAsStopButton(QPushButton *button)
 {
     button->setText(QStringLiteral("Stop"));
     QPalette p = button->palette();

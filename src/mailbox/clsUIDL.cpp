@@ -9,11 +9,11 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Mailvane ");
+const QString NoticeTitle = QStringLiteral("Mailvane ");
 
 void report(int number, const QString &description)
 {
-    Notice::show(kTitle, QString::number(number) + QLatin1Char(':') + description);
+    Notice::show(NoticeTitle, QString::number(number) + QLatin1Char(':') + description);
 }
 
 // The error numbers and texts users of the program have always seen.

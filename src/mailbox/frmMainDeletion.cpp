@@ -27,7 +27,7 @@ namespace {
 
 // Row 1 is the grid's last body row when two rows are left: the grid is
 // emptied instead, headings included.
-void RemoveGridRow(FlexGrid *grid, int row)
+void removeGridRow(FlexGrid *grid, int row)
 {
     if (grid->Rows() == 2)
         grid->Clear();
@@ -61,7 +61,7 @@ void frmMain::cmdDelete_Click()
     grdMails->Clear();
     grdMails->SetRows(2);
     EnableControls(false);
-    mailbox::ShowAsStopButton(cmdDelete);
+    mailbox::showAsStopButton(cmdDelete);
     bRelogin = true;
     // From the highest number down: the mails still to go keep their numbers.
     m_pendingDeletion = PendingDeletion::Range;
@@ -175,8 +175,8 @@ void frmMain::mnuDeleteMail_Click()
             EndSelectionDeletion();
             return;
         }
-        RemoveGridRow(grdMails, current);
-        const int mail = mailbox::MailNumberOf(id);
+        removeGridRow(grdMails, current);
+        const int mail = mailbox::mailNumberOf(id);
         StartProgress();
         ShowProgressText(QStringLiteral("Deleting mail ") + id);
         SetProgressMax(mail);
@@ -205,7 +205,7 @@ void frmMain::mnuDeleteMail_Click()
         return;
     }
     EnableControls(false);
-    mailbox::ShowAsStopButton(cmdDelete);
+    mailbox::showAsStopButton(cmdDelete);
     StartProgress();
     SetProgressMax(last);
     bStopRequested = false;
@@ -221,7 +221,7 @@ void frmMain::DeleteSelectedRowsFrom(int row)
         const QString id = grdMails->TextMatrix(r, 3);
         const QString url = grdMails->TextMatrix(r, 5);
         grdMails->SetRow(r);
-        RemoveGridRow(grdMails, r);
+        removeGridRow(grdMails, r);
         qint64 mail = 0;
         if (!vb::ParseWholeNumber(id, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &mail))
             continue; // the empty row

@@ -28,7 +28,7 @@ namespace {
 
 const QString NewMailColor = QStringLiteral("&HFF0000");
 
-QString LTrimBlanks(const QString &text)
+QString ltrimBlanks(const QString &text)
 {
     qsizetype i = 0;
     while (i < text.size() && text[i] == u' ')
@@ -38,14 +38,14 @@ QString LTrimBlanks(const QString &text)
 
 // A filter of blanks only is no filter; otherwise a plain substring test
 // that ignores letter case. An empty field contains nothing.
-bool PassesFilter(const QString &field, const QString &filter)
+bool passesFilter(const QString &field, const QString &filter)
 {
-    if (LTrimBlanks(filter).isEmpty())
+    if (ltrimBlanks(filter).isEmpty())
         return true;
     return field.toLower().contains(filter.toLower());
 }
 
-void AddGridRow(FlexGrid *grid, const QStringList &cells, bool newMail)
+void addGridRow(FlexGrid *grid, const QStringList &cells, bool newMail)
 {
     const int row = grid->Rows();
     grid->SetRows(row + 1);
@@ -69,7 +69,7 @@ void frmMain::cmdShow_Click()
         if (!startRangeOperation(cboFrom, cboTill, QStringLiteral("Fetching message "), &from, &till))
             return;
         EnableControls(false);
-        mailbox::ShowAsStopButton(cmdShow);
+        mailbox::showAsStopButton(cmdShow);
         StartRetrieval(from, till);
     } else if (cmdShow->text() == QLatin1String("Stop") && bPOP3Mode) {
         // Takes effect once the outstanding reply has been handled.
@@ -80,7 +80,7 @@ void frmMain::cmdShow_Click()
 bool frmMain::startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
                                   int *till)
 {
-    if (!mailbox::ReadMailRange(fromBox->currentText(), tillBox->currentText(), from, till)) {
+    if (!mailbox::readMailRange(fromBox->currentText(), tillBox->currentText(), from, till)) {
         msgBoxUnlessMinimized(mailbox::RangeNotValid);
         return false;
     }
@@ -146,7 +146,7 @@ void frmMain::ProcessTopReply(const QString &sReply)
 
     const QString mailText = QString::number(iCurMail);
     const bool isNew = IsNewMail(mailText);
-    bool shown = PassesFilter(sender, txtFrom->text()) && PassesFilter(subject, txtSubject->text());
+    bool shown = passesFilter(sender, txtFrom->text()) && passesFilter(subject, txtSubject->text());
     if (shown && ckShowOnlyNew->isChecked())
         shown = isNew;
 
@@ -158,7 +158,7 @@ void frmMain::ProcessTopReply(const QString &sReply)
         }
         grdStats->SetRow(r);
         const QString size = grdStats->TextMatrix(r, 1);
-        AddGridRow(grdMails, {date, sender, subject, mailText, size}, isNew);
+        addGridRow(grdMails, {date, sender, subject, mailText, size}, isNew);
     }
 
     grdMails->SetTopRow(grdMails->Rows() - 1);
@@ -196,7 +196,7 @@ void frmMain::RetrievalFailed()
 {
     bTopDone = true;
     strTopReply.clear();
-    iCurMail = mailbox::MailNumberOf(cboTill->currentText());
+    iCurMail = mailbox::mailNumberOf(cboTill->currentText());
     endRetrieval();
     msgBoxUnlessMinimized(QStringLiteral("There was an error getting mail config info from the server") + CrLf
                           + QStringLiteral("Please login again"));
@@ -204,8 +204,8 @@ void frmMain::RetrievalFailed()
 
 void frmMain::FetchHotmailHeaders()
 {
-    const int till = mailbox::MailNumberOf(cboTill->currentText());
-    for (qint64 i = mailbox::MailNumberOf(cboFrom->currentText()); i <= till; ++i) {
+    const int till = mailbox::mailNumberOf(cboTill->currentText());
+    for (qint64 i = mailbox::mailNumberOf(cboFrom->currentText()); i <= till; ++i) {
         if (i < 1 || i > colHotmailIds.size()) {
             // The listing fetched at login has no such mail.
             endRetrieval();
@@ -224,11 +224,11 @@ void frmMain::FetchHotmailHeaders()
         const QString url = clsHotmail::GetFieldURL(record);
 
         const bool isNew = readFlag == QLatin1String("0");
-        bool shown = PassesFilter(sender, txtFrom->text()) && PassesFilter(subject, txtSubject->text());
+        bool shown = passesFilter(sender, txtFrom->text()) && passesFilter(subject, txtSubject->text());
         if (shown && ckShowOnlyNew->isChecked())
             shown = isNew;
         if (shown)
-            AddGridRow(grdMails, {date, sender, subject, QString::number(iCurMail), length, url}, isNew);
+            addGridRow(grdMails, {date, sender, subject, QString::number(iCurMail), length, url}, isNew);
 
         grdMails->SetTopRow(grdMails->Rows() - 1);
         if (CheckInterrupt())
