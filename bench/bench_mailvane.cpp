@@ -354,7 +354,7 @@ int benchUidl(int size)
         frmMain w;
         w.objUIDL = std::make_unique<clsUIDL>();
         w.objUIDL->LoadFromFile(QStringLiteral("bench.uidl"));
-        w.colNewMails = std::make_unique<QStringList>();
+        w.colNewMails = std::make_unique<NewMailList>();
         w.lblMails->setText(QString::number(size));
         QElapsedTimer timer;
         timer.start();

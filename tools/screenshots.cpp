@@ -101,7 +101,7 @@ int main(int argc, char **argv)
         w.cmdLogin_Click();
         waitFor([&] { return !w.grdStats->isHidden(); });
         // Pretend the last three arrived since the previous session.
-        w.colNewMails = std::make_unique<QStringList>(QStringList{"4", "5", "6"});
+        w.colNewMails = std::make_unique<NewMailList>(QStringList{"4", "5", "6"});
         w.lblNewMails->setText(QStringLiteral("3 new mail(s)"));
         save(&w, QStringLiteral("main-logged-in"));
         w.cmdShow_Click();

@@ -12,6 +12,7 @@
 #include "app/MessageBoxes.h"
 #include "desktop/HelpMode.h"
 #include "desktop/TrayClicks.h"
+#include "mailbox/NewMailList.h"
 
 #include <memory>
 
@@ -210,7 +211,7 @@ public:
     int iCurMail = 0;
     qint64 lRetrSize = 0;
     bool bRelogin = false;
-    std::unique_ptr<QStringList> colNewMails; // null when released
+    std::unique_ptr<NewMailList> colNewMails; // null when released
     TrayIconRecord nidTray;
     bool bMinimized = false;
     bool bUIDLFailed = false;
@@ -340,6 +341,5 @@ private:
     int m_deleLowest = 0; // last mail of a range; first row of a selection
     QTimer *m_replyTimer = nullptr;
     QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
-    QSet<QString> m_newMailIndex; // colNewMails as a set, for lookups
     int m_httpMailTimeoutMs = 0;
 };

@@ -104,7 +104,7 @@ void frmMain::LoginPop3()
 
     objUIDL = std::make_unique<clsUIDL>();
     objUIDL->LoadFromFile(vUser + u'_' + strMailServer + QStringLiteral(".uidl"));
-    colNewMails = std::make_unique<QStringList>();
+    colNewMails = std::make_unique<NewMailList>();
 
     m_replyReader->clear();
     m_replyReader->expectGreeting();

@@ -17,7 +17,7 @@ void frmMain::ProcessUidlReply(const QString &sReply)
     if (objUIDL)
         newMails = NewMailNumbers(sReply, *objUIDL, [](int line) { SetProgressValue(line); });
     if (!colNewMails)
-        colNewMails = std::make_unique<QStringList>();
+        colNewMails = std::make_unique<NewMailList>();
     for (int mail : newMails)
         colNewMails->append(QString::number(mail));
     lblNewMails->setText(QString::number(newMails.size()) + QStringLiteral(" new mail(s)"));
@@ -30,10 +30,5 @@ void frmMain::ProcessUidlReply(const QString &sReply)
 
 bool frmMain::IsNewMail(const QString &mailNumber)
 {
-    if (!colNewMails)
-        return false;
-    // The list is searched once per listed mail; a set keeps that linear.
-    if (m_newMailIndex.size() != colNewMails->size())
-        m_newMailIndex = QSet<QString>(colNewMails->cbegin(), colNewMails->cend());
-    return m_newMailIndex.contains(mailNumber);
+    return colNewMails && colNewMails->contains(mailNumber);
 }

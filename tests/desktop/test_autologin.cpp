@@ -7,6 +7,8 @@
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
 #include "WindowTestKit.h"
+#include "app/FlexGrid.h"
+#include "app/VbColor.h"
 #include "app/frmMain.h"
 #include "desktop/AlertSlots.h"
 #include "desktop/ProgramIcon.h"
@@ -71,6 +73,19 @@ bool loggedIn(const frmMain &w)
     return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
 }
 
+// "Show" for every mail; the mail numbers of the rows, and of the blue ones.
+void showAll(frmMain &w, int count, QStringList *listed, QStringList *blue)
+{
+    kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QString::number(count));
+    w.cmdShow->click();
+    QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
+    *listed = kit::column(w.grdMails, 3);
+    const QColor newMailColor = vb::ColorFromLiteral(QStringLiteral("&HFF0000"));
+    for (int r = 2; r < w.grdMails->Rows(); ++r)
+        if (w.grdMails->CellForeColor(r, 0) == newMailColor)
+            *blue << w.grdMails->TextMatrix(r, 3);
+}
+
 bool near(const QColor &actual, const QColor &expected, int tolerance = 8)
 {
     return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
@@ -124,6 +139,7 @@ private slots:
     void cycleAnnouncesNewMailAndKeepsStore_data();
     void cycleAnnouncesNewMailAndKeepsStore();
     void alertClickBringsWindowBackAndAutologinGoesOn();
+    void cycleWithChangedMailboxMarksOnlyItsOwnNewMail();
     void trayIconOnlyDoubleClickRestores_data();
     void trayIconOnlyDoubleClickRestores();
     void failedLoginWhileMinimisedStopsCycle_data();
@@ -317,6 +333,64 @@ void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
     QCOMPARE(boxes.texts(), QStringList());
     // Shown again, the window writes the store at logout.
     QCOMPARE(kit::readFile(StoreName), QByteArray("a1\r\nb2\r\n"));
+}
+
+void TestAutologin::cycleWithChangedMailboxMarksOnlyItsOwnNewMail()
+{
+    QVERIFY(kit::writeFile(StoreName, "a1\r\nb2\r\nc3\r\n"));
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    platform.systemTrayAvailableResult = true;
+    AlertWatcher watcher;
+    ScriptedPop3Server server;
+    // Mail 3 is new in the first session; between the cycles it goes and
+    // another arrives, so that mail 4 is the one new mail of the second.
+    const QStringList first{"a1", "b2", "n1", "c3"};
+    const QStringList second{"a1", "b2", "c3", "n2"};
+    Pop3Scripts::session(server, "bob", "secret", first, sizesFor(first));
+    kit::scriptTops(server, kit::numberedMails(4), 1, 4);
+    Pop3Scripts::logout(server);
+    server.acceptConnection();
+    Pop3Scripts::session(server, "bob", "secret", second, sizesFor(second));
+    kit::scriptTops(server, kit::numberedMails(4), 1, 4);
+    kit::scriptTops(server, kit::numberedMails(4), 1, 4);
+    Pop3Scripts::logout(server);
+
+    frmMain w;
+    loginVisible(w, server);
+    QStringList listed, blue;
+    showAll(w, 4, &listed, &blue);
+    QCOMPARE(listed, QStringList({"1", "2", "3", "4"}));
+    QCOMPARE(blue, QStringList{"3"});
+
+    minimiseToTray(w);
+    w.timLogin_Timer();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    w.timLogin_Timer();
+    QTRY_COMPARE(watcher.shown.size(), 1);
+    QCOMPARE(watcher.shown.first().text, QStringLiteral("Mailvane\r\nMailbox of bob\r\n1 new mail(s)"));
+    QTRY_VERIFY(loggedIn(w));
+
+    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!w.bMinimized);
+    listed.clear();
+    blue.clear();
+    showAll(w, 4, &listed, &blue);
+    QCOMPARE(listed, QStringList({"1", "2", "3", "4"}));
+    QCOMPARE(blue, QStringList{"4"});
+    w.ckShowOnlyNew->setChecked(true);
+    listed.clear();
+    blue.clear();
+    showAll(w, 4, &listed, &blue);
+    QCOMPARE(listed, QStringList{"4"});
+    QCOMPARE(blue, QStringList{"4"});
+
+    boxes.answers.enqueue(MsgAnswer::Yes);
+    w.cmdLogin_Click();
+    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+    QTRY_VERIFY(server.isFinished());
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
 }
 
 void TestAutologin::trayIconOnlyDoubleClickRestores_data()
