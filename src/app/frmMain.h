@@ -274,6 +274,7 @@ private:
     // also makes it the outstanding command (vCommand).
     bool sendLine(const QString &line);
     bool sendCommand(const QString &line);
+    void HandleReplies();
     void DispatchReply(const QString &reply);
     void DeleReplyArrived(bool accepted);
     // Viewing a complete mail (src/mailbox).
@@ -340,6 +341,13 @@ private:
     int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
     int m_deleLowest = 0; // last mail of a range; first row of a selection
     QTimer *m_replyTimer = nullptr;
+    // A reply's handler is running, perhaps with a box waiting for the user:
+    // later replies and the connection's end wait until it has returned.
+    bool m_handlingReplies = false;
+    bool m_closedWhileHandling = false;
+    bool m_failedWhileHandling = false;
+    int m_socketErrorNumber = 0;
+    QString m_socketErrorText;
     QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
     int m_httpMailTimeoutMs = 0;
 };

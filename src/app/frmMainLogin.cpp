@@ -107,6 +107,8 @@ void frmMain::LoginPop3()
     colNewMails = std::make_unique<NewMailList>();
 
     m_replyReader->clear();
+    m_closedWhileHandling = false;
+    m_failedWhileHandling = false;
     m_replyReader->expectGreeting();
     // POP3S is TLS from the start; elsewhere the greeting is awaited, to
     // upgrade with STLS where the server offers it.

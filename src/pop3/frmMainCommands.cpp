@@ -41,6 +41,7 @@ bool frmMain::sendCommand(const QString &line)
 void frmMain::abandonSession(const QString &message)
 {
     m_replyReader->clear();
+    m_replyTimer->stop();
     m_loginPhase = LoginPhase::None;
     if (!message.isEmpty())
         msgBoxUnlessMinimized(message);
@@ -74,8 +75,9 @@ void frmMain::setReplyTimeout(int ms)
 void frmMain::WatchForReply()
 {
     // Any sign of life restarts the wait; nothing outstanding ends it. A TLS
-    // handshake is waited for like a reply.
-    if ((m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading)
+    // handshake is waited for like a reply. While replies are being handled
+    // the wait starts only once their handlers have returned.
+    if (!m_handlingReplies && (m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading)
         && sockPOP3->State() != TcpClientSocket::sckClosed)
         m_replyTimer->start();
     else
@@ -90,7 +92,10 @@ void frmMain::ReplyTimedOut()
         return;
     }
     // A server that stops answering must not freeze the window for ever.
-    // Told before anything is dropped.
+    // Told before anything is dropped; the connection is closed first, so
+    // that nothing it sends late is handled behind the message.
+    if (sockPOP3->State() != TcpClientSocket::sckClosed)
+        sockPOP3->Close();
     msgBoxUnlessMinimized(QStringLiteral("The mail server did not answer for ")
                           + QString::number(m_replyTimer->interval() / 1000) + QStringLiteral(" seconds.") + CrLf
                           + QStringLiteral("The connection has been closed."));
@@ -201,6 +206,10 @@ void frmMain::sockPOP3_Encrypted()
 
 void frmMain::sockPOP3_Close()
 {
+    if (m_handlingReplies) {
+        m_closedWhileHandling = true;
+        return;
+    }
     if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
         StlsFailed(QStringLiteral("The mail server closed the connection."));
         return;
@@ -213,6 +222,12 @@ void frmMain::sockPOP3_Close()
 
 void frmMain::sockPOP3_Error(int number, const QString &description)
 {
+    if (m_handlingReplies) {
+        m_failedWhileHandling = true;
+        m_socketErrorNumber = number;
+        m_socketErrorText = description;
+        return;
+    }
     // A failed connection answers nothing more.
     m_replyTimer->stop();
     if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {

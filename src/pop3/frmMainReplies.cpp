@@ -16,6 +16,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+
+#include <utility>
 
 using namespace modProgress;
 namespace Verb = Pop3Command::Verb;
@@ -32,6 +35,19 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
     }
     m_replyReader->feed(chunk);
     SaveRetrPiece();
+    // A handler's box runs the event loop while it waits for the user; what
+    // arrives meanwhile waits too, and is handled in order once the handler
+    // has returned.
+    if (!m_handlingReplies)
+        HandleReplies();
+}
+
+void frmMain::HandleReplies()
+{
+    m_handlingReplies = true;
+    // The server has answered; a box that a handler opens waits for the
+    // user, which is no silence of the server's.
+    m_replyTimer->stop();
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
@@ -41,6 +57,13 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
             DispatchReply(reply);
         strPrevCommand = vCommand;
     }
+    m_handlingReplies = false;
+    // The end of the connection, when it came while a box was open, comes
+    // after every reply that the server sent before it.
+    if (std::exchange(m_closedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckClosing)
+        sockPOP3_Close();
+    if (std::exchange(m_failedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckError)
+        sockPOP3_Error(m_socketErrorNumber, m_socketErrorText);
     WatchForReply();
 }
 

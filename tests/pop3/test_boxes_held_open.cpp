@@ -1,0 +1,213 @@
+// Message boxes that a reply opens, held open by the user for longer than
+// the reply time-out, against the scripted server and a real Dovecot: the
+// time-out measures only the server, and what the server sends while a box
+// is open is handled after it, in order.
+
+#include "DovecotServer.h"
+#include "MessageBoxRecorder.h"
+#include "Pop3Scripts.h"
+#include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
+#include "app/FlexGrid.h"
+#include "app/TcpClientSocket.h"
+#include "app/frmMain.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+constexpr int ShortTimeoutMs = 100;
+constexpr int ReadingMs = 8 * ShortTimeoutMs;
+const QString TimeoutText = QStringLiteral("did not answer");
+
+// What the window looked like while the user held the box.
+struct WhileOpen
+{
+    int boxes = 0;
+    QString loginCaption;
+};
+
+// A user who reads the box for many reply time-outs. The time-out is made
+// short the moment the box opens, so that the login before it is not raced.
+std::function<bool()> readForAWhile(frmMain &w, MessageBoxRecorder &boxes, WhileOpen *seen,
+                                    std::function<bool()> alsoWaitFor = {})
+{
+    auto clock = std::make_shared<QElapsedTimer>();
+    return [&w, &boxes, seen, clock, alsoWaitFor] {
+        if (!clock->isValid()) {
+            w.setReplyTimeout(ShortTimeoutMs);
+            clock->start();
+        }
+        seen->boxes = int(boxes.boxes.size());
+        seen->loginCaption = w.cmdLogin->text();
+        return clock->hasExpired(ReadingMs) && (!alsoWaitFor || alsoWaitFor());
+    };
+}
+
+bool hasBoxWith(const MessageBoxRecorder &boxes, const QString &text)
+{
+    for (const QString &shown : boxes.texts())
+        if (shown.contains(text))
+            return true;
+    return false;
+}
+
+} // namespace
+
+class TestBoxesHeldOpen : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
+        QDir().remove(QStringLiteral("bob_127.0.0.1.uidl"));
+        QDir().remove(QStringLiteral("alice_127.0.0.1.uidl"));
+    }
+
+    void boxPastTimeoutLeavesSessionOpen_data()
+    {
+        QTest::addColumn<bool>("passwordRefused");
+        QTest::addColumn<QString>("boxText");
+        QTest::newRow("password refused") << true
+                                          << QStringLiteral("Server error\r\n-ERR [AUTH] Authentication failed.\r\n");
+        QTest::newRow("no mails in mailbox") << false << QStringLiteral("No mails in mailbox");
+    }
+    void boxPastTimeoutLeavesSessionOpen()
+    {
+        QFETCH(bool, passwordRefused);
+        QFETCH(QString, boxText);
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        if (passwordRefused) {
+            Pop3Scripts::greetingWithoutCapa(server);
+            server.reply("USER bob\r\n", "+OK\r\n");
+            server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+        } else {
+            Pop3Scripts::session(server, "bob", "secret", {}, {});
+        }
+        Pop3Scripts::logout(server);
+
+        frmMain w;
+        WhileOpen seen;
+        boxes.holdOpen(boxText, readForAWhile(w, boxes, &seen));
+        kit::fillLogin(w, server.port());
+        w.cmdLogin->click();
+        QTRY_COMPARE(boxes.texts(), QStringList{boxText});
+        QCOMPARE(seen.boxes, 1); // no time-out while the user read it
+        QCOMPARE(boxes.heldTooLong, QStringList());
+
+        // The connection is still there for the logout the caption offers.
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        w.cmdLogin->click();
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(server.isFinished());
+        QCOMPARE(server.mismatches(), QStringList());
+        QCOMPARE(boxes.texts(), QStringList({boxText, QStringLiteral("Confirm Logout?")}));
+    }
+
+    void serverClosingWhileBoxOpenEndsSession()
+    {
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::greetingWithoutCapa(server);
+        server.reply("USER bob\r\n", "+OK\r\n");
+        server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n").closeConnection();
+
+        frmMain w;
+        WhileOpen seen;
+        boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(w, boxes, &seen, [&] {
+                           return server.isFinished()
+                                  && w.sockPOP3->State() != int(TcpClientSocket::sckConnected);
+                       }));
+        kit::fillLogin(w, server.port());
+        w.cmdLogin->click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.heldTooLong, QStringList());
+        // Closed after the refusal: the next click is a login, not a logout
+        // on a connection that is gone.
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckClosed));
+        QCOMPARE(boxes.texts(), QStringList{"Server error\r\n-ERR [AUTH] Authentication failed.\r\n"});
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void timeoutCountsOnlyOnceTheBoxIsClosed()
+    {
+        // RSET refused, QUIT never answered: the wait for QUIT's reply is the
+        // server's silence, but only from the moment the box is closed.
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+        server.expect("RSET \r\n");
+        server.expect("QUIT \r\n");
+        server.send("-ERR No.\r\n");
+
+        frmMain w;
+        kit::fillLogin(w, server.port());
+        w.cmdLogin->click();
+        QTRY_VERIFY(!w.grdStats->isHidden() && w.cmdShow->isEnabled());
+        WhileOpen seen;
+        boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(w, boxes, &seen));
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        w.cmdLogin->click();
+        QTRY_VERIFY(hasBoxWith(boxes, TimeoutText));
+        QCOMPARE(seen.boxes, 2); // the question and the held box
+        QCOMPARE(boxes.texts().mid(0, 2), QStringList({"Confirm Logout?", "Server error\r\n-ERR No.\r\n"}));
+        QCOMPARE(boxes.boxes.size(), 3);
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(w.cmdLogin->isEnabled());
+        QCOMPARE(server.mismatches(), QStringList());
+    }
+
+    void refusedPasswordOnDovecot()
+    {
+        if (!DovecotServer::isAvailable())
+            QSKIP(qPrintable(DovecotServer::unavailableReason()));
+        DovecotServer dovecot;
+        QVERIFY(dovecot.addUser(QStringLiteral("alice"), QStringLiteral("right")));
+        QVERIFY(dovecot.deliver(QStringLiteral("alice"), "Subject: hi\r\n\r\nbody\r\n"));
+        QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString() + dovecot.log()));
+
+        MessageBoxRecorder boxes;
+        frmMain w;
+        WhileOpen atLogin;
+        boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(w, boxes, &atLogin));
+        kit::fillLogin(w, dovecot.port(), QStringLiteral("alice"));
+        w.cmdLogin->click();
+        QTRY_COMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(atLogin.boxes, 1);
+        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
+
+        // Dovecot refuses RSET before a login and answers QUIT, then closes;
+        // all of it arrives while the user reads about the RSET.
+        WhileOpen atLogout;
+        boxes.holdOpen(QStringLiteral("Server error"),
+                       readForAWhile(w, boxes, &atLogout,
+                                     [&] { return w.sockPOP3->State() != int(TcpClientSocket::sckConnected); }));
+        boxes.answers.enqueue(MsgAnswer::Yes);
+        w.cmdLogin->click();
+        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(boxes.heldTooLong, QStringList());
+        QCOMPARE(atLogout.loginCaption, QStringLiteral("Logout")); // nothing handled behind the box
+        QVERIFY(w.cmdLogin->isEnabled());
+        const QStringList texts = boxes.texts();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY(texts[0].startsWith(QLatin1String("Server error\r\n-ERR")));
+        QCOMPARE(texts[1], QStringLiteral("Confirm Logout?"));
+        QVERIFY(texts[2].startsWith(QLatin1String("Server error\r\n-ERR")));
+        QVERIFY(!hasBoxWith(boxes, TimeoutText));
+    }
+};
+
+QTEST_MAIN(TestBoxesHeldOpen)
+#include "test_boxes_held_open.moc"
