@@ -223,6 +223,7 @@ void frmMain::msgBoxUnlessMinimized(const QString &text, MsgIcon icon, const QSt
 
 void frmMain::RecoverFromError()
 {
+    m_afterSizeList = AfterSizeList::Nothing;
     lblProgress->clear();
     prgProgress->hide();
     if (strPrevCommand.isEmpty())

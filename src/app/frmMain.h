@@ -304,6 +304,12 @@ private:
     void WatchForReply();
     void ReplyTimedOut();
     void FillRangeCombos(int count, const QString &tillText);
+    // Show and Delete need the login's size list (and the ids before it) out
+    // of the way: clicked earlier, they wait for it.
+    enum class AfterSizeList { Nothing, Show, Delete };
+    bool SizeListOnItsWay() const;
+    void WaitForSizeList(AfterSizeList action);
+    void RunActionAfterSizeList();
     void EnableMailboxControls();
     bool IsNewMail(const QString &mailNumber);
     int StatsRowOfMail(int mail) const;
@@ -341,6 +347,7 @@ private:
     int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
     int m_deleLowest = 0; // last mail of a range; first row of a selection
     QTimer *m_replyTimer = nullptr;
+    AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
     // A reply's handler is running, perhaps with a box waiting for the user:
     // later replies and the connection's end wait until it has returned.
     bool m_handlingReplies = false;

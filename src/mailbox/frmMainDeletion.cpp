@@ -19,6 +19,7 @@
 #include <QPushButton>
 
 #include <limits>
+#include <utility>
 
 using namespace modProgress;
 using vb::CrLf;
@@ -58,6 +59,11 @@ void frmMain::cmdDelete_Click()
     int till = 0;
     if (!startRangeOperation(cboDelFrom, cboDelTill, QStringLiteral("Deleting message "), &from, &till))
         return;
+    if (SizeListOnItsWay()) {
+        // The replies of the login come first; the deletion follows them.
+        WaitForSizeList(AfterSizeList::Delete);
+        return;
+    }
     grdMails->Clear();
     grdMails->SetRows(2);
     EnableControls(false);
@@ -269,6 +275,11 @@ void frmMain::EndMailboxOperations()
 {
     // The session ends (logout, lost connection) in the middle of an
     // operation: nothing of it goes on, and the window is given back.
+    if (std::exchange(m_afterSizeList, AfterSizeList::Nothing) == AfterSizeList::Delete) {
+        EndProgress();
+        EnableControls(true);
+        cmdDelete->setText(QStringLiteral("Delete"));
+    }
     if (m_pendingDeletion != PendingDeletion::None) {
         m_pendingDeletion = PendingDeletion::None;
         bRelogin = false;

@@ -68,6 +68,11 @@ void frmMain::cmdShow_Click()
         int till = 0;
         if (!startRangeOperation(cboFrom, cboTill, QStringLiteral("Fetching message "), &from, &till))
             return;
+        if (SizeListOnItsWay()) {
+            // The headers are matched with the sizes, which are still coming.
+            WaitForSizeList(AfterSizeList::Show);
+            return;
+        }
         EnableControls(false);
         mailbox::showAsStopButton(cmdShow);
         StartRetrieval(from, till);

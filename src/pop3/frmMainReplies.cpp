@@ -169,6 +169,7 @@ void frmMain::DispatchReply(const QString &reply)
 
 void frmMain::ServerErrorPath(const QString &reply)
 {
+    const AfterSizeList waiting = m_afterSizeList;
     if (strPrevCommand == Verb::Uidl) {
         // No unique ids on this server: go on without new-mail detection.
         bUIDLFailed = true;
@@ -184,4 +185,8 @@ void frmMain::ServerErrorPath(const QString &reply)
         cmdLogin->setText(QStringLiteral("Logout"));
     if (vCommand == Verb::Dele)
         DeleReplyArrived(false);
+    // Without ids the login goes on to the sizes; a click waiting for them
+    // waits on.
+    if (waiting != AfterSizeList::Nothing && SizeListOnItsWay())
+        WaitForSizeList(waiting);
 }

@@ -5,7 +5,11 @@
 #include "app/FlexGrid.h"
 #include "app/MessageBoxes.h"
 #include "app/VbHelpers.h"
+#include "app/TcpClientSocket.h"
 #include "app/modProgress.h"
+#include "mailbox/MailboxControls.h"
+#include "pop3/Pop3Command.h"
+#include "pop3/Pop3ReplyReader.h"
 #include "pop3/Pop3Replies.h"
 
 #include <QCheckBox>
@@ -15,6 +19,8 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTimer>
+
+#include <utility>
 
 using namespace modProgress;
 
@@ -139,6 +145,42 @@ void frmMain::showSizeList()
     cmdDelete->setVisible(true);
     EndProgress();
     EnableControls(true);
+    RunActionAfterSizeList();
+}
+
+bool frmMain::SizeListOnItsWay() const
+{
+    // After STAT the login asks for the ids, then for the sizes.
+    if (!bPOP3Mode || m_replyReader->expectedCount() == 0 || sockPOP3->State() == TcpClientSocket::sckClosed)
+        return false;
+    return vCommand == Pop3Command::Verb::Uidl || (vCommand == Pop3Command::Verb::List && !bListOne);
+}
+
+void frmMain::WaitForSizeList(AfterSizeList action)
+{
+    // The click is taken: its button is the stop button from now on.
+    m_afterSizeList = action;
+    bStopRequested = false;
+    EnableControls(false);
+    mailbox::showAsStopButton(action == AfterSizeList::Show ? cmdShow : cmdDelete);
+}
+
+void frmMain::RunActionAfterSizeList()
+{
+    const AfterSizeList action = std::exchange(m_afterSizeList, AfterSizeList::Nothing);
+    QPushButton *button = action == AfterSizeList::Show ? cmdShow : cmdDelete;
+    // Anything that gave the button back has ended the wait.
+    if (action == AfterSizeList::Nothing || button->text() != QLatin1String("Stop"))
+        return;
+    if (CheckInterrupt())
+        return;
+    if (action == AfterSizeList::Show) {
+        cmdShow->setText(QStringLiteral("Show"));
+        cmdShow_Click();
+    } else {
+        cmdDelete->setText(QStringLiteral("Delete"));
+        cmdDelete_Click();
+    }
 }
 
 void frmMain::cmdStats_Click()
@@ -147,6 +189,9 @@ void frmMain::cmdStats_Click()
         if (vb::Val(lblMails->text()) <= 0) {
             msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
+            // The login's own list is on its way and is shown when it comes.
+            if (SizeListOnItsWay())
+                return;
             EnableControls(false);
             strListReply.clear();
             cmdStats->setEnabled(false);
