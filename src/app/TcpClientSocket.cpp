@@ -1,5 +1,7 @@
 #include "app/TcpClientSocket.h"
 
+#include "app/CertificateTrust.h"
+
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -87,6 +89,7 @@ void TcpClientSocket::Close()
     m_peerClosed = false;
     m_handshaking = false;
     m_sslErrors.clear();
+    m_refusedCertificate = QSslCertificate();
 }
 
 void TcpClientSocket::Connect()
@@ -115,11 +118,9 @@ void TcpClientSocket::Connect()
         if (socket == m_socket)
             onEncrypted();
     });
-    // Verification errors are never ignored: the handshake then fails and
-    // the error event reports them.
     connect(socket, &QSslSocket::sslErrors, this, [this, socket](const QList<QSslError> &errors) {
         if (socket == m_socket)
-            m_sslErrors += errors;
+            checkCertificate(socket, errors);
     });
     connect(socket, &QSslSocket::bytesWritten, socket, [socket] { acknowledgeAtOnce(socket); });
     connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] { acknowledgeAtOnce(socket); });
@@ -160,6 +161,7 @@ bool TcpClientSocket::StartClientEncryption()
     // by anyone on the way; none of it may count as part of the dialogue.
     m_socket->readAll();
     m_sslErrors.clear();
+    m_refusedCertificate = QSslCertificate();
     m_handshaking = true;
     m_socket->startClientEncryption();
     return true;
@@ -181,6 +183,24 @@ void TcpClientSocket::onEncrypted()
     // Data that came with the end of the handshake has had no event yet.
     if (socket && socket == m_socket && !m_failed && socket->bytesAvailable() > 0)
         emit dataArrival(socket->bytesAvailable());
+}
+
+void TcpClientSocket::checkCertificate(QSslSocket *socket, const QList<QSslError> &errors)
+{
+    QSslCertificate certificate = socket->peerCertificate();
+    for (const QSslError &error : errors) {
+        if (certificate.isNull())
+            certificate = error.certificate();
+    }
+    // Only the exact certificate the user trusted for this server gets past
+    // its errors; any other makes the handshake fail, and the error event
+    // reports them.
+    if (!m_trustedFingerprint.isEmpty() && CertificateTrust::Fingerprint(certificate) == m_trustedFingerprint) {
+        socket->ignoreSslErrors();
+        return;
+    }
+    m_sslErrors += errors;
+    m_refusedCertificate = certificate;
 }
 
 void TcpClientSocket::failHandshake(int number, const QString &description)

@@ -7,7 +7,8 @@
 // once the server has agreed to it (STLS). Certificates are checked against
 // the system's authorities (plus any added here) and the host name as given;
 // a certificate that does not verify ends the connection before anything is
-// sent, and the Error event names the reason.
+// sent, and the Error event names the reason, unless it is the one
+// certificate the user chose to trust for this server.
 
 #include <QList>
 #include <QObject>
@@ -55,6 +56,13 @@ public:
     bool ImplicitTls() const { return m_implicitTls; }
     // Authorities trusted besides the system's, from the next Connect() on.
     void AddCaCertificates(const QList<QSslCertificate> &certificates);
+    // A certificate that does not verify is still accepted, from the next
+    // Connect() on, when its SHA-256 fingerprint is this one (as
+    // CertificateTrust writes it); empty accepts none.
+    void SetTrustedFingerprint(const QString &fingerprint) { m_trustedFingerprint = fingerprint; }
+    // The server's certificate that the last handshake refused; null when
+    // none was refused since Connect().
+    QSslCertificate RefusedCertificate() const { return m_refusedCertificate; }
 
     // Returns at once; the outcome is the Connect or the Error event.
     void Connect();
@@ -86,6 +94,7 @@ private:
     void onEncrypted();
     void failHandshake(int number, const QString &description);
     QString certificateProblem() const;
+    void checkCertificate(QSslSocket *socket, const QList<QSslError> &errors);
 
     QPointer<QSslSocket> m_socket;
     QString m_remoteHost;
@@ -96,4 +105,6 @@ private:
     bool m_peerClosed = false;
     bool m_handshaking = false;
     QList<QSslError> m_sslErrors;
+    QString m_trustedFingerprint;
+    QSslCertificate m_refusedCertificate;
 };

@@ -38,6 +38,7 @@ class clsUIDL;
 class CMessage;
 class MessageFile;
 class frmHelp;
+class QSslCertificate;
 
 // The shell's record of the tray icon.
 struct TrayIconRecord
@@ -324,6 +325,13 @@ private:
     void abandonSession(const QString &message = QString());
     void ConnectionLost();
     void StlsFailed(const QString &reason);
+    // A certificate that does not verify (src/pop3/frmMainCertificates.cpp):
+    // true when the user was asked to trust it, or told it changed.
+    bool CertificateRefused(const QString &problem);
+    void AskToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
+                               int port);
+    void ReportChangedCertificate(const QString &host, int port, const QString &trusted,
+                                  const QSslCertificate &presented);
     void ResetCommandButtonColors();
     QColor WindowBackColor() const;
 

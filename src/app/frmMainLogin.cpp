@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 
+#include "app/CertificateTrust.h"
 #include "app/FlexGrid.h"
 #include "app/MessageBoxes.h"
 #include "app/TcpClientSocket.h"
@@ -118,6 +119,7 @@ void frmMain::LoginPop3()
     sockPOP3->SetImplicitTls(implicitTls);
     sockPOP3->SetRemoteHost(strMailServer);
     sockPOP3->SetRemotePort(iPort);
+    sockPOP3->SetTrustedFingerprint(CertificateTrust().TrustedFingerprint(strMailServer, iPort));
     sockPOP3->Connect();
     // Connecting and the TLS handshake are bounded like any wait for a reply.
     WatchForReply();

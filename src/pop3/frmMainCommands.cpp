@@ -230,6 +230,8 @@ void frmMain::sockPOP3_Error(int number, const QString &description)
     }
     // A failed connection answers nothing more.
     m_replyTimer->stop();
+    if (number == TcpClientSocket::sckCertificateRefused && CertificateRefused(description))
+        return;
     if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
         StlsFailed(description);
         return;

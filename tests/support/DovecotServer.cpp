@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -149,6 +151,29 @@ bool DovecotServer::enableTls(const QString &certificateFile, const QString &key
     handOver(key);
     m_tls = true;
     return true;
+}
+
+bool DovecotServer::replaceCertificate(const QString &certificateFile, const QString &keyFile)
+{
+    const QList<QSslCertificate> wanted = QSslCertificate::fromPath(certificateFile);
+    if (!m_tls || !isRunning() || wanted.isEmpty() || !enableTls(certificateFile, keyFile)) {
+        m_error = QStringLiteral("cannot replace the certificate");
+        return false;
+    }
+    // SIGHUP: the master rereads its configuration, and new login processes
+    // load the new files.
+    ::kill(pid_t(m_process.processId()), SIGHUP);
+    const QDeadlineTimer deadline(15000);
+    while (!deadline.hasExpired()) {
+        QSslSocket probe;
+        probe.setPeerVerifyMode(QSslSocket::VerifyNone);
+        probe.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_tlsPort);
+        if (probe.waitForEncrypted(2000) && probe.peerCertificate() == wanted.first())
+            return true;
+        m_process.waitForFinished(20);
+    }
+    m_error = QStringLiteral("dovecot still serves the old certificate:\n") + log();
+    return false;
 }
 
 quint16 DovecotServer::freePort()

@@ -38,6 +38,9 @@ public:
     // Serves POP3S on a second port and offers STLS on the plain one; call
     // before start(). The files are copied.
     bool enableTls(const QString &certificateFile, const QString &keyFile);
+    // While running with TLS: serves this certificate instead, on the same
+    // ports, and returns once (bounded) a new connection is handed it.
+    bool replaceCertificate(const QString &certificateFile, const QString &keyFile);
 
     // Starts the server and waits (bounded) until it greets. False with
     // errorString() on failure.
