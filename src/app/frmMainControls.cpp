@@ -5,6 +5,7 @@
 #include "app/FlexGrid.h"
 #include "app/StatusLamp.h"
 #include "app/TcpClientSocket.h"
+#include "app/VbColor.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -46,6 +47,14 @@ QPushButton *helpButton(QWidget *parent, const char *name)
     auto *button = named(new QPushButton(QStringLiteral("?"), parent), name);
     button->setFixedSize(22, 22);
     button->setFocusPolicy(Qt::NoFocus);
+    // The pale yellow of the help window, painted flat: a style's shaded
+    // face would turn it into some other colour.
+    const QColor paleYellow = vb::ColorFromLiteral(QStringLiteral("&HC0FFFF"));
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: black;"
+                                         " border: 1px solid %2; border-radius: 2px; }"
+                                         " QPushButton:pressed { background-color: %3; }")
+                              .arg(paleYellow.name(), paleYellow.darker(170).name(),
+                                   paleYellow.darker(115).name()));
     keepPlaceWhenHidden(button);
     return button;
 }

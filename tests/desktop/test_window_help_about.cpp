@@ -51,6 +51,23 @@ void showAllAreas(frmMain &w)
     w.HelpStatus(true);
 }
 
+// The colour most of the button's face shows in the window as drawn, the
+// frame and the "?" left out.
+QColor faceColour(QWidget *window, QWidget *button)
+{
+    const QImage shot = window->grab().toImage();
+    const QRect face = QRect(button->mapTo(window, QPoint(0, 0)), button->size()).adjusted(3, 3, -3, -3);
+    QHash<QRgb, int> counts;
+    for (int y = face.top(); y <= face.bottom(); ++y)
+        for (int x = face.left(); x <= face.right(); ++x)
+            ++counts[shot.pixel(x, y)];
+    QRgb most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > counts.value(most))
+            most = it.key();
+    return QColor(most);
+}
+
 QImage iconImage(const QIcon &icon)
 {
     return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -67,6 +84,8 @@ private slots:
 
     void helpButtonOpensItsTopic_data();
     void helpButtonOpensItsTopic();
+    void helpButtonsArePaleYellow_data() { helpButtonOpensItsTopic_data(); }
+    void helpButtonsArePaleYellow();
     void statisticsHelpClosesWhenMainWindowIsActivated();
     void helpWindowGoesWithMainWindow();
     void autologinHelpAppearsWithLoginInHelpMode_data();
@@ -113,6 +132,18 @@ void TestWindowHelpAbout::helpButtonOpensItsTopic()
     QCOMPARE(windows.size(), 1);
     QVERIFY(windows.first()->isVisible());
     QCOMPARE(helpTitle(windows.first()), title);
+}
+
+void TestWindowHelpAbout::helpButtonsArePaleYellow()
+{
+    QFETCH(QString, button);
+    frmMain w;
+    showAllAreas(w);
+    QPushButton *help = child<QPushButton>(&w, button);
+    QVERIFY(help && help->isVisible());
+
+    // &HC0FFFF is blue C0, green FF, red FF.
+    QCOMPARE(faceColour(&w, help).name(), QStringLiteral("#ffffc0"));
 }
 
 void TestWindowHelpAbout::statisticsHelpClosesWhenMainWindowIsActivated()
