@@ -334,6 +334,8 @@ private:
                                   const QSslCertificate &presented);
     void ResetCommandButtonColors();
     QColor WindowBackColor() const;
+    // Login files (src/desktop).
+    bool MayReplaceLoginFile(const QString &fileName);
 
     QString m_httpMailEndpoint;
     QSystemTrayIcon *m_trayIcon = nullptr;

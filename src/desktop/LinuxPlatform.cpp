@@ -22,8 +22,10 @@ public:
     QString getSaveFileName(QWidget *parent, const QString &title, const QString &folder,
                             const QString &filter) override
     {
-        // The window asks its own overwrite question where it wants one.
-        return QFileDialog::getSaveFileName(parent, title, folder, filter);
+        // The window asks the overwrite question itself, for the name it
+        // really writes (it may add ".mvl"), so the dialog must not ask too.
+        return QFileDialog::getSaveFileName(parent, title, folder, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
     }
 
     bool openDocument(const QString &path) override

@@ -7,6 +7,9 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 constexpr int ChecksumModulus = 32767;
@@ -142,9 +145,30 @@ LoginDetails ParseLoginText(const QByteArray &fileBytes)
     return details;
 }
 
+QString LoginFieldNotStorable(const QString &user, const QString &password, const QString &mailServer,
+                              const QString &port)
+{
+    const auto fits = [](const QString &text) {
+        return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    };
+    const std::pair<const QString *, const char *> fields[] = {
+        {&user, "Username"}, {&password, "Password"}, {&mailServer, "Mail Server"}, {&port, "Port"}};
+    for (const auto &[text, caption] : fields)
+        if (!fits(*text))
+            return QString::fromLatin1(caption);
+    return QString();
+}
+
 bool SaveLoginFile(const QString &fileName, const QString &user, const QString &password,
                    const QString &mailServer, const QString &port, QString *errorText)
 {
+    // A character written as "?" would be a login that fails next time.
+    const QString unstorable = LoginFieldNotStorable(user, password, mailServer, port);
+    if (!unstorable.isEmpty()) {
+        if (errorText)
+            *errorText = LoginFieldNotStorableText(unstorable);
+        return false;
+    }
     const QByteArray bytes =
         FormatLoginLine(user, password, mailServer, port).toLatin1() + QByteArrayLiteral("\r\n");
     QSaveFile file(fileName);
@@ -197,4 +221,16 @@ QString LoginFileOpenErrorText(const QString &fileName)
 QString LoginFileSaveErrorText(const QString &fileName)
 {
     return QStringLiteral("Error saving ") + fileName;
+}
+
+QString LoginFieldNotStorableText(const QString &field)
+{
+    return QStringLiteral("The ") + field
+           + QStringLiteral(" contains a character that a login file cannot hold.\r\n"
+                            "The login details have not been saved.");
+}
+
+QString LoginFileReplaceQuestion(const QString &fileName)
+{
+    return QFileInfo(fileName).fileName() + QStringLiteral(" already exists.\r\nDo you want to replace it?");
 }

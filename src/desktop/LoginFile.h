@@ -47,7 +47,14 @@ QString FirstLoginItem(const QByteArray &fileBytes);
 // fourth are ignored.
 LoginDetails ParseLoginText(const QByteArray &fileBytes);
 
-// Writes the login line and CR LF, replacing the file. False (and a reason in
+// The window's caption of the first field ("Username", "Password",
+// "Mail Server", "Port") holding a character the file's 8-bit code page
+// cannot hold; empty when every field can be stored as typed.
+QString LoginFieldNotStorable(const QString &user, const QString &password, const QString &mailServer,
+                              const QString &port);
+
+// Writes the login line and CR LF, replacing the file. Details that cannot
+// be stored as typed are refused: nothing is written. False (and a reason in
 // errorText) when the file could not be written; an existing file is then left
 // as it was.
 bool SaveLoginFile(const QString &fileName, const QString &user, const QString &password,
@@ -60,3 +67,5 @@ LoginDetails LoadLoginFile(const QString &fileName);
 // The messages the window shows for a failed load or save.
 QString LoginFileOpenErrorText(const QString &fileName);
 QString LoginFileSaveErrorText(const QString &fileName);
+QString LoginFieldNotStorableText(const QString &field);
+QString LoginFileReplaceQuestion(const QString &fileName);

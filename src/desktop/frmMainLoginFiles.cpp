@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace {
@@ -21,12 +22,35 @@ void frmMain::cmdSave_Click()
         msgBoxUnlessMinimized(QStringLiteral("Login details have not been entered"));
         return;
     }
+    // Refused before a file is chosen: the details cannot be stored as typed.
+    const QString unstorable = LoginFieldNotStorable(txtUser->text(), txtPwd->text(), txtMailServer->text(),
+                                                     cboPort->currentText());
+    if (!unstorable.isEmpty()) {
+        if (!bMinimized)
+            MsgBox(this, LoginFieldNotStorableText(unstorable), MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        return;
+    }
     const QString chosen = Platform::current().getSaveFileName(this, QString(),
                                                                QCoreApplication::applicationDirPath(),
                                                                LoginFileFilter);
     if (chosen.isEmpty())
         return;
-    SaveLogin(LoginFileNameWithExtension(chosen));
+    const QString fileName = LoginFileNameWithExtension(chosen);
+    if (MayReplaceLoginFile(fileName))
+        SaveLogin(fileName);
+}
+
+bool frmMain::MayReplaceLoginFile(const QString &fileName)
+{
+    // The dialog saw the name before ".mvl" was added, so the question is
+    // asked here, once, for the file that is really written.
+    const QFileInfo existing(fileName);
+    if (!existing.exists() || existing.isDir())
+        return true;
+    if (bMinimized)
+        return false;
+    return MsgBox(this, LoginFileReplaceQuestion(fileName), MsgButtons::YesNo, MsgIcon::Exclamation, MsgTitle)
+           == MsgAnswer::Yes;
 }
 
 void frmMain::SaveLogin(const QString &fileName)

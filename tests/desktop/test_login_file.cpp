@@ -26,6 +26,8 @@ private slots:
     void saveAndLoadRoundTrip_data();
     void saveAndLoadRoundTrip();
     void saveReplacesExistingFile();
+    void characterBeyondCodePageIsRefused_data();
+    void characterBeyondCodePageIsRefused();
     void failedWriteIsReported_data();
     void failedWriteIsReported();
     void loadFailures();
@@ -244,6 +246,38 @@ void TestLoginFile::saveReplacesExistingFile()
     QVERIFY(SaveLoginFile(path, QStringLiteral("jim"), QStringLiteral("abc"), QStringLiteral("mailhost"),
                           QStringLiteral("110")));
     QCOMPARE(kit::readFile(path), QByteArray("jim 024E616263 mailhost 110\r\n"));
+}
+
+void TestLoginFile::characterBeyondCodePageIsRefused_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("euro sign in the password") << 1 << QStringLiteral("pa\u20ACss") << "Password";
+    QTest::newRow("l with stroke in the user name") << 0 << QStringLiteral("pawe\u0142") << "Username";
+    QTest::newRow("CJK in the server") << 2 << QStringLiteral("\u90AE\u4EF6.example") << "Mail Server";
+    QTest::newRow("emoji in the port") << 3 << QStringLiteral("110\U0001F600") << "Port";
+}
+
+void TestLoginFile::characterBeyondCodePageIsRefused()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QString, caption);
+    QStringList fields{"jim", "abc", "mailhost", "110"};
+    fields[field] = text;
+    QCOMPARE(LoginFieldNotStorable(fields[0], fields[1], fields[2], fields[3]), caption);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("home.mvl"));
+    const QByteArray old = "old 0000 host 110\r\n";
+    QVERIFY(writeBytes(path, old));
+    QString error;
+    QVERIFY(!SaveLoginFile(path, fields[0], fields[1], fields[2], fields[3], &error));
+    QCOMPARE(error, LoginFieldNotStorableText(caption));
+    QVERIFY2(error.startsWith(QStringLiteral("The ") + caption + QLatin1Char(' ')), qPrintable(error));
+    QCOMPARE(readBytes(path), old);
 }
 
 void TestLoginFile::failedWriteIsReported_data()

@@ -7,14 +7,18 @@
 #include "WindowTestKit.h"
 #include "app/frmMain.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -57,6 +61,12 @@ private slots:
     void loadFailureKeepsFieldsReadSoFar_data();
     void loadFailureKeepsFieldsReadSoFar();
     void noBoxesWhileMinimised();
+    void characterBeyondCodePageIsRefused_data();
+    void characterBeyondCodePageIsRefused();
+    void replaceQuestionNamesTheFileWritten_data();
+    void replaceQuestionNamesTheFileWritten();
+    void systemDialogLeavesTheQuestionToTheWindow_data();
+    void systemDialogLeavesTheQuestionToTheWindow();
 
 private:
     QTemporaryDir m_dir;
@@ -274,6 +284,145 @@ void TestLoginFileWindow::noBoxesWhileMinimised()
     w.cmdSave_Click();
     QCOMPARE(boxes.texts(), QStringList());
     QCOMPARE(platform.functionsCalled(), (QStringList{"getOpenFileName", "getSaveFileName"}));
+}
+
+void TestLoginFileWindow::characterBeyondCodePageIsRefused_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const QString notSaved = QStringLiteral(" contains a character that a login file cannot hold.\r\n"
+                                            "The login details have not been saved.");
+    QTest::newRow("euro sign in the password") << 1 << QStringLiteral("\u20AC100") << "The Password" + notSaved;
+    QTest::newRow("l with stroke in the user name") << 0 << QStringLiteral("micha\u0142") << "The Username" + notSaved;
+    QTest::newRow("CJK in the server") << 2 << QStringLiteral("\u90AE\u4EF6.example") << "The Mail Server" + notSaved;
+}
+
+void TestLoginFileWindow::characterBeyondCodePageIsRefused()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    const QString path = QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
+    writeBytes(path, "old 0000 host 110\r\n");
+    platform.saveFileAnswers << path;
+
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QStringList fields{"jim", "abc", "mailhost", "110"};
+    fields[field] = text;
+    fill(w, fields);
+    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+
+    QCOMPARE(boxes.texts(), QStringList{message});
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(readBytes(path), QByteArray("old 0000 host 110\r\n"));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"home.mvl"});
+    QCOMPARE(fieldsOf(w), fields); // nothing the user typed is lost
+}
+
+void TestLoginFileWindow::replaceQuestionNamesTheFileWritten_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<int>("answer"); // 0: no question expected
+    QTest::addColumn<bool>("written");
+    const int yes = int(MsgAnswer::Yes);
+    const int no = int(MsgAnswer::No);
+    QTest::newRow("home, home.mvl there, replace") << "home" << QStringList{"home.mvl"} << yes << true;
+    QTest::newRow("home, home.mvl there, keep") << "home" << QStringList{"home.mvl"} << no << false;
+    QTest::newRow("home.mvl there, replace") << "home.mvl" << QStringList{"home.mvl"} << yes << true;
+    QTest::newRow("home.mvl there, keep") << "home.mvl" << QStringList{"home.mvl"} << no << false;
+    QTest::newRow("home there, not home.mvl") << "home" << QStringList{"home"} << 0 << true;
+    QTest::newRow("nothing there") << "home" << QStringList{} << 0 << true;
+}
+
+void TestLoginFileWindow::replaceQuestionNamesTheFileWritten()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, existing);
+    QFETCH(int, answer);
+    QFETCH(bool, written);
+    MessageBoxRecorder boxes;
+    PlatformRecorder platform;
+    const QDir dir(m_dir.path());
+    const QByteArray old = "old 0000 host 110\r\n";
+    for (const QString &name : existing)
+        writeBytes(dir.filePath(name), old);
+    platform.saveFileAnswers << dir.filePath(typed);
+    if (answer)
+        boxes.answers.enqueue(MsgAnswer(answer));
+
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    fill(w, {"jim", "abc", "mailhost", "110"});
+    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+
+    if (answer) {
+        QCOMPARE(boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QCOMPARE(boxes.boxes[0].buttons, MsgButtons::YesNo);
+    } else {
+        QCOMPARE(boxes.texts(), QStringList());
+    }
+    QCOMPARE(readBytes(dir.filePath(QStringLiteral("home.mvl"))),
+             written ? QByteArray("jim 024E616263 mailhost 110\r\n") : old);
+    if (existing.contains(QStringLiteral("home")))
+        QCOMPARE(readBytes(dir.filePath(QStringLiteral("home"))), old);
+}
+
+void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("home") << "home";
+    QTest::newRow("home.mvl") << "home.mvl";
+}
+
+void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
+{
+    // The program's own file dialog, answered as a user would: type the
+    // name, press Save, and say Yes to every question it asks.
+    QFETCH(QString, typed);
+    MessageBoxRecorder boxes; // the window's own questions
+    const QDir dir(m_dir.path());
+    writeBytes(dir.filePath(QStringLiteral("home.mvl")), "old 0000 host 110\r\n");
+
+    frmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    fill(w, {"jim", "abc", "mailhost", "110"});
+
+    QStringList dialogQuestions;
+    bool dialogSeen = false;
+    QTimer user;
+    user.setInterval(20);
+    connect(&user, &QTimer::timeout, &w, [&] {
+        if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            dialogQuestions << question->text();
+            question->button(QMessageBox::Yes)->click();
+            return;
+        }
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialogSeen)
+            return;
+        dialogSeen = true;
+        dialog->selectFile(dir.filePath(typed));
+        QMetaObject::invokeMethod(dialog, "accept"); // the Save button
+    });
+    user.start();
+    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+    user.stop();
+
+    QVERIFY(dialogSeen);
+    QCOMPARE(dialogQuestions, QStringList());
+    QCOMPARE(boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
+    QCOMPARE(readBytes(dir.filePath(QStringLiteral("home.mvl"))), QByteArray("jim 024E616263 mailhost 110\r\n"));
 }
 
 QTEST_MAIN(TestLoginFileWindow)
