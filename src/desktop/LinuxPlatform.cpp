@@ -1,5 +1,7 @@
 #include "desktop/Platform.h"
 
+#include "desktop/DesktopEntry.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -9,6 +11,91 @@
 #include <QSystemTrayIcon>
 
 namespace {
+
+// Graphical editors that open a file given as their one argument.
+const char *const KnownTextEditors[] = {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad",
+                                        "pluma", "xed", "featherpad", "leafpad", "geany", "xedit"};
+const char *const KnownTerminals[] = {"x-terminal-emulator", "xterm"};
+
+QString findProgram(const char *name)
+{
+    return QStandardPaths::findExecutable(QString::fromLatin1(name));
+}
+
+QString firstTerminal()
+{
+    for (const char *name : KnownTerminals)
+        if (const QString program = findProgram(name); !program.isEmpty())
+            return program;
+    return QString();
+}
+
+// The desktop file id `xdg-mime` names as the default for a type.
+QString defaultApplicationId(const QString &mimeType)
+{
+    const QString xdgMime = findProgram("xdg-mime");
+    if (xdgMime.isEmpty())
+        return QString();
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return QString();
+    }
+    const QString answer = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    return answer.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(';'), 0, 0).trimmed();
+}
+
+QString locateDesktopFile(const QString &id)
+{
+    for (const QString &name : DesktopFileCandidates(id)) {
+        const QString path = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, name);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+// The desktop's default application for plain text, ready to open `path`;
+// a terminal application runs in a terminal. Empty when there is none.
+QStringList defaultTextViewerCommand(const QString &path)
+{
+    const QString id = defaultApplicationId(QStringLiteral("text/plain"));
+    const QString entryPath = id.isEmpty() ? QString() : locateDesktopFile(id);
+    if (entryPath.isEmpty())
+        return {};
+    QFile file(entryPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const DesktopEntry entry = ParseDesktopEntry(file.read(1024 * 1024));
+    if (entry.hidden || (!entry.tryExec.isEmpty() && QStandardPaths::findExecutable(entry.tryExec).isEmpty()))
+        return {};
+    const QStringList command = DesktopEntryCommand(entry, path, entryPath);
+    if (command.isEmpty() || !entry.terminal)
+        return command;
+    const QString terminal = firstTerminal();
+    if (terminal.isEmpty())
+        return {};
+    return QStringList{terminal, QStringLiteral("-e")} + command;
+}
+
+// In the order they are tried: the desktop's default for plain text, the
+// known editors on the PATH, a pager in a terminal.
+QList<QStringList> textViewerCommands(const QString &path)
+{
+    QList<QStringList> commands;
+    if (const QStringList command = defaultTextViewerCommand(path); !command.isEmpty())
+        commands << command;
+    for (const char *editor : KnownTextEditors)
+        if (const QString program = findProgram(editor); !program.isEmpty())
+            commands << QStringList{program, path};
+    const QString terminal = firstTerminal();
+    const QString pager = findProgram("less");
+    if (!terminal.isEmpty() && !pager.isEmpty())
+        commands << QStringList{terminal, QStringLiteral("-e"), pager, path};
+    return commands;
+}
 
 class LinuxPlatform : public Platform
 {
@@ -37,19 +124,12 @@ public:
 
     bool startTextViewer(const QString &path) override
     {
-        // An argument list, never a shell line: the path cannot run anything.
-        for (const char *candidate : {"xdg-open", "gedit", "mousepad", "kate", "xterm"}) {
-            const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate));
-            if (program.isEmpty())
-                continue;
-            QStringList args;
-            if (QLatin1String(candidate) == QLatin1String("xterm"))
-                args << QStringLiteral("-e") << QStringLiteral("less") << path;
-            else
-                args << path;
-            if (QProcess::startDetached(program, args))
+        // Never the generic opener: it would look up the handler of the
+        // mail's own type, the one just found missing, and show nothing.
+        // Argument lists, never a shell line: the path cannot run anything.
+        for (const QStringList &command : textViewerCommands(path))
+            if (QProcess::startDetached(command.first(), command.mid(1)))
                 return true;
-        }
         return false;
     }
 

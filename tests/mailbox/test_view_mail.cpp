@@ -3,6 +3,7 @@
 // file's exact octets and its folder, the choice of viewer, the selection
 // rules, and the HTTPMail view against the in-process HTTPMail server.
 
+#include "FakeDesktop.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
@@ -184,6 +185,8 @@ private slots:
     void nowhereToWriteIsReported();
     void viewerChoice_data();
     void viewerChoice();
+    void desktopTextViewerShowsTheMail_data();
+    void desktopTextViewerShowsTheMail();
     void selectionRules_data();
     void selectionRules();
     void refusedRetrWritesNothing();
@@ -608,6 +611,54 @@ void TestViewMail::viewerChoice()
         QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
         QCOMPARE(boxes.boxes.at(1).title, QStringLiteral("Mailvane"));
     }
+    QCOMPARE(enabledControls(w), AllEnabled);
+}
+
+void TestViewMail::desktopTextViewerShowsTheMail_data()
+{
+    QTest::addColumn<bool>("defaultViewer");
+    QTest::newRow("the desktop's default for plain text") << true;
+    QTest::newRow("no viewer at all: reported") << false;
+}
+
+void TestViewMail::desktopTextViewerShowsTheMail()
+{
+    // The real platform on a desktop without a mail viewer, from the menu
+    // item to the program that shows the file.
+    QFETCH(bool, defaultViewer);
+    FakeDesktop desktop;
+    if (!desktop.missingTools().isEmpty())
+        QSKIP(qPrintable(QStringLiteral("xdg-mime cannot run here, missing: ") + desktop.missingTools().join(' ')));
+    desktop.addProgram(QStringLiteral("xdg-open"));
+    if (defaultViewer) {
+        desktop.addProgram(QStringLiteral("fakeview"));
+        desktop.setDefaultTextApplication(QStringLiteral("fakeview.desktop"), "Name=View\nExec=fakeview %f");
+    }
+    MessageBoxRecorder boxes;
+    QTemporaryDir programDir;
+    ScriptedPop3Server server;
+    const QList<QByteArray> mails{PlainMail};
+    scriptSession(server, mails);
+    scriptView(server, 1, PlainMail);
+    frmMain w;
+    w.setProgramFolder(programDir.path());
+    QVERIFY(loginPop3(w, server));
+    listRows(w, pop3Rows(mails));
+    select(w, 2);
+    w.mnuCompleteMail->trigger();
+    QVERIFY(viewDone(w));
+
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QCOMPARE(readFile(path), PlainMail);
+    if (defaultViewer) {
+        QTRY_COMPARE(desktop.argumentsOf(QStringLiteral("fakeview")), QStringList{path});
+        QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
+    } else {
+        QCOMPARE(boxes.texts(), (QStringList{questionFor(1), QStringLiteral("The text viewer could not be started.\r\n"
+                                                                           "The message is in ")
+                                                                + QDir::toNativeSeparators(path)}));
+    }
+    QVERIFY(!desktop.wasStarted(QStringLiteral("xdg-open")));
     QCOMPARE(enabledControls(w), AllEnabled);
 }
 
