@@ -140,7 +140,9 @@ void clsUIDL::WriteToFile()
     // leaves a half-written or empty store behind.
     QSaveFile file(strUIDLFile);
     if (!file.open(QIODevice::WriteOnly)) {
-        reportAccessError();
+        // A folder that takes no new file can still hold a writable store;
+        // otherwise the same mails would count as new for ever.
+        writeInPlace(bytes);
         return;
     }
     if (file.write(bytes) != bytes.size()) {
@@ -151,6 +153,22 @@ void clsUIDL::WriteToFile()
     }
     if (!file.commit())
         reportWriteFailure(file.error());
+}
+
+void clsUIDL::writeInPlace(const QByteArray &bytes)
+{
+    QFile file(strUIDLFile);
+    // Never truncated first: the new text begins with the ids read from the
+    // file, so a write that fails half-way does not lose them.
+    if (!QFileInfo(strUIDLFile).isFile() || !file.open(QIODevice::ReadWrite)) {
+        reportAccessError();
+        return;
+    }
+    const bool written = file.write(bytes) == bytes.size() && file.flush() && file.resize(bytes.size());
+    const QFileDevice::FileError error = file.error();
+    file.close();
+    if (!written)
+        reportWriteFailure(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
 }
 
 bool clsUIDL::AddToList(const QString &strE)

@@ -3,6 +3,7 @@
 // in a small text file between sessions. Ids that differ only in letter
 // case are one id; the order is the order in which they were first seen.
 
+#include <QByteArray>
 #include <QSet>
 #include <QList>
 #include <QString>
@@ -18,7 +19,8 @@ public:
     // is shown, and the ids read so far stay.
     void LoadFromFile(const QString &strF);
     // Replaces the file with the ids, one per line. The old file stays
-    // untouched when the new one cannot be written completely.
+    // untouched when the new one cannot be written completely; where no
+    // new file can be made beside it, the old one is rewritten in place.
     void WriteToFile();
     // False when the id (in any letter case) is already listed.
     bool AddToList(const QString &strE);
@@ -31,6 +33,8 @@ public:
     QString fileName() const { return strUIDLFile; }
 
 private:
+    void writeInPlace(const QByteArray &bytes);
+
     QStringList colUIDL;
     QSet<QString> m_keys; // the ids case-folded, for quick look-up
     QString strUIDLFile;

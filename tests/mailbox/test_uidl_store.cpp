@@ -31,6 +31,8 @@ private slots:
     void noLimitOnTheNumberOfIds();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
+    void readOnlyFolderWritesStoreInPlace_data();
+    void readOnlyFolderWritesStoreInPlace();
     void newMails_data();
     void newMails();
     void newMailsReportProgress();
@@ -191,7 +193,7 @@ void TestUidlStore::noLimitOnTheNumberOfIds()
 void TestUidlStore::failedWriteKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("read-only folder") << "read-only folder";
+    QTest::newRow("read-only folder and file") << "read-only folder and file";
     QTest::newRow("file size limit") << "file size limit";
 }
 
@@ -209,12 +211,14 @@ void TestUidlStore::failedWriteKeepsOldFile()
         store.AddToList(QStringLiteral("new%1").arg(i));
 
     const QString folder = QFileInfo(path).absolutePath();
-    if (how == QLatin1String("read-only folder")) {
+    if (how == QLatin1String("read-only folder and file")) {
         if (::geteuid() == 0)
-            QSKIP("root writes into read-only folders; the file size limit row covers root");
+            QSKIP("root writes into read-only folders; ctest runs this test as nobody");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         store.WriteToFile();
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     } else {
         // Writing beyond a small size limit fails, for root too.
         struct rlimit saved;
@@ -233,6 +237,48 @@ void TestUidlStore::failedWriteKeepsOldFile()
              qPrintable(m_notices.at(0)));
     QCOMPARE(read(path), old);
     // Nothing half-written is left beside it.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"u_s.uidl"});
+}
+
+void TestUidlStore::readOnlyFolderWritesStoreInPlace_data()
+{
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("grows") << QByteArray("old1\r\nold2\r\n") << QStringList{"new1", "new2"}
+                           << QByteArray("old1\r\nold2\r\nnew1\r\nnew2\r\n");
+    QTest::newRow("nothing new") << QByteArray("old1\r\nold2\r\n") << QStringList{}
+                                 << QByteArray("old1\r\nold2\r\n");
+    QTest::newRow("shrinks: quotes and blank lines dropped")
+        << QByteArray("  \"old1\"\r\n\r\n\r\n\r\n  \"old2\"\r\n\r\n\r\n") << QStringList{"new1"}
+        << QByteArray("old1\r\nold2\r\nnew1\r\n");
+    QTest::newRow("empty store file") << QByteArray() << QStringList{"new1"} << QByteArray("new1\r\n");
+}
+
+void TestUidlStore::readOnlyFolderWritesStoreInPlace()
+{
+    // The folder takes no new file, so no copy can be made beside the
+    // store; the store itself is writable and is rewritten where it is.
+    if (::geteuid() == 0)
+        QSKIP("root writes into read-only folders; ctest runs this test as nobody");
+    QFETCH(QByteArray, old);
+    QFETCH(QStringList, added);
+    QFETCH(QByteArray, written);
+    QVERIFY(m_dir.mkdir(QStringLiteral("store")));
+    const QString path = write(QStringLiteral("store/u_s.uidl"), old);
+    QVERIFY(!path.isEmpty());
+    const QString folder = QFileInfo(path).absolutePath();
+
+    clsUIDL store;
+    store.LoadFromFile(path);
+    for (const QString &id : added)
+        QVERIFY(store.AddToList(id));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    store.WriteToFile();
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+
+    QCOMPARE(m_notices, QStringList());
+    QCOMPARE(read(path), written);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"u_s.uidl"});
 }
 
