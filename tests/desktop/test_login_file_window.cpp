@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -402,17 +403,29 @@ void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
     bool dialogSeen = false;
     QTimer user;
     user.setInterval(20);
+    QElapsedTimer clock;
+    clock.start();
     connect(&user, &QTimer::timeout, &w, [&] {
+        if (clock.elapsed() > 20000) { // a dialog this test cannot answer: fail, never hang
+            if (QWidget *stuck = QApplication::activeModalWidget())
+                stuck->close();
+            return;
+        }
         if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             dialogQuestions << question->text();
             question->button(QMessageBox::Yes)->click();
             return;
         }
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || dialogSeen)
+        if (!dialog)
+            return;
+        // Typed into the name box (pressed again on a later tick if the
+        // dialog was not ready for it).
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (!name)
             return;
         dialogSeen = true;
-        dialog->selectFile(dir.filePath(typed));
+        name->setText(dir.filePath(typed));
         QMetaObject::invokeMethod(dialog, "accept"); // the Save button
     });
     user.start();
