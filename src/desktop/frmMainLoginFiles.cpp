@@ -26,8 +26,7 @@ void frmMain::cmdSave_Click()
     const QString unstorable = LoginFieldNotStorable(txtUser->text(), txtPwd->text(), txtMailServer->text(),
                                                      cboPort->currentText());
     if (!unstorable.isEmpty()) {
-        if (!bMinimized)
-            MsgBox(this, LoginFieldNotStorableText(unstorable), MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
+        msgBoxUnlessMinimized(LoginFieldNotStorableText(unstorable));
         return;
     }
     const QString chosen = Platform::current().getSaveFileName(this, QString(),
