@@ -272,12 +272,12 @@ void TestLoginFile::characterBeyondCodePageIsRefused()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("home.mvl"));
     const QByteArray old = "old 0000 host 110\r\n";
-    QVERIFY(writeBytes(path, old));
+    QVERIFY(kit::writeFile(path, old));
     QString error;
     QVERIFY(!SaveLoginFile(path, fields[0], fields[1], fields[2], fields[3], &error));
     QCOMPARE(error, LoginFieldNotStorableText(caption));
     QVERIFY2(error.startsWith(QStringLiteral("The ") + caption + QLatin1Char(' ')), qPrintable(error));
-    QCOMPARE(readBytes(path), old);
+    QCOMPARE(kit::readFile(path), old);
 }
 
 void TestLoginFile::failedWriteIsReported_data()

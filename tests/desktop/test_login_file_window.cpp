@@ -307,7 +307,7 @@ void TestLoginFileWindow::characterBeyondCodePageIsRefused()
     MessageBoxRecorder boxes;
     PlatformRecorder platform;
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
-    writeBytes(path, "old 0000 host 110\r\n");
+    QVERIFY(kit::writeFile(path, "old 0000 host 110\r\n"));
     platform.saveFileAnswers << path;
 
     frmMain w;
@@ -322,7 +322,7 @@ void TestLoginFileWindow::characterBeyondCodePageIsRefused()
     QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
     QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
     QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-    QCOMPARE(readBytes(path), QByteArray("old 0000 host 110\r\n"));
+    QCOMPARE(kit::readFile(path), QByteArray("old 0000 host 110\r\n"));
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"home.mvl"});
     QCOMPARE(fieldsOf(w), fields); // nothing the user typed is lost
 }
@@ -354,7 +354,7 @@ void TestLoginFileWindow::replaceQuestionNamesTheFileWritten()
     const QDir dir(m_dir.path());
     const QByteArray old = "old 0000 host 110\r\n";
     for (const QString &name : existing)
-        writeBytes(dir.filePath(name), old);
+        QVERIFY(kit::writeFile(dir.filePath(name), old));
     platform.saveFileAnswers << dir.filePath(typed);
     if (answer)
         boxes.answers.enqueue(MsgAnswer(answer));
@@ -372,10 +372,10 @@ void TestLoginFileWindow::replaceQuestionNamesTheFileWritten()
     } else {
         QCOMPARE(boxes.texts(), QStringList());
     }
-    QCOMPARE(readBytes(dir.filePath(QStringLiteral("home.mvl"))),
+    QCOMPARE(kit::readFile(dir.filePath(QStringLiteral("home.mvl"))),
              written ? QByteArray("jim 024E616263 mailhost 110\r\n") : old);
     if (existing.contains(QStringLiteral("home")))
-        QCOMPARE(readBytes(dir.filePath(QStringLiteral("home"))), old);
+        QCOMPARE(kit::readFile(dir.filePath(QStringLiteral("home"))), old);
 }
 
 void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow_data()
@@ -392,7 +392,7 @@ void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
     QFETCH(QString, typed);
     MessageBoxRecorder boxes; // the window's own questions
     const QDir dir(m_dir.path());
-    writeBytes(dir.filePath(QStringLiteral("home.mvl")), "old 0000 host 110\r\n");
+    QVERIFY(kit::writeFile(dir.filePath(QStringLiteral("home.mvl")), "old 0000 host 110\r\n"));
 
     frmMain w;
     w.show();
@@ -435,7 +435,7 @@ void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
     QVERIFY(dialogSeen);
     QCOMPARE(dialogQuestions, QStringList());
     QCOMPARE(boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
-    QCOMPARE(readBytes(dir.filePath(QStringLiteral("home.mvl"))), QByteArray("jim 024E616263 mailhost 110\r\n"));
+    QCOMPARE(kit::readFile(dir.filePath(QStringLiteral("home.mvl"))), QByteArray("jim 024E616263 mailhost 110\r\n"));
 }
 
 QTEST_MAIN(TestLoginFileWindow)

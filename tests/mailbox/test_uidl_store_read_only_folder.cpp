@@ -2,9 +2,7 @@
 // log in, see the new mails, log out through the window, log in again. Runs
 // as an ordinary user (ctest drops root to nobody); root would write anyway.
 
-#include "MailboxTestKit.h"
-#include "MessageBoxRecorder.h"
-#include "PlatformRecorder.h"
+#include "WindowTestKit.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,12 +17,6 @@ namespace {
 const QString StoreName = QStringLiteral("bob_127.0.0.1.uidl");
 const QByteArray OldStore = "uid-1\r\n";
 const QString AccessError = QStringLiteral("Mailvane |75:Path/File access error");
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 } // namespace
 
@@ -140,7 +132,7 @@ void TestUidlStoreReadOnlyFolder::nextLoginSeesTheMailsAsOld()
         if (box.text != QLatin1String("Confirm Logout?"))
             shown << box.title + QLatin1Char('|') + box.text;
     QCOMPARE(shown, notices);
-    QCOMPARE(readFile(StoreName), storeAfter);
+    QCOMPARE(kit::readFile(StoreName), storeAfter);
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{StoreName});
 
     QVERIFY(loginThroughWindow(w, server.port()));

@@ -649,7 +649,7 @@ void TestViewMail::desktopTextViewerShowsTheMail()
     QVERIFY(viewDone(w));
 
     const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
-    QCOMPARE(readFile(path), PlainMail);
+    QCOMPARE(kit::readFile(path), PlainMail);
     if (defaultViewer) {
         QTRY_COMPARE(desktop.argumentsOf(QStringLiteral("fakeview")), QStringList{path});
         QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
