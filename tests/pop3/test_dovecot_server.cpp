@@ -27,7 +27,12 @@ public:
     QString take() { return m_reader.takeReply(); }
     void send(const QString &line)
     {
-        m_reader.commandSent(line);
+        // This client looks at the wire, so RETR's reply comes whole here
+        // rather than streamed as the window takes it.
+        if (line.startsWith(QLatin1String("RETR")))
+            m_reader.expect(Pop3ReplyReader::Kind::MultiLine);
+        else
+            m_reader.commandSent(line);
         m_socket->write(line.toLatin1());
     }
 
