@@ -9,6 +9,7 @@
 // (or "-"), the ratio, and the peak resident memory of this process.
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MailutilsServer.h"
 #include "MessageBoxRecorder.h"
@@ -352,15 +353,15 @@ int benchUidl(int size)
     QList<double> times;
     for (int i = 0; i < Runs; ++i) {
         frmMain w;
-        w.objUIDL = std::make_unique<clsUIDL>();
-        w.objUIDL->LoadFromFile(QStringLiteral("bench.uidl"));
-        w.colNewMails = std::make_unique<NewMailList>();
+        kit::session(w).objUIDL() = std::make_unique<clsUIDL>();
+        kit::session(w).objUIDL()->LoadFromFile(QStringLiteral("bench.uidl"));
+        kit::session(w).colNewMails() = std::make_unique<NewMailList>();
         w.lblMails->setText(QString::number(size));
         QElapsedTimer timer;
         timer.start();
         w.ProcessUidlReply(reply);
         times << timer.nsecsElapsed() / 1e9;
-        w.objUIDL.reset();
+        kit::session(w).objUIDL().reset();
     }
     print({QStringLiteral("uidl"), size, median(times), -1});
     return 0;

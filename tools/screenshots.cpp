@@ -3,6 +3,7 @@
 // scripts/screenshot does that.
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
@@ -101,7 +102,7 @@ int main(int argc, char **argv)
         w.cmdLogin_Click();
         waitFor([&] { return !w.grdStats->isHidden(); });
         // Pretend the last three arrived since the previous session.
-        w.colNewMails = std::make_unique<NewMailList>(QStringList{"4", "5", "6"});
+        kit::session(w).colNewMails() = std::make_unique<NewMailList>(QStringList{"4", "5", "6"});
         w.lblNewMails->setText(QStringLiteral("3 new mail(s)"));
         save(&w, QStringLiteral("main-logged-in"));
         w.cmdShow_Click();

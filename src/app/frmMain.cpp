@@ -42,12 +42,12 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
     , m_replyReader(std::make_unique<Pop3ReplyReader>())
 {
     setObjectName(QStringLiteral("frmMain"));
-    BuildControls();
+    buildControls();
     m_replyTimer = new QTimer(this);
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);
-    connect(m_replyTimer, &QTimer::timeout, this, &frmMain::ReplyTimedOut);
-    ConnectEvents();
+    connect(m_replyTimer, &QTimer::timeout, this, &frmMain::replyTimedOut);
+    connectEvents();
     Attach(lblProgress, prgProgress);
     // Widget-free classes report through the same boxes as the window.
     Notice::setHandler([this](const QString &title, const QString &text) {
@@ -61,7 +61,7 @@ frmMain::~frmMain()
     Notice::setHandler({});
 }
 
-void frmMain::ConnectEvents()
+void frmMain::connectEvents()
 {
     connect(sockPOP3, &TcpClientSocket::connected, this, &frmMain::sockPOP3_Connect);
     connect(sockPOP3, &TcpClientSocket::dataArrival, this, &frmMain::sockPOP3_DataArrival);
@@ -83,19 +83,19 @@ void frmMain::ConnectEvents()
             [this](const QPoint &pos) { grdMails_MouseDown(2, pos); });
     connect(mnuCompleteMail, &QAction::triggered, this, &frmMain::mnuCompleteMail_Click);
     connect(mnuDeleteMail, &QAction::triggered, this, &frmMain::mnuDeleteMail_Click);
-    ConnectHelpButtons();
+    connectHelpButtons();
 }
 
-QColor frmMain::WindowBackColor() const
+QColor frmMain::windowBackColor() const
 {
     return palette().color(QPalette::Button);
 }
 
-void frmMain::ResetCommandButtonColors()
+void frmMain::resetCommandButtonColors()
 {
     for (QPushButton *button : {cmdShow, cmdDelete}) {
         QPalette p = button->palette();
-        p.setColor(QPalette::Button, WindowBackColor());
+        p.setColor(QPalette::Button, windowBackColor());
         button->setPalette(p);
     }
 }
@@ -148,8 +148,8 @@ void frmMain::InitLayout()
 
 void frmMain::ResetSession()
 {
-    EndViewing();
-    EndMailboxOperations();
+    endViewing();
+    endMailboxOperations();
     m_replyTimer->stop();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
@@ -195,7 +195,7 @@ void frmMain::EnableControls(bool bEnable)
                              static_cast<QWidget *>(cmdDelete), static_cast<QWidget *>(cmdShow),
                              static_cast<QWidget *>(ckAutoLogin)})
         control->setEnabled(bEnable);
-    ResetCommandButtonColors();
+    resetCommandButtonColors();
 }
 
 bool frmMain::CheckInterrupt()
@@ -208,7 +208,7 @@ bool frmMain::CheckInterrupt()
         EnableControls(true);
         cmdShow->setText(QStringLiteral("Show"));
         cmdDelete->setText(QStringLiteral("Delete"));
-        ResetCommandButtonColors();
+        resetCommandButtonColors();
         bRelogin = false;
         bStopRequested = false;
     }
@@ -238,24 +238,19 @@ void frmMain::RecoverFromError()
 
 void frmMain::InitTrayIcon()
 {
-    nidTray.owner = this;
-    nidTray.id = 1;
-    nidTray.hasCallback = true;
-    nidTray.hasIcon = true;
-    nidTray.hasTip = true;
     nidTray.tip = AppTitle.left(63);
     if (!m_trayIcon) {
         m_trayIcon = new QSystemTrayIcon(this);
         m_trayIcon->setObjectName(QStringLiteral("nidTray"));
         connect(m_trayIcon, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) { TrayIcon_Activated(int(reason)); });
-        BuildTrayMenu();
+        buildTrayMenu();
     }
     m_trayIcon->setIcon(windowIcon());
     m_trayIcon->setToolTip(nidTray.tip);
 }
 
-void frmMain::RemoveTrayIcon()
+void frmMain::removeTrayIcon()
 {
     if (m_trayIcon)
         m_trayIcon->hide();
@@ -263,8 +258,8 @@ void frmMain::RemoveTrayIcon()
 
 void frmMain::Form_Activate()
 {
-    RemoveTrayIcon();
-    CloseHelpWindow();
+    removeTrayIcon();
+    closeHelpWindow();
 }
 
 void frmMain::Form_Unload(bool &cancel)
@@ -278,10 +273,10 @@ void frmMain::Form_Unload(bool &cancel)
         }
     }
     // Whether or not a session was open: nothing may outlive the window.
-    CloseHelpWindow();
+    closeHelpWindow();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
-    RemoveTrayIcon();
+    removeTrayIcon();
     timLogin->stop();
 }
 

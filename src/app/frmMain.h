@@ -40,14 +40,9 @@ class MessageFile;
 class frmHelp;
 class QSslCertificate;
 
-// The shell's record of the tray icon.
+// What the window keeps of the tray icon's record: its tip.
 struct TrayIconRecord
 {
-    QWidget *owner = nullptr;
-    int id = 0;
-    bool hasCallback = false;
-    bool hasIcon = false;
-    bool hasTip = false;
     QString tip;
 };
 
@@ -197,34 +192,6 @@ public:
     QCheckBox *ckHelpFlag = nullptr;
     QPushButton *cmdAbout = nullptr;
 
-    // ---- Shared session state
-    QString strMailServer;
-    int iPort = 0;
-    QString vCommand;
-    QString strPrevCommand;
-    bool bStatDone = false;
-    QString vUser;
-    QString strPassword;
-    QString strListReply, strUIDLReply, strTopReply, strRetrReply;
-    bool bListOne = false;
-    bool bListForView = false;
-    bool bTopDone = false;
-    int iCurMail = 0;
-    qint64 lRetrSize = 0;
-    bool bRelogin = false;
-    std::unique_ptr<NewMailList> colNewMails; // null when released
-    TrayIconRecord nidTray;
-    bool bMinimized = false;
-    bool bUIDLFailed = false;
-
-    bool bPOP3Mode = false;
-    bool bHotmailMode = false;
-    bool bReplyReceived = false;
-    bool bStopRequested = false;
-    std::unique_ptr<clsHotmail> objHotmail;
-    QList<QStringList> colHotmailIds; // mail records, mail n at index n - 1
-    std::unique_ptr<clsUIDL> objUIDL;
-
     // The HTTPMail endpoint every new clsHotmail of this window talks to.
     QString httpMailEndpoint() const { return m_httpMailEndpoint; }
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
@@ -246,11 +213,39 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    friend class frmMainTestAccess;
+
+    // ---- Session state (tests reach it through frmMainTestAccess)
+    QString strMailServer;
+    int iPort = 0;
+    QString vCommand;
+    QString strPrevCommand;
+    bool bStatDone = false;
+    QString vUser;
+    QString strPassword;
+    bool bListOne = false;
+    bool bListForView = false;
+    bool bTopDone = false;
+    int iCurMail = 0;
+    qint64 lRetrSize = 0;
+    bool bRelogin = false;
+    std::unique_ptr<NewMailList> colNewMails; // null when released
+    TrayIconRecord nidTray;
+    bool bMinimized = false;
+    bool bUIDLFailed = false;
+
+    bool bPOP3Mode = false;
+    bool bHotmailMode = false;
+    bool bStopRequested = false;
+    std::unique_ptr<clsHotmail> objHotmail;
+    QList<QStringList> colHotmailIds; // mail records, mail n at index n - 1
+    std::unique_ptr<clsUIDL> objUIDL;
+
     // An OK box, unless the window sits minimised (in the tray nobody would
     // see it, and the autologin must not wait for it).
     void msgBoxUnlessMinimized(const QString &text, MsgIcon icon = MsgIcon::Exclamation,
                                const QString &title = MsgTitle);
-    void BuildControls();
+    void buildControls();
     // One builder for each frame of the window.
     void buildLoginFrame();
     void buildStatsFrame();
@@ -261,33 +256,33 @@ private:
     void layOutFrames();
     QHBoxLayout *buildStatusLine();
     void buildMailMenu();
-    void ConnectEvents();
-    void RemoveTrayIcon();
-    void BuildTrayMenu();
-    void RestoreFromTray();
-    void ConnectHelpButtons();
-    void CloseHelpWindow();
-    bool IsHotmailUser(const QString &user) const;
-    void LoginPop3();
-    void LoginHotmail();
+    void connectEvents();
+    void removeTrayIcon();
+    void buildTrayMenu();
+    void restoreFromTray();
+    void connectHelpButtons();
+    void closeHelpWindow();
+    bool isHotmailUser(const QString &user) const;
+    void loginPop3();
+    void loginHotmail();
     // Every POP3 line goes out through sendLine, which tells the reply reader
     // what to expect; a command of the dialogue through sendCommand, which
     // also makes it the outstanding command (vCommand).
     bool sendLine(const QString &line);
     bool sendCommand(const QString &line);
-    void HandleReplies();
-    void DispatchReply(const QString &reply);
-    void DeleReplyArrived(bool accepted);
+    void handleReplies();
+    void dispatchReply(const QString &reply);
+    void deleReplyArrived(bool accepted);
     // Viewing a complete mail (src/mailbox).
-    bool SaveAndOpenMessage(const QByteArray &octets);
-    void SaveRetrPiece();
-    bool FinishMessageFile();
-    QStringList MessageFileFolders() const;
-    bool OpenMessageFile(const QString &path);
+    bool saveAndOpenMessage(const QByteArray &octets);
+    void saveRetrPiece();
+    bool finishMessageFile();
+    QStringList messageFileFolders() const;
+    bool openMessageFile(const QString &path);
     void viewerFailed(const QString &viewer, const QString &path);
-    void EndViewing();
+    void endViewing();
     // Header retrieval and deletion (src/mailbox).
-    void RetrievalFailed();
+    void retrievalFailed();
     // Reads a range's boxes (a box when they hold no range) and starts the
     // progress display for it.
     bool startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
@@ -296,46 +291,48 @@ private:
     bool moveToNextMail();
     // Progress ended, controls given back, "Show" again.
     void endRetrieval();
-    void SendRangeDele();
-    void DeleteSelectedRowsFrom(int row);
-    void FinishRowsDeletion();
-    void EndSelectionDeletion();
-    bool DeleteHotmailMail(const QString &id, const QString &url);
-    void EndMailboxOperations();
-    void WatchForReply();
-    void ReplyTimedOut();
-    void FillRangeCombos(int count, const QString &tillText);
+    void sendRangeDele();
+    // Deletes the mail of this row once the user has confirmed it.
+    void deleteOneRow(int row);
+    void deleteSelectedRowsFrom(int row);
+    void finishRowsDeletion();
+    void endSelectionDeletion();
+    bool deleteHotmailMail(const QString &id, const QString &url);
+    void endMailboxOperations();
+    void watchForReply();
+    void replyTimedOut();
+    void fillRangeCombos(int count, const QString &tillText);
     // Show and Delete need the login's size list (and the ids before it) out
     // of the way: clicked earlier, they wait for it.
     enum class AfterSizeList { Nothing, Show, Delete };
-    bool SizeListOnItsWay() const;
-    void WaitForSizeList(AfterSizeList action);
-    void RunActionAfterSizeList();
-    void EnableMailboxControls();
-    bool IsNewMail(const QString &mailNumber);
-    int StatsRowOfMail(int mail) const;
+    bool sizeListOnItsWay() const;
+    void waitForSizeList(AfterSizeList action);
+    void runActionAfterSizeList();
+    void enableMailboxControls();
+    bool isNewMail(const QString &mailNumber);
+    int statsRowOfMail(int mail) const;
     // The size list in grdStats: headings and rows, then shown.
     void startSizeList(int rows);
     void showSizeList();
-    void ServerErrorPath(const QString &reply);
+    void serverErrorPath(const QString &reply);
     // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
-    void PreLoginReply(const QString &reply);
+    void preLoginReply(const QString &reply);
     // The session cannot go on: nothing more is read, the message (if any)
     // is shown unless minimised, and the window is given back logged out.
     void abandonSession(const QString &message = QString());
-    void ConnectionLost();
-    void StlsFailed(const QString &reason);
+    void connectionLost();
+    void stlsFailed(const QString &reason);
     // A certificate that does not verify (src/pop3/frmMainCertificates.cpp):
     // true when the user was asked to trust it, or told it changed.
-    bool CertificateRefused(const QString &problem);
-    void AskToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
+    bool certificateRefused(const QString &problem);
+    void askToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
                                int port);
-    void ReportChangedCertificate(const QString &host, int port, const QString &trusted,
+    void reportChangedCertificate(const QString &host, int port, const QString &trusted,
                                   const QSslCertificate &presented);
-    void ResetCommandButtonColors();
-    QColor WindowBackColor() const;
+    void resetCommandButtonColors();
+    QColor windowBackColor() const;
     // Login files (src/desktop).
-    bool MayReplaceLoginFile(const QString &fileName);
+    bool mayReplaceLoginFile(const QString &fileName);
 
     QString m_httpMailEndpoint;
     QSystemTrayIcon *m_trayIcon = nullptr;

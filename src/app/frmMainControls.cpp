@@ -83,7 +83,7 @@ void addLabelledRows(QGridLayout *grid, std::initializer_list<std::pair<QWidget 
 
 } // namespace
 
-void frmMain::BuildControls()
+void frmMain::buildControls()
 {
     timLogin = new QTimer(this);
     timLogin->setObjectName(QStringLiteral("timLogin"));

@@ -21,7 +21,7 @@
 
 using namespace modProgress;
 
-bool frmMain::IsHotmailUser(const QString &user) const
+bool frmMain::isHotmailUser(const QString &user) const
 {
     // "@" and the domain, with at least one character before the "@";
     // letter case counts.
@@ -36,14 +36,14 @@ void frmMain::cmdLogin_Click()
 {
     const QString caption = cmdLogin->text();
     if (caption == QLatin1String("Login")) {
-        if (IsHotmailUser(txtUser->text())) {
+        if (isHotmailUser(txtUser->text())) {
             bHotmailMode = true;
             bPOP3Mode = false;
-            LoginHotmail();
+            loginHotmail();
         } else {
             bPOP3Mode = true;
             bHotmailMode = false;
-            LoginPop3();
+            loginPop3();
         }
         return;
     }
@@ -74,7 +74,7 @@ void frmMain::cmdLogin_Click()
         timLogin->start();
 }
 
-void frmMain::LoginPop3()
+void frmMain::loginPop3()
 {
     qint64 port = 0;
     if (!vb::ParseWholeNumber(cboPort->currentText(), 1, 65535, &port)) {
@@ -122,14 +122,14 @@ void frmMain::LoginPop3()
     sockPOP3->SetTrustedFingerprint(CertificateTrust().TrustedFingerprint(strMailServer, iPort));
     sockPOP3->Connect();
     // Connecting and the TLS handshake are bounded like any wait for a reply.
-    WatchForReply();
+    watchForReply();
 
     StartProgress();
     ShowProgressText(QStringLiteral("Logging in to mailbox.."));
     SetProgressMax(3);
 }
 
-void frmMain::LoginHotmail()
+void frmMain::loginHotmail()
 {
     for (int attempt = 1; attempt <= 5; ++attempt) {
         StartProgress();

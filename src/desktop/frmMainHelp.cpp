@@ -6,7 +6,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 
-void frmMain::ConnectHelpButtons()
+void frmMain::connectHelpButtons()
 {
     m_helpMode.setButtons(HelpButtons{cmdHlpLogin, cmdHlpUpdtChanges, cmdHlpSaveLogin, cmdHlpLoadLogin,
                                       cmdHlpStats, cmdHlpRetrieval, cmdHlpDeletion, cmdHlpMails,
@@ -29,7 +29,7 @@ void frmMain::InvokeHelp(int nCode)
     m_helpMode.InvokeHelp(nCode);
 }
 
-void frmMain::CloseHelpWindow()
+void frmMain::closeHelpWindow()
 {
     m_helpMode.UnloadHelp();
 }

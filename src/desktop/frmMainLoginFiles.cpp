@@ -35,11 +35,11 @@ void frmMain::cmdSave_Click()
     if (chosen.isEmpty())
         return;
     const QString fileName = LoginFileNameWithExtension(chosen);
-    if (MayReplaceLoginFile(fileName))
+    if (mayReplaceLoginFile(fileName))
         SaveLogin(fileName);
 }
 
-bool frmMain::MayReplaceLoginFile(const QString &fileName)
+bool frmMain::mayReplaceLoginFile(const QString &fileName)
 {
     // The dialog saw the name before ".mvl" was added, so the question is
     // asked here, once, for the file that is really written.

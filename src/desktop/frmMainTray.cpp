@@ -63,10 +63,10 @@ void frmMain::TrayIcon_Activated(int reason)
 {
     const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
     if (m_trayClicks.isDoubleClick(ClickOf(reason), QDeadlineTimer::current().deadline(), interval))
-        RestoreFromTray();
+        restoreFromTray();
 }
 
-void frmMain::BuildTrayMenu()
+void frmMain::buildTrayMenu()
 {
     mnuTray = new QMenu(this);
     mnuTrayRestore = mnuTray->addAction(QStringLiteral("Restore"));
@@ -78,7 +78,7 @@ void frmMain::BuildTrayMenu()
 
 void frmMain::mnuTrayRestore_Click()
 {
-    RestoreFromTray();
+    restoreFromTray();
 }
 
 // Closing a hidden window does not end the program by itself: once the
@@ -90,7 +90,7 @@ void frmMain::mnuTrayQuit_Click()
 }
 
 // Restoring from the tray ends autologin; the alert's ShowMainWindow keeps it.
-void frmMain::RestoreFromTray()
+void frmMain::restoreFromTray()
 {
     ShowMainWindow();
     if (ckAutoLogin->isChecked())

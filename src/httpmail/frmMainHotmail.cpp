@@ -38,12 +38,12 @@ void frmMain::ShowHotmailStats()
     lblNewMails->setText(QString::number(objHotmail->GetNewCount()) + QStringLiteral(" new mail(s)"));
     lblNewMails->show();
 
-    EnableMailboxControls();
+    enableMailboxControls();
     cmdStats->show();
 
     const qint64 shown = qint64(vb::Val(lblMails->text()));
     if (shown > 0) {
-        FillRangeCombos(int(shown), lblMails->text());
+        fillRangeCombos(int(shown), lblMails->text());
         fraRetrieval->show();
         fraDeletion->show();
         fraBrowse->show();

@@ -59,9 +59,9 @@ void frmMain::cmdDelete_Click()
     int till = 0;
     if (!startRangeOperation(cboDelFrom, cboDelTill, QStringLiteral("Deleting message "), &from, &till))
         return;
-    if (SizeListOnItsWay()) {
+    if (sizeListOnItsWay()) {
         // The replies of the login come first; the deletion follows them.
-        WaitForSizeList(AfterSizeList::Delete);
+        waitForSizeList(AfterSizeList::Delete);
         return;
     }
     grdMails->Clear();
@@ -73,18 +73,17 @@ void frmMain::cmdDelete_Click()
     m_pendingDeletion = PendingDeletion::Range;
     m_deleLowest = from;
     m_deleMail = till;
-    SendRangeDele();
+    sendRangeDele();
 }
 
-void frmMain::SendRangeDele()
+void frmMain::sendRangeDele()
 {
     ShowProgressText(QStringLiteral("Deleting message ") + QString::number(m_deleMail));
     SetProgressValue(m_deleMail);
-    bReplyReceived = false;
     SendDele(m_deleMail); // a lost connection has reset the window by the time this returns
 }
 
-void frmMain::DeleReplyArrived(bool accepted)
+void frmMain::deleReplyArrived(bool accepted)
 {
     switch (m_pendingDeletion) {
     case PendingDeletion::None:
@@ -108,7 +107,7 @@ void frmMain::DeleReplyArrived(bool accepted)
         }
         if (m_deleMail > m_deleLowest) {
             --m_deleMail;
-            SendRangeDele();
+            sendRangeDele();
             return;
         }
         // Logging off makes the server carry out the deletions; the reset that
@@ -125,17 +124,17 @@ void frmMain::DeleReplyArrived(bool accepted)
         m_pendingDeletion = PendingDeletion::None;
         SetProgressValue(m_deleMail);
         EndProgress();
-        EndSelectionDeletion();
+        endSelectionDeletion();
         return;
 
     case PendingDeletion::Rows:
         m_pendingDeletion = PendingDeletion::None;
         if (!accepted) {
             bStopRequested = false;
-            FinishRowsDeletion();
+            finishRowsDeletion();
             return;
         }
-        DeleteSelectedRowsFrom(m_deleRow - 1);
+        deleteSelectedRowsFrom(m_deleRow - 1);
         return;
     }
 }
@@ -163,41 +162,7 @@ void frmMain::mnuDeleteMail_Click()
     EnableControls(false);
 
     if (first == last) {
-        // The heading row is no mail, nor is an empty cell.
-        if (current == 0 || grdMails->TextMatrix(current, grdMails->Col()).isEmpty()) {
-            msgBoxUnlessMinimized(QStringLiteral("No mail selected for deletion"));
-            EndSelectionDeletion();
-            return;
-        }
-        const QString sender = grdMails->TextMatrix(current, 1);
-        const QString subject = grdMails->TextMatrix(current, 2);
-        const QString id = grdMails->TextMatrix(current, 3);
-        const QString url = grdMails->TextMatrix(current, 5);
-        if (MsgBox(this,
-                   QStringLiteral("From:") + sender + CrLf + QStringLiteral("Subject:") + subject + CrLf
-                       + QStringLiteral("Want to delete?"),
-                   MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
-            != MsgAnswer::Yes) {
-            EndSelectionDeletion();
-            return;
-        }
-        removeGridRow(grdMails, current);
-        const int mail = mailbox::mailNumberOf(id);
-        StartProgress();
-        ShowProgressText(QStringLiteral("Deleting mail ") + id);
-        SetProgressMax(mail);
-        if (bPOP3Mode) {
-            m_pendingDeletion = PendingDeletion::OneRow;
-            m_deleMail = mail;
-            bReplyReceived = false;
-            SendDele(mail); // continued in DeleReplyArrived
-            return;
-        }
-        if (bHotmailMode)
-            DeleteHotmailMail(id, url);
-        SetProgressValue(mail);
-        EndProgress();
-        EndSelectionDeletion();
+        deleteOneRow(current);
         return;
     }
 
@@ -207,7 +172,7 @@ void frmMain::mnuDeleteMail_Click()
                    + QStringLiteral("Confirm?"),
                MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
         != MsgAnswer::Yes) {
-        EndSelectionDeletion();
+        endSelectionDeletion();
         return;
     }
     EnableControls(false);
@@ -216,10 +181,48 @@ void frmMain::mnuDeleteMail_Click()
     SetProgressMax(last);
     bStopRequested = false;
     m_deleLowest = first;
-    DeleteSelectedRowsFrom(last);
+    deleteSelectedRowsFrom(last);
 }
 
-void frmMain::DeleteSelectedRowsFrom(int row)
+void frmMain::deleteOneRow(int row)
+{
+    // The heading row is no mail, nor is an empty cell.
+    if (row == 0 || grdMails->TextMatrix(row, grdMails->Col()).isEmpty()) {
+        msgBoxUnlessMinimized(QStringLiteral("No mail selected for deletion"));
+        endSelectionDeletion();
+        return;
+    }
+    const QString sender = grdMails->TextMatrix(row, 1);
+    const QString subject = grdMails->TextMatrix(row, 2);
+    const QString id = grdMails->TextMatrix(row, 3);
+    const QString url = grdMails->TextMatrix(row, 5);
+    if (MsgBox(this,
+               QStringLiteral("From:") + sender + CrLf + QStringLiteral("Subject:") + subject + CrLf
+                   + QStringLiteral("Want to delete?"),
+               MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
+        != MsgAnswer::Yes) {
+        endSelectionDeletion();
+        return;
+    }
+    removeGridRow(grdMails, row);
+    const int mail = mailbox::mailNumberOf(id);
+    StartProgress();
+    ShowProgressText(QStringLiteral("Deleting mail ") + id);
+    SetProgressMax(mail);
+    if (bPOP3Mode) {
+        m_pendingDeletion = PendingDeletion::OneRow;
+        m_deleMail = mail;
+        SendDele(mail); // continued in deleReplyArrived
+        return;
+    }
+    if (bHotmailMode)
+        deleteHotmailMail(id, url);
+    SetProgressValue(mail);
+    EndProgress();
+    endSelectionDeletion();
+}
+
+void frmMain::deleteSelectedRowsFrom(int row)
 {
     for (int r = row; r >= m_deleLowest; --r) {
         if (CheckInterrupt())
@@ -236,33 +239,32 @@ void frmMain::DeleteSelectedRowsFrom(int row)
         if (bPOP3Mode) {
             m_pendingDeletion = PendingDeletion::Rows;
             m_deleRow = r;
-            bReplyReceived = false;
-            SendDele(int(mail)); // continued in DeleReplyArrived
+            SendDele(int(mail)); // continued in deleReplyArrived
             return;
         }
-        if (bHotmailMode && !DeleteHotmailMail(id, url))
+        if (bHotmailMode && !deleteHotmailMail(id, url))
             break;
     }
-    FinishRowsDeletion();
+    finishRowsDeletion();
 }
 
-void frmMain::FinishRowsDeletion()
+void frmMain::finishRowsDeletion()
 {
     EndProgress();
     msgBoxUnlessMinimized(
         QStringLiteral("Deleted messages are not retrievable again till you log in again") + CrLf
             + QStringLiteral("Speed deletion is for doing multiple deletions at once without having to logout"),
         MsgIcon::Exclamation, AppTitle);
-    EndSelectionDeletion();
+    endSelectionDeletion();
 }
 
-void frmMain::EndSelectionDeletion()
+void frmMain::endSelectionDeletion()
 {
     EnableControls(true);
     cmdDelete->setText(QStringLiteral("Delete"));
 }
 
-bool frmMain::DeleteHotmailMail(const QString &id, const QString &url)
+bool frmMain::deleteHotmailMail(const QString &id, const QString &url)
 {
     if (objHotmail && objHotmail->DeleteMail(url))
         return true;
@@ -271,7 +273,7 @@ bool frmMain::DeleteHotmailMail(const QString &id, const QString &url)
     return false;
 }
 
-void frmMain::EndMailboxOperations()
+void frmMain::endMailboxOperations()
 {
     // The session ends (logout, lost connection) in the middle of an
     // operation: nothing of it goes on, and the window is given back.

@@ -28,7 +28,7 @@ void frmMain::ProcessUidlReply(const QString &sReply)
     cmdStats_Click();
 }
 
-bool frmMain::IsNewMail(const QString &mailNumber)
+bool frmMain::isNewMail(const QString &mailNumber)
 {
     return colNewMails && colNewMails->contains(mailNumber);
 }

@@ -68,9 +68,9 @@ void frmMain::cmdShow_Click()
         int till = 0;
         if (!startRangeOperation(cboFrom, cboTill, QStringLiteral("Fetching message "), &from, &till))
             return;
-        if (SizeListOnItsWay()) {
+        if (sizeListOnItsWay()) {
             // The headers are matched with the sizes, which are still coming.
-            WaitForSizeList(AfterSizeList::Show);
+            waitForSizeList(AfterSizeList::Show);
             return;
         }
         EnableControls(false);
@@ -120,7 +120,7 @@ void frmMain::StartRetrieval(int iFrom, int /*iTill: the end is read from cboTil
 
 // The first row of the size list that names the mail. The list is in mail
 // order, so the mail's own row is tried before the others.
-int frmMain::StatsRowOfMail(int mail) const
+int frmMain::statsRowOfMail(int mail) const
 {
     const auto names = [&](int r) { return vb::Val(grdStats->TextMatrix(r, 0)) == double(mail); };
     if (mail >= 1 && mail < grdStats->Rows() && names(mail)) {
@@ -140,7 +140,7 @@ void frmMain::ProcessTopReply(const QString &sReply)
 {
     Pop3Replies::HeaderFields fields;
     if (!Pop3Replies::topHeaderFields(sReply, &fields)) {
-        RetrievalFailed();
+        retrievalFailed();
         return;
     }
     // Shown and filtered as the user reads them: encoded words and 8-bit
@@ -150,15 +150,15 @@ void frmMain::ProcessTopReply(const QString &sReply)
     const QString subject = HeaderText::decode(fields.subject);
 
     const QString mailText = QString::number(iCurMail);
-    const bool isNew = IsNewMail(mailText);
+    const bool isNew = isNewMail(mailText);
     bool shown = passesFilter(sender, txtFrom->text()) && passesFilter(subject, txtSubject->text());
     if (shown && ckShowOnlyNew->isChecked())
         shown = isNew;
 
     if (shown) {
-        const int r = StatsRowOfMail(iCurMail);
+        const int r = statsRowOfMail(iCurMail);
         if (r < 0) {
-            RetrievalFailed();
+            retrievalFailed();
             return;
         }
         grdStats->SetRow(r);
@@ -176,7 +176,6 @@ void frmMain::ProcessTopReply(const QString &sReply)
         SendTop(iCurMail, 10);
     else
         endRetrieval();
-    strTopReply.clear();
 }
 
 // The end of the range is read again at every step: the user may change it.
@@ -197,10 +196,9 @@ void frmMain::endRetrieval()
     cmdShow->setText(QStringLiteral("Show"));
 }
 
-void frmMain::RetrievalFailed()
+void frmMain::retrievalFailed()
 {
     bTopDone = true;
-    strTopReply.clear();
     iCurMail = mailbox::mailNumberOf(cboTill->currentText());
     endRetrieval();
     msgBoxUnlessMinimized(QStringLiteral("There was an error getting mail config info from the server") + CrLf

@@ -60,7 +60,6 @@ void frmMain::mnuCompleteMail_Click()
         return;
 
     EnableControls(false);
-    strRetrReply.clear();
     m_messageFile.reset();
     if (bPOP3Mode) {
         // The LIST reply sends RETR; the complete RETR reply comes to ProcessRetrReply.
@@ -70,13 +69,13 @@ void frmMain::mnuCompleteMail_Click()
     ShowHotmailMail();
 }
 
-void frmMain::SaveRetrPiece()
+void frmMain::saveRetrPiece()
 {
     // The mail goes to the file as it arrives, already dot-unstuffed.
     if (!m_replyReader->hasBody())
         return;
     if (!m_messageFile) {
-        m_messageFile = std::make_unique<MessageFile>(MessageFileFolders(), MessageFileName);
+        m_messageFile = std::make_unique<MessageFile>(messageFileFolders(), MessageFileName);
         m_messageFile->open();
     }
     m_messageFile->write(m_replyReader->takeBody());
@@ -86,7 +85,7 @@ void frmMain::ProcessRetrReply(const QString &sReply)
 {
     Q_UNUSED(sReply) // the mail itself went to the file as it came
     EndProgress();
-    FinishMessageFile();
+    finishMessageFile();
     EnableControls(true);
     bListForView = false;
     lRetrSize = 0;
@@ -111,7 +110,7 @@ void frmMain::ShowHotmailMail()
         return;
     }
     // Read only once the user has it in a viewer.
-    if (!SaveAndOpenMessage(octets) || !objHotmail)
+    if (!saveAndOpenMessage(octets) || !objHotmail)
         return;
     if (!objHotmail->MarkAsRead(url) && !bMinimized)
         MsgBox(this,
@@ -120,20 +119,20 @@ void frmMain::ShowHotmailMail()
                MsgButtons::Ok, MsgIcon::Exclamation, MsgTitle);
 }
 
-bool frmMain::SaveAndOpenMessage(const QByteArray &octets)
+bool frmMain::saveAndOpenMessage(const QByteArray &octets)
 {
-    m_messageFile = std::make_unique<MessageFile>(MessageFileFolders(), MessageFileName);
+    m_messageFile = std::make_unique<MessageFile>(messageFileFolders(), MessageFileName);
     if (m_messageFile->open())
         m_messageFile->write(octets);
-    return FinishMessageFile();
+    return finishMessageFile();
 }
 
-bool frmMain::FinishMessageFile()
+bool frmMain::finishMessageFile()
 {
     // A mail without a single line still makes a file, an empty one.
     std::unique_ptr<MessageFile> file = std::move(m_messageFile);
     if (!file) {
-        file = std::make_unique<MessageFile>(MessageFileFolders(), MessageFileName);
+        file = std::make_unique<MessageFile>(messageFileFolders(), MessageFileName);
         file->open();
     }
     // A mail without an empty line is still the mail; the parser's notice
@@ -148,10 +147,10 @@ bool frmMain::FinishMessageFile()
             + QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
         return false;
     }
-    return OpenMessageFile(file->path());
+    return openMessageFile(file->path());
 }
 
-QStringList frmMain::MessageFileFolders() const
+QStringList frmMain::messageFileFolders() const
 {
     // The program folder first; where it cannot be written, the user's data
     // folder, so that no viewer is ever handed an old file or none.
@@ -166,7 +165,7 @@ void frmMain::viewerFailed(const QString &viewer, const QString &path)
                           + QStringLiteral("The message is in ") + QDir::toNativeSeparators(path));
 }
 
-bool frmMain::OpenMessageFile(const QString &path)
+bool frmMain::openMessageFile(const QString &path)
 {
     Platform &platform = Platform::current();
     if (platform.hasMailViewer()) {
@@ -181,7 +180,7 @@ bool frmMain::OpenMessageFile(const QString &path)
     return false;
 }
 
-void frmMain::EndViewing()
+void frmMain::endViewing()
 {
     // The session ends while a view waits for LIST or RETR: the window is
     // given back.
@@ -189,7 +188,6 @@ void frmMain::EndViewing()
         return;
     bListForView = false;
     lRetrSize = 0;
-    strRetrReply.clear();
     if (m_messageFile)
         m_messageFile.reset(); // half a mail is no message file
     EndProgress();

@@ -21,7 +21,7 @@ QString serverName(const QString &host, int port)
 
 } // namespace
 
-bool frmMain::CertificateRefused(const QString &problem)
+bool frmMain::certificateRefused(const QString &problem)
 {
     const QSslCertificate certificate = sockPOP3->RefusedCertificate();
     // Never trusted silently: without a box the login fails as ever.
@@ -33,18 +33,18 @@ bool frmMain::CertificateRefused(const QString &problem)
     // The box waits for the user, so it opens once the socket's event is
     // over: the socket must not see events of its own while still in one.
     QMetaObject::invokeMethod(
-        this, [this, problem, certificate, host, port] { AskToTrustCertificate(problem, certificate, host, port); },
+        this, [this, problem, certificate, host, port] { askToTrustCertificate(problem, certificate, host, port); },
         Qt::QueuedConnection);
     return true;
 }
 
-void frmMain::AskToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
+void frmMain::askToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
                                     int port)
 {
     CertificateTrust trust;
     const QString trusted = trust.TrustedFingerprint(host, port);
     if (!trusted.isEmpty() && trusted != CertificateTrust::Fingerprint(certificate)) {
-        ReportChangedCertificate(host, port, trusted, certificate);
+        reportChangedCertificate(host, port, trusted, certificate);
         return;
     }
     const QString question =
@@ -60,7 +60,7 @@ void frmMain::AskToTrustCertificate(const QString &problem, const QSslCertificat
     cmdLogin_Click();
 }
 
-void frmMain::ReportChangedCertificate(const QString &host, int port, const QString &trusted,
+void frmMain::reportChangedCertificate(const QString &host, int port, const QString &trusted,
                                        const QSslCertificate &presented)
 {
     const CertificateTrust trust;

@@ -20,10 +20,10 @@ bool frmMain::sendLine(const QString &line)
 {
     m_replyReader->commandSent(line);
     if (!sockPOP3->SendData(line)) {
-        ConnectionLost();
+        connectionLost();
         return false;
     }
-    WatchForReply();
+    watchForReply();
     return true;
 }
 
@@ -51,14 +51,14 @@ void frmMain::abandonSession(const QString &message)
     ResetSession();
 }
 
-void frmMain::ConnectionLost()
+void frmMain::connectionLost()
 {
     // Report once, then give the window back in the logged-out state.
     abandonSession(QStringLiteral("The connection to the mail server has been lost.") + CrLf
                    + QStringLiteral("Please login again."));
 }
 
-void frmMain::StlsFailed(const QString &reason)
+void frmMain::stlsFailed(const QString &reason)
 {
     // The server offered encryption: going on in plain text would hand the
     // password to whoever prevented it.
@@ -72,7 +72,7 @@ void frmMain::setReplyTimeout(int ms)
     m_replyTimer->setInterval(ms);
 }
 
-void frmMain::WatchForReply()
+void frmMain::watchForReply()
 {
     // Any sign of life restarts the wait; nothing outstanding ends it. A TLS
     // handshake is waited for like a reply. While replies are being handled
@@ -84,10 +84,10 @@ void frmMain::WatchForReply()
         m_replyTimer->stop();
 }
 
-void frmMain::ReplyTimedOut()
+void frmMain::replyTimedOut()
 {
     if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
-        StlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
+        stlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
                    + QStringLiteral(" seconds."));
         return;
     }
@@ -119,7 +119,6 @@ bool frmMain::SendStat()
 
 bool frmMain::SendList(int n)
 {
-    strListReply.clear();
     StartProgress();
     if (n == 0) {
         ShowProgressText(QStringLiteral("Getting message statistics.."));
@@ -136,7 +135,6 @@ bool frmMain::SendList(int n)
 
 bool frmMain::SendUidl()
 {
-    strUIDLReply.clear();
     StartProgress();
     ShowProgressText(QStringLiteral("Getting message ids.."));
     SetProgressMax(100);
@@ -146,7 +144,6 @@ bool frmMain::SendUidl()
 
 bool frmMain::SendTop(int n, int lines)
 {
-    strTopReply.clear();
     bTopDone = false;
     return sendCommand(line(Verb::Top, n, lines));
 }
@@ -211,7 +208,7 @@ void frmMain::sockPOP3_Close()
         return;
     }
     if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
-        StlsFailed(QStringLiteral("The mail server closed the connection."));
+        stlsFailed(QStringLiteral("The mail server closed the connection."));
         return;
     }
     m_loginPhase = LoginPhase::None;
@@ -230,10 +227,10 @@ void frmMain::sockPOP3_Error(int number, const QString &description)
     }
     // A failed connection answers nothing more.
     m_replyTimer->stop();
-    if (number == TcpClientSocket::sckCertificateRefused && CertificateRefused(description))
+    if (number == TcpClientSocket::sckCertificateRefused && certificateRefused(description))
         return;
     if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
-        StlsFailed(description);
+        stlsFailed(description);
         return;
     }
     m_loginPhase = LoginPhase::None;

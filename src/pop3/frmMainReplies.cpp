@@ -34,15 +34,15 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
         SetProgressValue(qMin(GetProgressValue() + qMax<qint64>(bytesTotal, chunk.size()), GetProgressMax()));
     }
     m_replyReader->feed(chunk);
-    SaveRetrPiece();
+    saveRetrPiece();
     // A handler's box runs the event loop while it waits for the user; what
     // arrives meanwhile waits too, and is handled in order once the handler
     // has returned.
     if (!m_handlingReplies)
-        HandleReplies();
+        handleReplies();
 }
 
-void frmMain::HandleReplies()
+void frmMain::handleReplies()
 {
     m_handlingReplies = true;
     // The server has answered; a box that a handler opens waits for the
@@ -52,9 +52,9 @@ void frmMain::HandleReplies()
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
         if (m_loginPhase != LoginPhase::None)
-            PreLoginReply(reply);
+            preLoginReply(reply);
         else
-            DispatchReply(reply);
+            dispatchReply(reply);
         strPrevCommand = vCommand;
     }
     m_handlingReplies = false;
@@ -64,7 +64,7 @@ void frmMain::HandleReplies()
         sockPOP3_Close();
     if (std::exchange(m_failedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckError)
         sockPOP3_Error(m_socketErrorNumber, m_socketErrorText);
-    WatchForReply();
+    watchForReply();
 }
 
 namespace {
@@ -81,7 +81,7 @@ bool offersStls(const QString &capaReply)
 
 } // namespace
 
-void frmMain::PreLoginReply(const QString &reply)
+void frmMain::preLoginReply(const QString &reply)
 {
     // The command names stay empty throughout, so the dialogue below finds
     // them as it would after the greeting.
@@ -89,7 +89,7 @@ void frmMain::PreLoginReply(const QString &reply)
     case LoginPhase::Greeting:
         if (Pop3ReplyReader::isError(reply)) {
             m_loginPhase = LoginPhase::None;
-            ServerErrorPath(reply);
+            serverErrorPath(reply);
             return;
         }
         m_loginPhase = LoginPhase::Capa;
@@ -107,14 +107,14 @@ void frmMain::PreLoginReply(const QString &reply)
         return;
     case LoginPhase::Stls:
         if (Pop3ReplyReader::isError(reply)) {
-            StlsFailed(QStringLiteral("It refused STLS: ") + reply.trimmed());
+            stlsFailed(QStringLiteral("It refused STLS: ") + reply.trimmed());
             return;
         }
         m_loginPhase = LoginPhase::Upgrading;
         // Anything after the STLS reply came unencrypted: it is dropped.
         m_replyReader->clear();
         if (!sockPOP3->StartClientEncryption())
-            StlsFailed(QStringLiteral("The connection could not be upgraded."));
+            stlsFailed(QStringLiteral("The connection could not be upgraded."));
         return;
     case LoginPhase::Upgrading:
     case LoginPhase::None:
@@ -122,10 +122,10 @@ void frmMain::PreLoginReply(const QString &reply)
     }
 }
 
-void frmMain::DispatchReply(const QString &reply)
+void frmMain::dispatchReply(const QString &reply)
 {
     if (Pop3ReplyReader::isError(reply)) {
-        ServerErrorPath(reply);
+        serverErrorPath(reply);
         return;
     }
     // Only while USER or PASS is the outstanding command: after a refused
@@ -142,32 +142,26 @@ void frmMain::DispatchReply(const QString &reply)
         ckUpdtChanges->setChecked(true);
         if (ckHelpFlag->isChecked())
             cmdHlpUpdtChanges->setVisible(true);
-        bReplyReceived = true;
-        DeleReplyArrived(true);
+        deleReplyArrived(true);
     } else if (strPrevCommand == Verb::Stat && !bStatDone) {
         SetProgressValue(3);
         ShowMailboxStats(reply);
     } else if (vCommand == Verb::List && !bListOne) {
-        strListReply = reply;
-        ProcessListReply(strListReply);
+        ProcessListReply(reply);
     } else if (vCommand == Verb::List && bListForView) {
-        strListReply = reply;
-        ProcessListReply(strListReply);
+        ProcessListReply(reply);
     } else if (vCommand == Verb::Uidl) {
-        strUIDLReply = reply;
-        ProcessUidlReply(strUIDLReply);
+        ProcessUidlReply(reply);
     } else if (vCommand == Verb::Top && !bTopDone) {
-        strTopReply = reply;
-        ProcessTopReply(strTopReply);
+        ProcessTopReply(reply);
     } else if (vCommand == Verb::Retr) {
-        strRetrReply = reply;
-        ProcessRetrReply(strRetrReply);
+        ProcessRetrReply(reply);
     } else if (vCommand == Verb::Quit) {
         ResetSession();
     }
 }
 
-void frmMain::ServerErrorPath(const QString &reply)
+void frmMain::serverErrorPath(const QString &reply)
 {
     const AfterSizeList waiting = m_afterSizeList;
     if (strPrevCommand == Verb::Uidl) {
@@ -184,9 +178,9 @@ void frmMain::ServerErrorPath(const QString &reply)
     if (strPrevCommand == Verb::Pass)
         cmdLogin->setText(QStringLiteral("Logout"));
     if (vCommand == Verb::Dele)
-        DeleReplyArrived(false);
+        deleReplyArrived(false);
     // Without ids the login goes on to the sizes; a click waiting for them
     // waits on.
-    if (waiting != AfterSizeList::Nothing && SizeListOnItsWay())
-        WaitForSizeList(waiting);
+    if (waiting != AfterSizeList::Nothing && sizeListOnItsWay())
+        waitForSizeList(waiting);
 }

@@ -36,7 +36,7 @@ QString piece(const QStringList &pieces, int index)
 }
 } // namespace
 
-void frmMain::FillRangeCombos(int count, const QString &tillText)
+void frmMain::fillRangeCombos(int count, const QString &tillText)
 {
     // The four range boxes list the same numbers; they share one list.
     const int listed = qBound(0, count, MostListedMailNumbers);
@@ -53,13 +53,13 @@ void frmMain::FillRangeCombos(int count, const QString &tillText)
 }
 
 // The controls a completed login gives the user, for both account kinds.
-void frmMain::EnableMailboxControls()
+void frmMain::enableMailboxControls()
 {
     cmdDelete->setEnabled(true);
     cmdShow->setEnabled(true);
     cmdDelete->setText(QStringLiteral("Delete"));
     cmdShow->setText(QStringLiteral("Show"));
-    ResetCommandButtonColors();
+    resetCommandButtonColors();
     cmdLoad->setEnabled(true);
     cmdSave->setEnabled(true);
     cmdStats->setEnabled(true);
@@ -75,10 +75,10 @@ void frmMain::ShowMailboxStats(const QString &sReply)
     lblMailSize->setText(fields.size);
 
     fraStats->show();
-    EnableMailboxControls();
+    enableMailboxControls();
 
     const int count = Pop3Replies::boundedMailCount(lblMails->text());
-    FillRangeCombos(count, lblMails->text());
+    fillRangeCombos(count, lblMails->text());
     if (count > 0) {
         fraRetrieval->show();
         fraDeletion->show();
@@ -145,10 +145,10 @@ void frmMain::showSizeList()
     cmdDelete->setVisible(true);
     EndProgress();
     EnableControls(true);
-    RunActionAfterSizeList();
+    runActionAfterSizeList();
 }
 
-bool frmMain::SizeListOnItsWay() const
+bool frmMain::sizeListOnItsWay() const
 {
     // After STAT the login asks for the ids, then for the sizes.
     if (!bPOP3Mode || m_replyReader->expectedCount() == 0 || sockPOP3->State() == TcpClientSocket::sckClosed)
@@ -156,7 +156,7 @@ bool frmMain::SizeListOnItsWay() const
     return vCommand == Pop3Command::Verb::Uidl || (vCommand == Pop3Command::Verb::List && !bListOne);
 }
 
-void frmMain::WaitForSizeList(AfterSizeList action)
+void frmMain::waitForSizeList(AfterSizeList action)
 {
     // The click is taken: its button is the stop button from now on.
     m_afterSizeList = action;
@@ -165,7 +165,7 @@ void frmMain::WaitForSizeList(AfterSizeList action)
     mailbox::showAsStopButton(action == AfterSizeList::Show ? cmdShow : cmdDelete);
 }
 
-void frmMain::RunActionAfterSizeList()
+void frmMain::runActionAfterSizeList()
 {
     const AfterSizeList action = std::exchange(m_afterSizeList, AfterSizeList::Nothing);
     QPushButton *button = action == AfterSizeList::Show ? cmdShow : cmdDelete;
@@ -190,10 +190,9 @@ void frmMain::cmdStats_Click()
             msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
             // The login's own list is on its way and is shown when it comes.
-            if (SizeListOnItsWay())
+            if (sizeListOnItsWay())
                 return;
             EnableControls(false);
-            strListReply.clear();
             cmdStats->setEnabled(false);
             if (!SendList(0))
                 return;

@@ -1,6 +1,7 @@
 // The main window in its logged-out layout, its shared procedures, the
 // progress display and the grid adapter, all on real widgets offscreen.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "app/FlexGrid.h"
@@ -57,7 +58,7 @@ private slots:
         QCOMPARE(w.txtMailServer->maxLength(), 100);
         QCOMPARE(w.grdMails->toolTip(), QStringLiteral("Right click for menu options"));
         QCOMPARE(w.ckAutoLogin->text(), QStringLiteral("Do AutoLogin "));
-        QVERIFY(!w.bStatDone);
+        QVERIFY(!kit::session(w).bStatDone());
         // Controls are found by their own names.
         for (const char *name : {"txtUser", "txtPwd", "txtMailServer", "cboPort", "cmdLogin", "grdMails", "grdStats",
                                  "cboFrom", "cboTill", "cboDelFrom", "cboDelTill", "cmdShow", "cmdDelete",
@@ -90,13 +91,13 @@ private slots:
         frmMain w;
         w.cmdShow->setText(QStringLiteral("Stop"));
         w.EnableControls(false);
-        w.bRelogin = true;
+        kit::session(w).bRelogin() = true;
         QVERIFY(!w.CheckInterrupt());
         QCOMPARE(w.cmdShow->text(), QStringLiteral("Stop"));
         QVERIFY(!w.cmdLogin->isEnabled());
-        QVERIFY(w.bRelogin);
+        QVERIFY(kit::session(w).bRelogin());
 
-        w.bStopRequested = true;
+        kit::session(w).bStopRequested() = true;
         StartProgress();
         QVERIFY(w.CheckInterrupt());
         QVERIFY(!w.CheckInterrupt()); // the request is used up
@@ -106,7 +107,7 @@ private slots:
         QCOMPARE(w.cmdDelete->text(), QStringLiteral("Delete"));
         QVERIFY(w.cmdLogin->isEnabled());
         QVERIFY(w.ckAutoLogin->isEnabled());
-        QVERIFY(!w.bRelogin);
+        QVERIFY(!kit::session(w).bRelogin());
     }
 
     void recoverFromErrorThenStatisticsButton()
@@ -115,7 +116,7 @@ private slots:
         frmMain w;
         w.cmdLogin->setEnabled(false);
         w.grdStats->show();
-        w.strPrevCommand = QStringLiteral("STAT ");
+        kit::session(w).strPrevCommand() = QStringLiteral("STAT ");
         w.RecoverFromError();
         QVERIFY(!w.cmdLogin->isEnabled()); // a reply had been handled: Login stays as it was
         QCOMPARE(w.cmdStats->text(), QStringLiteral("More>>"));
@@ -130,7 +131,7 @@ private slots:
         w.cmdStats_Click(); // the next one asks for the list; an empty box says so
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
 
-        w.strPrevCommand.clear();
+        kit::session(w).strPrevCommand().clear();
         w.RecoverFromError();
         QVERIFY(w.cmdLogin->isEnabled()); // failure before any reply
     }

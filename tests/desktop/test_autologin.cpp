@@ -2,6 +2,7 @@
 // against a scripted POP3 server: the timer's ticks are called by hand, the
 // alerts are real windows, the tray icon's events come through its handler.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
@@ -189,7 +190,7 @@ void TestAutologin::loginVisible(frmMain &w, ScriptedPop3Server &server)
 void TestAutologin::minimiseToTray(frmMain &w)
 {
     w.showMinimized();
-    QVERIFY(w.bMinimized);
+    QVERIFY(kit::session(w).bMinimized());
     QTRY_VERIFY(w.isHidden());
 }
 
@@ -270,7 +271,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QVERIFY(near(picture.pixelColor(picture.width() - 3, picture.height() - 3), QColor(255, 255, 192)));
 
     QVERIFY(w.isHidden());
-    QVERIFY(w.bMinimized);
+    QVERIFY(kit::session(w).bMinimized());
     QCOMPARE(boxes.texts(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
 
@@ -278,7 +279,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(!w.isHidden());
     QVERIFY(!w.isMinimized());
-    QVERIFY(!w.bMinimized);
+    QVERIFY(!kit::session(w).bMinimized());
     QVERIFY(!w.ckAutoLogin->isChecked());
     QVERIFY(!w.timLogin->isActive());
     QTRY_VERIFY(!w.trayIcon()->isVisible()); // gone once the window is active again
@@ -320,7 +321,7 @@ void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
     QTest::mouseClick(openAlerts().first(), Qt::LeftButton);
     QVERIFY(!w.isHidden());
     QVERIFY(!w.isMinimized());
-    QVERIFY(!w.bMinimized);
+    QVERIFY(!kit::session(w).bMinimized());
     QVERIFY(w.ckAutoLogin->isChecked());
     QVERIFY(w.timLogin->isActive());
 
@@ -372,7 +373,7 @@ void TestAutologin::cycleWithChangedMailboxMarksOnlyItsOwnNewMail()
     QTRY_VERIFY(loggedIn(w));
 
     w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(!w.bMinimized);
+    QVERIFY(!kit::session(w).bMinimized());
     listed.clear();
     blue.clear();
     showAll(w, 4, &listed, &blue);
@@ -418,14 +419,14 @@ void TestAutologin::trayIconOnlyDoubleClickRestores()
     w.TrayIcon_Activated(reason);
     settle();
     QVERIFY(w.isHidden());
-    QVERIFY(w.bMinimized);
+    QVERIFY(kit::session(w).bMinimized());
     QVERIFY(w.ckAutoLogin->isChecked());
     QVERIFY(w.timLogin->isActive());
     QVERIFY(w.trayIcon()->isVisible());
 
     w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(!w.isHidden());
-    QVERIFY(!w.bMinimized);
+    QVERIFY(!kit::session(w).bMinimized());
     QVERIFY(!w.ckAutoLogin->isChecked());
     QVERIFY(!w.timLogin->isActive());
     QCOMPARE(boxes.texts(), QStringList());
@@ -476,7 +477,7 @@ void TestAutologin::failedLoginWhileMinimisedStopsCycle()
     QVERIFY(watcher.shown.isEmpty());
     QVERIFY(openAlerts().isEmpty());
     QVERIFY(w.isHidden());
-    QVERIFY(w.bMinimized);
+    QVERIFY(kit::session(w).bMinimized());
 }
 
 void TestAutologin::minimiseWhileOperationRunsLeavesAutologinOff()
@@ -520,7 +521,7 @@ void TestAutologin::minimiseBeforeFirstLoginOnlyHides()
 
     w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(!w.isHidden());
-    QVERIFY(!w.bMinimized);
+    QVERIFY(!kit::session(w).bMinimized());
     QVERIFY(!w.timLogin->isActive());
 }
 
@@ -537,7 +538,7 @@ void TestAutologin::withoutTrayWindowStaysMinimised()
     loginVisible(w, server);
     w.showMinimized();
     settle();
-    QVERIFY(w.bMinimized);
+    QVERIFY(kit::session(w).bMinimized());
     QVERIFY(!w.isHidden()); // still reachable from the task bar
     QVERIFY(w.isMinimized());
     QVERIFY(!w.trayIcon()->isVisible());
@@ -554,7 +555,7 @@ void TestAutologin::withoutTrayWindowStaysMinimised()
 
     // Restoring it from the task bar is what the tray's double-click is.
     w.setWindowState(Qt::WindowNoState);
-    QVERIFY(!w.bMinimized);
+    QVERIFY(!kit::session(w).bMinimized());
     QVERIFY(!w.ckAutoLogin->isChecked());
     QVERIFY(!w.timLogin->isActive());
 }

@@ -2,6 +2,7 @@
 // dialogs (answered by the platform recorder), real files in a temp folder,
 // and what the window reports.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "WindowTestKit.h"
@@ -277,7 +278,7 @@ void TestLoginFileWindow::noBoxesWhileMinimised()
     platform.openFileAnswers << dir.filePath(QStringLiteral("missing.mvl"));
     platform.saveFileAnswers << dir.filePath(QStringLiteral("no/such/folder/home"));
     frmMain w;
-    w.bMinimized = true;
+    kit::session(w).bMinimized() = true;
     fill(w, {"jim", "", "mailhost", "110"});
     w.cmdSave_Click();
     w.cmdLoad_Click();

@@ -8,6 +8,7 @@
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "WindowTestKit.h"
 #include "app/frmMain.h"
 #include "desktop/ProgramIcon.h"
 
@@ -265,10 +266,7 @@ void TestTrayDesktop::cleanupTestCase()
 
 QString TestTrayDesktop::loggedInInTray(frmMain &w, ScriptedPop3Server &server)
 {
-    w.txtUser->setText(QStringLiteral("bob"));
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(server.port()));
+    kit::fillLogin(w, server.port());
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return QString();

@@ -5,6 +5,7 @@
 // clear message or the state its request leads to, and the window is usable
 // afterwards.
 
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
@@ -212,7 +213,7 @@ void TestHostileHttpMail::loginReplies()
         QVERIFY(boxes.boxes.isEmpty());
         QCOMPARE(w.lblMails->text(), QStringLiteral("3"));
         QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-        QCOMPARE(clsHotmail::GetFieldSubject(w.colHotmailIds.at(2)), QStringLiteral("Photos"));
+        QCOMPARE(clsHotmail::GetFieldSubject(kit::session(w).colHotmailIds().at(2)), QStringLiteral("Photos"));
         QVERIFY(showAll(w));
         QCOMPARE(w.grdMails->TextMatrix(3, 2), QStringLiteral("Figures"));
     } else {

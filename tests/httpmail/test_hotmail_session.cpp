@@ -2,6 +2,7 @@
 // HTTPMail server: account detection, the five login attempts, statistics,
 // the size list and logout.
 
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "WindowTestKit.h"
@@ -68,8 +69,8 @@ private slots:
         w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
         w.cboPort->setEditText(QStringLiteral("1")); // nothing listens there
         w.cmdLogin_Click();
-        QCOMPARE(w.bHotmailMode, hotmail);
-        QCOMPARE(w.bPOP3Mode, !hotmail);
+        QCOMPARE(kit::session(w).bHotmailMode(), hotmail);
+        QCOMPARE(kit::session(w).bPOP3Mode(), !hotmail);
         if (hotmail) {
             int logins = 0;
             for (const HttpMailServer::Request &request : server.requests("PROPFIND"))
@@ -105,7 +106,7 @@ private slots:
         QVERIFY(!w.ckAutoLogin->isHidden());
         QVERIFY(w.prgProgress->isHidden());
         QVERIFY(!w.timLogin->isActive()); // autologin unchecked: the timer is left alone
-        QCOMPARE(w.colHotmailIds.size(), 3);
+        QCOMPARE(kit::session(w).colHotmailIds().size(), 3);
         QVERIFY(boxes.boxes.isEmpty());
         int unauthorized = 0;
         for (const HttpMailServer::Request &request : server.requests())
@@ -126,7 +127,7 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login")); // at once, no network
         QCOMPARE(int(server.requests().size()), before);
-        QVERIFY(!w.objHotmail);
+        QVERIFY(!kit::session(w).objHotmail());
         QVERIFY(w.fraStats->isHidden());
     }
 
@@ -219,7 +220,7 @@ private slots:
         frmMain w(server.endpointUrl().toString());
         w.txtUser->setText(User);
         w.txtPwd->setText(Password);
-        w.bMinimized = true;
+        kit::session(w).bMinimized() = true;
         w.cmdLogin_Click();
         QVERIFY(boxes.boxes.isEmpty());
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));

@@ -4,6 +4,7 @@
 // complete, never ending in an error. The scripted server holds the rest of
 // the awaited reply back until after the click.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "WindowTestKit.h"
 
@@ -131,7 +132,7 @@ private slots:
         if (!deletion)
             QCOMPARE(kit::column(w.grdMails, 3), stop ? QStringList() : QStringList({"1", "2", "3"}));
         if (!uidlRefused && !deletion)
-            QCOMPARE(*w.colNewMails, (QStringList{"1", "2", "3"}));
+            QCOMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2", "3"}));
     }
 };
 

@@ -3,6 +3,7 @@
 // rules; a session that ends while a DELE is outstanding. POP3 against a
 // scripted server, HTTPMail against the in-process server.
 
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "WindowTestKit.h"
@@ -141,12 +142,12 @@ private slots:
         w.cmdDelete->click();
         QTRY_VERIFY(server.isWaitingForSendNext());
         w.cmdDelete->click(); // Stop
-        QVERIFY(w.bStopRequested);
-        QVERIFY(!w.bRelogin);
+        QVERIFY(kit::session(w).bStopRequested());
+        QVERIFY(!kit::session(w).bRelogin());
         server.sendNext(); // the outstanding DELE completes
         QTRY_COMPARE(w.cmdDelete->text(), QStringLiteral("Delete"));
         expectIdle(w);
-        QVERIFY(!w.bStopRequested);
+        QVERIFY(!kit::session(w).bStopRequested());
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout")); // the session stays open
 
         w.cmdLogin_Click();
@@ -170,7 +171,7 @@ private slots:
         QTRY_COMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].text, QStringLiteral("Server error\r\n-ERR No such message\r\n"));
         expectIdle(w);
-        QVERIFY(!w.bRelogin);
+        QVERIFY(!kit::session(w).bRelogin());
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
 
         boxes.clear();
@@ -210,7 +211,7 @@ private slots:
         QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
         expectIdle(w);
         QCOMPARE(kit::column(w.grdMails, 3), (QStringList{"1", "2", "3"})); // nothing changes
-        QVERIFY(!w.bRelogin);
+        QVERIFY(!kit::session(w).bRelogin());
 
         boxes.clear();
         w.cmdLogin_Click();

@@ -2,6 +2,7 @@
 // (filters, new mails, the header scan, stopping, the failure path, the range
 // read again after every reply) and HTTPMail against the in-process server.
 
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "WindowTestKit.h"
@@ -112,7 +113,7 @@ private slots:
         QVERIFY(w.prgProgress->isHidden());
         QVERIFY(w.cmdLogin->isEnabled());
         QVERIFY(w.cmdDelete->isEnabled());
-        QCOMPARE(w.iCurMail, 4);
+        QCOMPARE(kit::session(w).iCurMail(), 4);
     }
 
     void onlyNewMails_data()
@@ -136,7 +137,7 @@ private slots:
 
         frmMain w;
         QVERIFY(kit::login(w, server.port()));
-        QCOMPARE(*w.colNewMails, (QStringList{"2", "4"}));
+        QCOMPARE(*kit::session(w).colNewMails(), (QStringList{"2", "4"}));
         w.ckShowOnlyNew->setChecked(onlyNew);
         w.cmdShow->click();
         QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
@@ -261,7 +262,7 @@ private slots:
         QCOMPARE(w.lblProgress->text(), QStringLiteral("Interrupted by user!"));
         QVERIFY(w.prgProgress->isHidden());
         QVERIFY(w.cmdLogin->isEnabled());
-        QVERIFY(!w.bStopRequested);
+        QVERIFY(!kit::session(w).bStopRequested());
 
         // No further TOP: the next thing the server sees is the logout.
         w.ckUpdtChanges->setChecked(true);
@@ -304,7 +305,7 @@ private slots:
         QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
         QVERIFY(server.isFinished());
         QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(w.iCurMail, last);
+        QCOMPARE(kit::session(w).iCurMail(), last);
         QCOMPARE(kit::column(w.grdMails, 3), QStringList{QStringLiteral("1")});
         QVERIFY(boxes.boxes.isEmpty());
     }
@@ -333,8 +334,8 @@ private slots:
         QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
         QVERIFY(w.cmdShow->isEnabled());
         QVERIFY(w.prgProgress->isHidden());
-        QCOMPARE(w.iCurMail, 3);
-        QVERIFY(w.bTopDone);
+        QCOMPARE(kit::session(w).iCurMail(), 3);
+        QVERIFY(kit::session(w).bTopDone());
         QCOMPARE(kit::column(w.grdMails, 3), QStringList{QStringLiteral("1")});
         QCOMPARE(kit::column(w.grdMails, 4), QStringList{QStringLiteral("100")});
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout")); // the session stays open

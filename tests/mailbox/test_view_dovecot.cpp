@@ -2,6 +2,7 @@
 // the message file holds exactly the octets the server holds.
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "RawPop3.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
@@ -66,9 +67,9 @@ bool view(frmMain &w, int row)
     w.grdMails->SetCol(1);
     w.grdMails->SetRow(row);
     w.mnuCompleteMail_Click();
-    if (!w.bListForView)
+    if (!kit::session(w).bListForView())
         return false;
-    return QTest::qWaitFor([&] { return !w.bListForView && w.prgProgress->isHidden(); }, 60000);
+    return QTest::qWaitFor([&] { return !kit::session(w).bListForView() && w.prgProgress->isHidden(); }, 60000);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // rules, and the HTTPMail view against the in-process HTTPMail server.
 
 #include "FakeDesktop.h"
+#include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
@@ -157,7 +158,7 @@ const QList<bool> AllEnabled{true, true, true, true, true, true, true};
 // Waits until a POP3 view has run to its end (file handed over or failure).
 bool viewDone(frmMain &w)
 {
-    return QTest::qWaitFor([&] { return !w.bListForView && w.prgProgress->isHidden(); }, 10000);
+    return QTest::qWaitFor([&] { return !kit::session(w).bListForView() && w.prgProgress->isHidden(); }, 10000);
 }
 
 const QByteArray PlainMail = "Return-Path: <a@example.com>\r\nFrom: Ann <a@example.com>\r\nSubject: hi\r\n\r\nHello Bob.\r\n";
@@ -280,7 +281,7 @@ void TestViewMail::viewWritesTheMailItself()
     QCOMPARE(enabledControls(w), AllEnabled);
     QVERIFY(w.prgProgress->isHidden());
     QVERIFY(w.lblProgress->isHidden());
-    QCOMPARE(w.lRetrSize, qint64(0));
+    QCOMPARE(kit::session(w).lRetrSize(), qint64(0));
     QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
 }
 
@@ -306,7 +307,7 @@ void TestViewMail::answeringNoTouchesNothing()
     QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
     QCOMPARE(enabledControls(w), before);
     QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(!w.bListForView);
+    QVERIFY(!kit::session(w).bListForView());
     QVERIFY(platform.calls.isEmpty());
     // Nothing goes to the server: a command sent now would be answered before
     // this one, and the server takes only what its script expects.
@@ -403,7 +404,7 @@ void TestViewMail::progressFollowsTheRetrBytes()
                          w.prgProgress->value(),
                          !w.prgProgress->isHidden(),
                          w.lblProgress->text(),
-                         w.bListForView,
+                         kit::session(w).bListForView(),
                          w.cmdLogin->isEnabled()};
         if (server.isWaitingForSendNext())
             server.sendNext();
@@ -699,7 +700,7 @@ void TestViewMail::selectionRules()
     select(w, row, col);
     QCOMPARE(w.grdMails->Row(), row);
     const int linesBefore = int(server.receivedLines().size());
-    w.bMinimized = minimized;
+    kit::session(w).bMinimized() = minimized;
 
     w.mnuCompleteMail_Click();
     if (box) {
@@ -711,7 +712,7 @@ void TestViewMail::selectionRules()
         QVERIFY(boxes.boxes.isEmpty());
     }
     QCOMPARE(enabledControls(w), AllEnabled);
-    QVERIFY(!w.bListForView);
+    QVERIFY(!kit::session(w).bListForView());
     QVERIFY(w.prgProgress->isHidden());
     QVERIFY(platform.calls.isEmpty());
     QCOMPARE(server.receivedLines().size(), linesBefore);
@@ -770,7 +771,7 @@ void TestViewMail::lostConnectionGivesTheWindowBack()
     QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     QVERIFY(w.cmdLogin->isEnabled());
     QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(!w.bListForView);
+    QVERIFY(!kit::session(w).bListForView());
     QVERIFY(platform.calls.isEmpty());
     QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
 }
@@ -786,8 +787,8 @@ bool loginHotmail(frmMain &w, HttpMailServer &server)
     if (!kit::loginHotmail(w, HotmailUser))
         return false;
     QList<Row> rows;
-    for (int i = 0; i < w.colHotmailIds.size(); ++i) {
-        const clsHotmail::MailRecord &m = w.colHotmailIds.at(i);
+    for (int i = 0; i < kit::session(w).colHotmailIds().size(); ++i) {
+        const clsHotmail::MailRecord &m = kit::session(w).colHotmailIds().at(i);
         rows << Row{clsHotmail::GetFieldDate(m), clsHotmail::GetFieldFrom(m), clsHotmail::GetFieldSubject(m),
                     QString::number(i + 1), clsHotmail::GetFieldLength(m), clsHotmail::GetFieldURL(m)};
     }
@@ -822,7 +823,7 @@ void TestViewMail::hotmailViewShowsTheMailAndMarksItRead()
     QVERIFY(loginHotmail(w, server));
     select(w, 3);
 
-    const QString mailText = w.objHotmail->GetCompleteMail(server.mailUrl(QStringLiteral("m2")).toString());
+    const QString mailText = kit::session(w).objHotmail()->GetCompleteMail(server.mailUrl(QStringLiteral("m2")).toString());
     server.clearRequests();
     QString labelDuringGet;
     bool barShownDuringGet = false;

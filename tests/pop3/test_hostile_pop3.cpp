@@ -5,6 +5,7 @@
 // logged-in or logged-out state it names, and the store file must stay a
 // sound list of ids that still holds every id it held before.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
@@ -84,7 +85,7 @@ void expectLoggedOut(const frmMain &w)
     QVERIFY(w.prgProgress->isHidden());
     QVERIFY(w.fraStats->isHidden());
     QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckClosed));
-    QVERIFY(!w.objUIDL);
+    QVERIFY(!kit::session(w).objUIDL());
 }
 
 // Mail rows in the grid as a header retrieval leaves them.
@@ -466,7 +467,7 @@ void TestHostilePop3::megabyteLines()
     } else if (step == QLatin1String("RETR")) {
         putMailRows(w, 2);
         viewMail(w, 2);
-        QTRY_VERIFY(!w.bListForView && w.prgProgress->isHidden());
+        QTRY_VERIFY(!kit::session(w).bListForView() && w.prgProgress->isHidden());
         QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
     }
     QTRY_VERIFY(w.prgProgress->isHidden());
@@ -526,7 +527,7 @@ void TestHostilePop3::absurdFigures()
         QCOMPARE(w.grdStats->Rows(), 2);
         putMailRows(w, 1);
         viewMail(w, 1);
-        QTRY_VERIFY(!w.bListForView && w.prgProgress->isHidden());
+        QTRY_VERIFY(!kit::session(w).bListForView() && w.prgProgress->isHidden());
         QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
     } else {
         QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
@@ -600,7 +601,7 @@ void TestHostilePop3::missingFields()
         QCOMPARE(boxes.texts().at(1), QStringLiteral("Server error\r\n-ERR No such message\r\n"));
         QVERIFY(!QFile::exists(file));
     } else {
-        QTRY_VERIFY(!w.bListForView);
+        QTRY_VERIFY(!kit::session(w).bListForView());
         QCOMPARE(kit::readFile(file), mail);
     }
     w.cmdLogin_Click();
@@ -647,8 +648,8 @@ void TestHostilePop3::hundredThousandMails()
     QCOMPARE(w.lblMailSize->text(), QString::number(total));
     QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 100000 mails"));
     QCOMPARE(w.lblNewMails->text(), QStringLiteral("90000 new mail(s)"));
-    QCOMPARE(w.colNewMails->size(), 90000);
-    QCOMPARE(w.colNewMails->last(), QStringLiteral("99999"));
+    QCOMPARE(kit::session(w).colNewMails()->size(), 90000);
+    QCOMPARE(kit::session(w).colNewMails()->last(), QStringLiteral("99999"));
     QCOMPARE(w.cboTill->currentText(), QStringLiteral("100000"));
     QCOMPARE(w.cboDelTill->count(), Count);
     QCOMPARE(w.grdStats->Rows(), Count + 1);
@@ -747,7 +748,7 @@ void TestHostilePop3::serverClosesInTheMiddle()
     QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     expectLoggedOut(w);
     QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-    QVERIFY(!w.bListForView);
+    QVERIFY(!kit::session(w).bListForView());
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store);
     for (const QString &text : boxes.texts())
@@ -840,7 +841,7 @@ void TestHostilePop3::serverNeverAnswers()
     QTRY_VERIFY(server.isFinished());
     expectLoggedOut(w);
     QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-    QVERIFY(!w.bListForView);
+    QVERIFY(!kit::session(w).bListForView());
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store);
     QVERIFY(platform.calls.isEmpty());

@@ -5,6 +5,7 @@
 // trusts anything new.
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "TestCertificates.h"
@@ -263,7 +264,7 @@ private slots:
                  qPrintable(changed.text));
         QVERIFY(changed.text.contains(QStringLiteral("your user name and password were not sent")));
         QTRY_VERIFY(loggedOut(w));
-        QCOMPARE(w.vCommand, QString());
+        QCOMPARE(kit::session(w).vCommand(), QString());
         QCOMPARE(w.shpStatus->FillColor(), Red);
         QCOMPARE(settingsText(), pinLine(port, fingerprint));
     }
@@ -317,7 +318,7 @@ private slots:
         QCOMPARE(server.plainLines,
                  implicitTls ? QList<QByteArray>() : (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
         QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(w.vCommand, QString());
+        QCOMPARE(kit::session(w).vCommand(), QString());
         QCOMPARE(settingsText(), settingsBefore);
         QCOMPARE(CertificateTrust().TrustedFingerprint(QStringLiteral("127.0.0.1"), server.serverPort()),
                  trustedFingerprint);
@@ -359,7 +360,7 @@ private slots:
 
         // Back in the window, the user is asked and says Yes.
         w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(!w.bMinimized);
+        QVERIFY(!kit::session(w).bMinimized());
         w.cmdLogin_Click();
         QTRY_VERIFY(loggedIn(w));
         QCOMPARE(boxes.boxes.size(), 1);
@@ -430,7 +431,7 @@ private:
     static void minimiseToTray(frmMain &w)
     {
         w.showMinimized();
-        QVERIFY(w.bMinimized);
+        QVERIFY(kit::session(w).bMinimized());
         QTRY_VERIFY(w.isHidden());
         QVERIFY(w.ckAutoLogin->isChecked());
     }
@@ -443,8 +444,8 @@ private:
         w.timLogin_Timer();
         QVERIFY(!w.cmdLogin->isEnabled()); // the login runs
         QTRY_VERIFY(loggedOut(w));
-        QCOMPARE(w.vCommand, QString());
-        QVERIFY(w.bMinimized);
+        QCOMPARE(kit::session(w).vCommand(), QString());
+        QVERIFY(kit::session(w).bMinimized());
     }
 
     TestCertificates m_certificates;

@@ -2,6 +2,7 @@
 // a real Dovecot.
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "RawPop3.h"
 #include "MessageBoxRecorder.h"
 #include "WindowTestKit.h"
@@ -107,7 +108,7 @@ private slots:
         login();
         QCOMPARE(w.lblMails->text(), QStringLiteral("6"));
         QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
-        QCOMPARE(*w.colNewMails, QStringList{QStringLiteral("6")});
+        QCOMPARE(*kit::session(w).colNewMails(), QStringList{QStringLiteral("6")});
         logout();
 
         const QList<QByteArray> ids = askDovecot(dovecot.port(), "UIDL");

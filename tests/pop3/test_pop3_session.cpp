@@ -1,6 +1,7 @@
 // A POP3 session through the real window against a scripted server: login,
 // statistics, new-mail detection, logout, and the failures on the way.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
@@ -71,7 +72,7 @@ private slots:
         QCOMPARE(w.lblMailSize->text(), QStringLiteral("4200"));
         QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 3 mails"));
         QCOMPARE(w.lblNewMails->text(), QStringLiteral("3 new mail(s)"));
-        QCOMPARE(*w.colNewMails, (QStringList{"1", "2", "3"}));
+        QCOMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2", "3"}));
         QCOMPARE(w.cboFrom->count(), 3);
         QCOMPARE(w.cboFrom->currentText(), QStringLiteral("1"));
         QCOMPARE(w.cboTill->currentText(), QStringLiteral("3"));
@@ -101,8 +102,8 @@ private slots:
         QCOMPARE(server.mismatches(), QStringList());
         QCOMPARE(w.shpStatus->FillColor(), Red);
         QVERIFY(w.fraStats->isHidden());
-        QVERIFY(!w.objUIDL);
-        QVERIFY(!w.colNewMails);
+        QVERIFY(!kit::session(w).objUIDL());
+        QVERIFY(!kit::session(w).colNewMails());
         QCOMPARE(kit::readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nb2\r\nc3\r\n"));
         QCOMPARE(boxes.boxes.size(), 1);
     }
@@ -124,7 +125,7 @@ private slots:
         w.cmdLogin_Click();
         QTRY_VERIFY(!w.grdStats->isHidden());
         QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
-        QCOMPARE(*w.colNewMails, QStringList{QStringLiteral("3")});
+        QCOMPARE(*kit::session(w).colNewMails(), QStringList{QStringLiteral("3")});
         w.ckAutoLogin->setChecked(true); // no question with autologin on
         w.cmdLogin_Click();
         QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
@@ -155,7 +156,7 @@ private slots:
         QTRY_VERIFY(!w.grdStats->isHidden());
         QTRY_VERIFY(server.isFinished());
         QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(w.objUIDL->ids(), (QStringList{"x.", "y"}));
+        QCOMPARE(kit::session(w).objUIDL()->ids(), (QStringList{"x.", "y"}));
         QCOMPARE(w.grdStats->TextMatrix(2, 1), QStringLiteral("20"));
         QVERIFY(boxes.boxes.isEmpty());
     }
@@ -201,9 +202,9 @@ private slots:
         QTRY_VERIFY(server.isFinished());
         QCOMPARE(server.mismatches(), QStringList());
         QVERIFY(boxes.boxes.isEmpty());
-        QVERIFY(w.bUIDLFailed); // announced only in tray mode
+        QVERIFY(kit::session(w).bUIDLFailed()); // announced only in tray mode
         QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-        QVERIFY(w.colNewMails->isEmpty());
+        QVERIFY(kit::session(w).colNewMails()->isEmpty());
     }
 
     void emptyMailbox()
@@ -245,7 +246,7 @@ private slots:
         QCOMPARE(w.sockPOP3->State(), 0);
         QVERIFY(w.cmdLogin->isEnabled());
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(!w.objUIDL);
+        QVERIFY(!kit::session(w).objUIDL());
     }
 
     void refusedConnectionIsReportedAndLoginComesBack()
@@ -279,7 +280,7 @@ private slots:
         QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
         QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Disconnected for inactivity.\r\n")});
         QVERIFY(w.fraStats->isHidden());
-        QVERIFY(!w.objUIDL);
+        QVERIFY(!kit::session(w).objUIDL());
         QCOMPARE(w.sockPOP3->State(), 0);
         QCOMPARE(server.mismatches(), QStringList());
     }
@@ -376,7 +377,7 @@ private slots:
         QCOMPARE(w2.grdStats->Rows(), 4);
         QCOMPARE(w2.grdStats->TextMatrix(1, 1), QString());
         QCOMPARE(w2.grdStats->TextMatrix(3, 1), QStringLiteral("30"));
-        QCOMPARE(*w2.colNewMails, QStringList{QStringLiteral("1")});
+        QCOMPARE(*kit::session(w2).colNewMails(), QStringList{QStringLiteral("1")});
         boxes.answers.enqueue(MsgAnswer::Yes);
         w2.cmdLogin_Click();
         QTRY_COMPARE(w2.cmdLogin->text(), QStringLiteral("Login"));

@@ -4,6 +4,7 @@
 // upgrade was offered and failed.
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
@@ -75,7 +76,7 @@ private slots:
         fillLogin(w, 995);
         w.cmdLogin_Click();
         QVERIFY(w.sockPOP3->ImplicitTls());
-        QCOMPARE(w.vCommand, QString()); // nothing goes out before the handshake
+        QCOMPARE(kit::session(w).vCommand(), QString()); // nothing goes out before the handshake
         ScriptedPop3Server server;
         Pop3Scripts::session(server, "carol", "pw", {"a"}, {10});
         frmMain plain;
@@ -195,7 +196,7 @@ private slots:
         // before them is compared.
         QCOMPARE(server.receivedLines().mid(0, 2), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
         QVERIFY(!sentAnyLogin(server.receivedLines()));
-        QCOMPARE(w.vCommand, QString());
+        QCOMPARE(kit::session(w).vCommand(), QString());
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
         QVERIFY(w.cmdLogin->isEnabled());
         QCOMPARE(w.shpStatus->FillColor(), Red);
@@ -244,7 +245,7 @@ private slots:
         QVERIFY(w.sockPOP3->IsEncrypted()); // Dovecot takes no STLS after the login
         QCOMPARE(w.shpStatus->FillColor(), Green);
         QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
-        QTRY_COMPARE(*w.colNewMails, (QStringList{"1", "2"}));
+        QTRY_COMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2"}));
 
         boxes.answers.enqueue(MsgAnswer::Yes);
         w.cmdLogin_Click();
@@ -293,7 +294,7 @@ private slots:
             const QString text = boxes.boxes[0].text;
             QVERIFY2(text.startsWith(refused), qPrintable(text));
             QVERIFY2(text.contains(reason), qPrintable(text));
-            QCOMPARE(w.vCommand, QString()); // USER never went out
+            QCOMPARE(kit::session(w).vCommand(), QString()); // USER never went out
             QTRY_VERIFY(w.cmdLogin->isEnabled());
             QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
             QCOMPARE(w.shpStatus->FillColor(), Red);

@@ -8,6 +8,7 @@
 // rounds per conversation).
 
 #include "DovecotServer.h"
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "ScriptedPop3Server.h"
@@ -206,7 +207,7 @@ void addWindow(QStringList &state, const frmMain &w)
 {
     for (const QLabel *label : {w.lblMails, w.lblMailSize, w.lblTotalMails, w.lblNewMails})
         state << label->objectName() + QStringLiteral(" = ") + label->text();
-    state << QStringLiteral("new mails = ") + (w.colNewMails ? w.colNewMails->join(u',') : QStringLiteral("-"));
+    state << QStringLiteral("new mails = ") + (kit::session(w).colNewMails() ? kit::session(w).colNewMails()->join(u',') : QStringLiteral("-"));
     addGrid(state, QStringLiteral("grdStats"), w.grdStats);
     addGrid(state, QStringLiteral("grdMails"), w.grdMails);
 }
@@ -274,7 +275,7 @@ const QList<Scenario> &scenarios()
              g->SetRow(2);
              w.mnuCompleteMail_Click();
          },
-         [](const frmMain &w) { return !w.bListForView && w.prgProgress->isHidden(); }},
+         [](const frmMain &w) { return !kit::session(w).bListForView() && w.prgProgress->isHidden(); }},
     };
     return list;
 }
