@@ -44,26 +44,6 @@ QByteArray CharsetOf(const QByteArray &contentType)
     return QByteArray();
 }
 
-// Reply bytes as text: the charset the server names, else UTF-8, else
-// Latin-1 so that no octet of a mail is lost.
-QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
-{
-    const QByteArray name = CharsetOf(contentType);
-    if (!name.isEmpty()) {
-        QStringDecoder decoder(name.constData());
-        if (decoder.isValid()) {
-            QString text = decoder.decode(bytes);
-            if (!decoder.hasError())
-                return text;
-        }
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return QString::fromLatin1(bytes);
-}
-
 // Big replies are decoded and parsed a piece at a time.
 constexpr qsizetype PieceSize = 64 * 1024;
 
@@ -82,8 +62,9 @@ bool DecodesCleanly(const QByteArray &bytes, QStringDecoder decoder)
     return true;
 }
 
-// The decoder DecodeReplyText would use, chosen without decoding the
-// whole reply at once.
+// The decoder for a reply's bytes: the charset the server names, else
+// UTF-8, else Latin-1 so that no octet of a mail is lost. Chosen without
+// decoding the whole reply at once.
 QStringDecoder ReplyDecoder(const QByteArray &bytes, const QByteArray &contentType)
 {
     const QByteArray name = CharsetOf(contentType);
@@ -93,6 +74,11 @@ QStringDecoder ReplyDecoder(const QByteArray &bytes, const QByteArray &contentTy
     if (DecodesCleanly(bytes, QStringDecoder(QStringDecoder::Utf8)))
         return QStringDecoder(QStringDecoder::Utf8);
     return QStringDecoder(QStringDecoder::Latin1);
+}
+
+QString DecodeReplyText(const QByteArray &bytes, const QByteArray &contentType)
+{
+    return ReplyDecoder(bytes, contentType).decode(bytes);
 }
 
 // Errors of the connection or of the HTTP framing, as opposed to the codes

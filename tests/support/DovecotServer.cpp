@@ -1,4 +1,5 @@
 #include "DovecotServer.h"
+#include "ServerProcess.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
@@ -6,11 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QSslCertificate>
 #include <QSslSocket>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <grp.h>
 #include <pwd.h>
@@ -176,14 +174,6 @@ bool DovecotServer::replaceCertificate(const QString &certificateFile, const QSt
     return false;
 }
 
-quint16 DovecotServer::freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
 bool DovecotServer::writeConfig()
 {
     static int instances = 0;
@@ -255,9 +245,9 @@ bool DovecotServer::start()
     // A port found free may be taken by someone else before Dovecot binds
     // it: a few attempts.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        m_port = freePort();
+        m_port = ServerProcess::freeLoopbackPort();
         do {
-            m_tlsPort = m_tls ? freePort() : 0;
+            m_tlsPort = m_tls ? ServerProcess::freeLoopbackPort() : 0;
         } while (m_tls && m_tlsPort == m_port);
         if (m_port == 0 || !writeConfig()) {
             m_error = QStringLiteral("cannot prepare the configuration");
@@ -292,23 +282,14 @@ bool DovecotServer::start()
 
 bool DovecotServer::waitUntilAnswering()
 {
-    const QDeadlineTimer deadline(15000);
-    while (!deadline.hasExpired()) {
-        if (m_process.state() == QProcess::NotRunning) {
-            m_error = QStringLiteral("dovecot exited at start:\n") + log();
-            return false;
-        }
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_port);
-        if (probe.waitForConnected(1000)) {
-            QByteArray greeting;
-            while (!greeting.contains('\n') && probe.waitForReadyRead(2000))
-                greeting += probe.readAll();
-            if (greeting.startsWith("+OK"))
-                return true;
-        }
-        // Pause before the next try; returns early if it dies.
-        m_process.waitForFinished(20);
+    switch (ServerProcess::waitForGreeting(m_process, m_port)) {
+    case ServerProcess::Start::Answering:
+        return true;
+    case ServerProcess::Start::Exited:
+        m_error = QStringLiteral("dovecot exited at start:\n") + log();
+        return false;
+    case ServerProcess::Start::Silent:
+        break;
     }
     m_error = QStringLiteral("dovecot did not answer on port %1:\n").arg(m_port) + log();
     return false;
@@ -316,13 +297,7 @@ bool DovecotServer::waitUntilAnswering()
 
 void DovecotServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    ServerProcess::stop(m_process);
 }
 
 bool DovecotServer::isRunning() const

@@ -70,7 +70,6 @@ private:
     bool writeConfig();
     bool waitUntilAnswering();
     void handOver(const QString &path) const; // to the server's user
-    static quint16 freePort();
 
     QTemporaryDir m_dir;
     QProcess m_process;

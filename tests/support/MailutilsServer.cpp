@@ -1,16 +1,13 @@
 #include "MailutilsServer.h"
+#include "ServerProcess.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QMap>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <grp.h>
 #include <pwd.h>
@@ -157,14 +154,6 @@ bool MailutilsServer::addUser(const QString &login, const QString &password)
     return true;
 }
 
-quint16 MailutilsServer::freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
 bool MailutilsServer::writeConfig()
 {
     const QString dir = m_dir.path();
@@ -203,7 +192,7 @@ bool MailutilsServer::start()
     // A port found free may be taken by someone else before pop3d binds
     // it: a few attempts.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        m_port = freePort();
+        m_port = ServerProcess::freeLoopbackPort();
         if (m_port == 0 || !writeConfig()) {
             m_error = QStringLiteral("cannot prepare the configuration");
             return false;
@@ -236,26 +225,14 @@ bool MailutilsServer::start()
 
 bool MailutilsServer::waitUntilAnswering()
 {
-    const QDeadlineTimer deadline(15000);
-    while (!deadline.hasExpired()) {
-        if (m_process.state() == QProcess::NotRunning) {
-            m_error = QStringLiteral("pop3d exited at start:\n") + log();
-            return false;
-        }
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_port);
-        if (probe.waitForConnected(1000)) {
-            QByteArray greeting;
-            while (!greeting.contains('\n') && probe.waitForReadyRead(2000))
-                greeting += probe.readAll();
-            if (greeting.startsWith("+OK")) {
-                probe.write("QUIT\r\n");
-                probe.waitForBytesWritten(1000);
-                return true;
-            }
-        }
-        // Pause before the next try; returns early if it dies.
-        m_process.waitForFinished(20);
+    switch (ServerProcess::waitForGreeting(m_process, m_port)) {
+    case ServerProcess::Start::Answering:
+        return true;
+    case ServerProcess::Start::Exited:
+        m_error = QStringLiteral("pop3d exited at start:\n") + log();
+        return false;
+    case ServerProcess::Start::Silent:
+        break;
     }
     m_error = QStringLiteral("pop3d did not answer on port %1:\n").arg(m_port) + log();
     return false;
@@ -263,13 +240,7 @@ bool MailutilsServer::waitUntilAnswering()
 
 void MailutilsServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    ServerProcess::stop(m_process);
 }
 
 bool MailutilsServer::isRunning() const

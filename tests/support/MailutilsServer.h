@@ -74,7 +74,6 @@ private:
     bool waitUntilAnswering();
     void handOver(const QString &path) const; // to the server's user
     QString cryptHash(const QString &password);
-    static quint16 freePort();
 
     QTemporaryDir m_dir;
     QProcess m_process;
