@@ -5,6 +5,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include <utility>
+
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -92,6 +94,16 @@ void TcpClientSocket::Close()
     m_refusedCertificate = QSslCertificate();
 }
 
+// What the socket reports while data is being sent waits for the event
+// loop, so that no caller of SendData is re-entered.
+template <typename Step> void TcpClientSocket::report(Step step)
+{
+    if (m_sending)
+        QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+    else
+        step();
+}
+
 void TcpClientSocket::Connect()
 {
     Close();
@@ -126,23 +138,29 @@ void TcpClientSocket::Connect()
     connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] { acknowledgeAtOnce(socket); });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] {
         acknowledgeAtOnce(socket);
-        if (socket == m_socket && !m_handshaking && socket->bytesAvailable() > 0)
-            emit dataArrival(socket->bytesAvailable());
+        report([this, socket] {
+            if (socket == m_socket && !m_handshaking && socket->bytesAvailable() > 0)
+                emit dataArrival(socket->bytesAvailable());
+        });
     });
     connect(socket, &QSslSocket::disconnected, this, [this, socket] {
-        if (socket != m_socket || m_failed)
-            return;
-        if (m_handshaking) {
-            failHandshake(sckClosedDuringHandshake,
-                          QStringLiteral("The mail server closed the connection during the TLS handshake."));
-            return;
-        }
-        m_peerClosed = true;
-        emit closed();
+        report([this, socket] {
+            if (socket != m_socket || m_failed)
+                return;
+            if (m_handshaking) {
+                failHandshake(sckClosedDuringHandshake,
+                              QStringLiteral("The mail server closed the connection during the TLS handshake."));
+                return;
+            }
+            m_peerClosed = true;
+            emit closed();
+        });
     });
     connect(socket, &QSslSocket::errorOccurred, this, [this, socket] {
-        if (socket == m_socket && !m_failed)
-            onError();
+        report([this, socket] {
+            if (socket == m_socket && !m_failed)
+                onError();
+        });
     });
     if (m_implicitTls) {
         m_handshaking = true;
@@ -300,7 +318,14 @@ bool TcpClientSocket::SendData(const QString &data)
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_failed || m_handshaking)
         return false;
     const QByteArray bytes = data.toLatin1();
-    return m_socket->write(bytes) == bytes.size();
+    if (m_socket->write(bytes) != bytes.size())
+        return false;
+    // Out now, not when the event loop next runs: the server answers while
+    // the caller goes on with its own work.
+    m_sending = true;
+    m_socket->flush();
+    m_sending = false;
+    return true;
 }
 
 void TcpClientSocket::GetData(QString &data)

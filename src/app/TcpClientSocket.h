@@ -73,7 +73,9 @@ public:
     bool StartClientEncryption();
     bool IsEncrypted() const;
     // False when there is no open connection to send on (also while the
-    // TLS handshake is running).
+    // TLS handshake is running). The data goes out at once; what the socket
+    // reports meanwhile (data, close, error) comes as events afterwards,
+    // never from inside this call.
     bool SendData(const QString &data);
     // Everything received and not yet read.
     void GetData(QString &data);
@@ -90,6 +92,7 @@ signals:
 
 private:
     void dropSocket();
+    template <typename Step> void report(Step step);
     void onError();
     void onEncrypted();
     void failHandshake(int number, const QString &description);
@@ -104,6 +107,7 @@ private:
     bool m_failed = false;
     bool m_peerClosed = false;
     bool m_handshaking = false;
+    bool m_sending = false;
     QList<QSslError> m_sslErrors;
     QString m_trustedFingerprint;
     QSslCertificate m_refusedCertificate;

@@ -1,12 +1,17 @@
-// The window's TCP component against a real Dovecot and against a closed
-// port: its events, byte counts and states.
+// The window's TCP component against a real Dovecot, a closed port and a
+// plain listening socket: its events, byte counts and states, and when
+// sent data leaves.
 
 #include "DovecotServer.h"
 #include "app/TcpClientSocket.h"
 
 #include <QSignalSpy>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <poll.h>
+#include <sys/socket.h>
 
 class TestTcpSocket : public QObject
 {
@@ -102,6 +107,59 @@ private slots:
         QByteArray echoed;
         QTRY_VERIFY(((echoed += peer->readAll()).size() == 256));
         QCOMPARE(echoed, all);
+    }
+
+    // A command is on the wire when SendData returns: the window works on
+    // the last reply while the server already answers the next command.
+    void sentDataLeavesBeforeTheEventLoopRuns()
+    {
+        QTcpServer server;
+        QTcpSocket *peer = nullptr;
+        TcpClientSocket socket;
+        connectTo(server, socket, &peer);
+
+        QVERIFY(socket.SendData(QStringLiteral("LIST \r\n")));
+        // Only the peer waits here; the client's event loop does not run.
+        QVERIFY(peer->waitForReadyRead(5000));
+        QCOMPARE(peer->readAll(), QByteArray("LIST \r\n"));
+    }
+
+    // Sending on a connection the server has reset fails inside the send;
+    // the window hears of it afterwards, never from within SendData.
+    void failureWhileSendingIsReportedAfterwards()
+    {
+        QTcpServer server;
+        QTcpSocket *peer = nullptr;
+        TcpClientSocket socket;
+        connectTo(server, socket, &peer);
+        QSignalSpy errors(&socket, &TcpClientSocket::errorOccurred);
+        QSignalSpy closed(&socket, &TcpClientSocket::closed);
+
+        const linger reset{1, 0};
+        QCOMPARE(::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+        peer->abort();
+        // Until the reset has reached the client's side; still no event loop.
+        const QSslSocket *inner = socket.findChild<QSslSocket *>();
+        QVERIFY(inner);
+        pollfd reached{int(inner->socketDescriptor()), POLLIN, 0};
+        QCOMPARE(::poll(&reached, 1, 5000), 1);
+
+        QVERIFY(socket.SendData(QStringLiteral("STAT \r\n")));
+        QCOMPARE(errors.count() + closed.count(), 0);
+        QTRY_VERIFY(errors.count() + closed.count() > 0);
+    }
+
+private:
+    static void connectTo(QTcpServer &server, TcpClientSocket &socket, QTcpSocket **peer)
+    {
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QSignalSpy connected(&socket, &TcpClientSocket::connected);
+        socket.SetRemoteHost(QStringLiteral("127.0.0.1"));
+        socket.SetRemotePort(server.serverPort());
+        socket.Connect();
+        QTRY_VERIFY(server.hasPendingConnections());
+        *peer = server.nextPendingConnection();
+        QTRY_COMPARE(connected.count(), 1);
     }
 };
 
