@@ -12,6 +12,9 @@ using namespace modProgress;
 
 void frmMain::ProcessUidlReply(const QString &sReply)
 {
+    // The sizes are asked for first: the server lists them while the ids
+    // are compared here. Their reply is read when this one is done.
+    cmdStats_Click();
     SetProgressMax(UidlListingLastIndex(sReply));
     QList<int> newMails;
     if (objUIDL)
@@ -25,7 +28,6 @@ void frmMain::ProcessUidlReply(const QString &sReply)
     if (bMinimized)
         ShowAlert(cboTill->currentText().isEmpty() ? QStringLiteral("0 new mails") : lblNewMails->text());
     EndProgress();
-    cmdStats_Click();
 }
 
 bool frmMain::isNewMail(const QString &mailNumber)

@@ -70,6 +70,11 @@ void frmMain::enableMailboxControls()
 
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
+    // The ids are asked for first: the server lists them while the window
+    // is filled in here.
+    EndProgress();
+    SendUidl();
+
     const Pop3Replies::StatFields fields = Pop3Replies::statFields(sReply);
     lblMails->setText(fields.count);
     lblMailSize->setText(fields.size);
@@ -96,8 +101,6 @@ void frmMain::ShowMailboxStats(const QString &sReply)
     bStatDone = true;
     if (ckAutoLogin->isChecked())
         timLogin->start();
-    EndProgress();
-    SendUidl();
 }
 
 void frmMain::ProcessListReply(const QString &sReply)
