@@ -138,6 +138,26 @@ void FlexGrid::SetTextMatrix(int row, int col, const QString &text)
         setItem(toTable(row), col, new QTableWidgetItem(text));
 }
 
+void FlexGrid::BeginFill()
+{
+    if (m_filling)
+        return;
+    m_filling = true;
+    // Each cell would otherwise tell the view of itself, which costs more
+    // than the cell.
+    model()->blockSignals(true);
+}
+
+void FlexGrid::EndFill()
+{
+    if (!m_filling)
+        return;
+    m_filling = false;
+    model()->blockSignals(false);
+    if (rowCount() > 0 && columnCount() > 0)
+        emit model()->dataChanged(model()->index(0, 0), model()->index(rowCount() - 1, columnCount() - 1));
+}
+
 void FlexGrid::Clear()
 {
     const int rows = rowCount();

@@ -33,6 +33,11 @@ public:
     QString TextMatrix(int row, int col) const;
     void SetTextMatrix(int row, int col, const QString &text);
 
+    // Between these only cell texts may be set (rows and columns stay): the
+    // view hears of them all at the end, at once.
+    void BeginFill();
+    void EndFill();
+
     // Empties every cell, headings included; the row and column counts stay.
     void Clear();
     // Removes one body row.
@@ -63,4 +68,5 @@ private:
     int m_pendingTopRow = -1; // scrolling waits for a quiet moment
     QTimer *m_scrollTimer = nullptr;
     int m_currentCol = 0;
+    bool m_filling = false;
 };

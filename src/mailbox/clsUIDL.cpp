@@ -1,6 +1,7 @@
 #include "mailbox/clsUIDL.h"
 
 #include "app/Notice.h"
+#include "pop3/Pop3Replies.h"
 
 #include <QDir>
 #include <QFile>
@@ -208,7 +209,7 @@ int UidlListingLastIndex(const QString &sReply)
 namespace {
 // A unique id is printable ASCII without blanks, and short; anything else
 // is a damaged line, which must not end up in the store file.
-bool isUsableId(const QString &id)
+bool isUsableId(QStringView id)
 {
     if (id.isEmpty() || id.size() > 512)
         return false;
@@ -224,13 +225,14 @@ QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
 {
     // Line 0 is the status line; the last two pieces are the "." line and
     // the empty text after the final CR LF.
-    const QStringList lines = sReply.split(QLatin1String("\r\n"));
+    // Views into the reply: only the ids kept are copied.
+    const QList<QStringView> lines = Pop3Replies::replyLines(sReply);
     const int last = int(lines.size()) - 1;
     QList<int> newMails;
     for (int i = 1; i <= last - 2; ++i) {
         // "n id": the id is the second blank-separated piece.
-        const QStringList pieces = lines.at(i).split(QLatin1Char(' '));
-        if (pieces.size() >= 2 && isUsableId(pieces.at(1)) && store.AddToList(pieces.at(1)))
+        const QStringView id = Pop3Replies::blankSeparatedPiece(lines.at(i), 1);
+        if (isUsableId(id) && store.AddToList(id.toString()))
             newMails.append(i);
         if (lineDone)
             lineDone(i);

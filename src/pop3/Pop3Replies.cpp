@@ -6,22 +6,40 @@
 
 #include <limits>
 
-namespace {
-
-QString piece(const QStringList &pieces, int index)
+QList<QStringView> Pop3Replies::replyLines(QStringView reply)
 {
-    return index < pieces.size() ? pieces[index] : QString();
+    // LF alone is found fast; a line ends only where a CR comes before it.
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype lf = reply.indexOf(u'\n'); lf >= 0; lf = reply.indexOf(u'\n', lf + 1)) {
+        if (lf > start && reply[lf - 1] == u'\r') {
+            lines.append(reply.mid(start, lf - 1 - start));
+            start = lf + 1;
+        }
+    }
+    lines.append(reply.mid(start));
+    return lines;
 }
 
-} // namespace
+QStringView Pop3Replies::blankSeparatedPiece(QStringView line, int index)
+{
+    qsizetype from = 0;
+    for (int i = 0; i < index; ++i) {
+        const qsizetype blank = line.indexOf(u' ', from);
+        if (blank < 0)
+            return QStringView();
+        from = blank + 1;
+    }
+    const qsizetype blank = line.indexOf(u' ', from);
+    return line.mid(from, blank < 0 ? -1 : blank - from);
+}
 
 Pop3Replies::StatFields Pop3Replies::statFields(const QString &reply)
 {
-    QString line = reply;
+    QStringView line = reply;
     if (line.endsWith(vb::CrLf))
         line.chop(2);
-    const QStringList pieces = line.split(u' ');
-    return {piece(pieces, 1), piece(pieces, 2)};
+    return {blankSeparatedPiece(line, 1).toString(), blankSeparatedPiece(line, 2).toString()};
 }
 
 int Pop3Replies::boundedMailCount(const QString &countText)

@@ -3,9 +3,20 @@
 // STAT's count and size, a LIST n reply's mail and size, and the date,
 // sender and subject header lines of a TOP reply.
 
+#include <QList>
 #include <QString>
+#include <QStringView>
 
 namespace Pop3Replies {
+
+// A reply cut at each CR LF, as splitting it there gives it (the text after
+// the last CR LF, often empty, included). Views into the reply.
+QList<QStringView> replyLines(QStringView reply);
+
+// The index-th blank-separated piece of a reply line (0 is the first), as
+// splitting it at every blank gives it; empty where the line has fewer.
+// A view into the line: nothing is copied.
+QStringView blankSeparatedPiece(QStringView line, int index);
 
 // The second and third blank-separated pieces of the status line
 // ("+OK 2 320" gives "2" and "320"); empty where the reply has fewer.

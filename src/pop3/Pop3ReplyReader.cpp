@@ -6,7 +6,6 @@
 
 #include <QStringView>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -76,12 +75,9 @@ void Pop3ReplyReader::scan()
 {
     qsizetype replyStart = 0;
     for (;;) {
-        const qsizetype cr = m_buf.indexOf(QByteArrayView("\r\n"), m_scanFrom);
-        if (cr < 0) {
-            // A CR at the very end may still get its LF from the next chunk.
-            m_scanFrom = std::max(m_lineStart, m_buf.size() - 1);
+        const qsizetype cr = nextLineEnd();
+        if (cr < 0)
             break;
-        }
         const qsizetype lineEnd = cr + 2;
         const QByteArrayView line(m_buf.constData() + m_lineStart, cr - m_lineStart);
         bool complete = false;
@@ -177,4 +173,21 @@ QString Pop3ReplyReader::dotUnstuff(const QString &body)
 QString Pop3ReplyReader::content(const QString &reply)
 {
     return dotUnstuff(stripStatusAndTerminator(reply));
+}
+
+// Where the line being read ends (its CR LF), or -1 while it is incomplete.
+// Looks for LF alone, which memchr finds fast, then for the CR before it;
+// a CR at the very end is seen when its LF arrives.
+qsizetype Pop3ReplyReader::nextLineEnd()
+{
+    for (;;) {
+        const qsizetype lf = m_buf.indexOf('\n', m_scanFrom);
+        if (lf < 0) {
+            m_scanFrom = m_buf.size();
+            return -1;
+        }
+        m_scanFrom = lf + 1;
+        if (lf > m_lineStart && m_buf.at(lf - 1) == '\r')
+            return lf - 1;
+    }
 }

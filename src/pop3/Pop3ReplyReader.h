@@ -65,6 +65,7 @@ public:
 
 private:
     void scan();
+    qsizetype nextLineEnd();
     bool streaming() const;
 
     QQueue<Kind> m_expected;

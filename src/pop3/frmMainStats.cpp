@@ -23,17 +23,13 @@
 #include <utility>
 
 using namespace modProgress;
+using Pop3Replies::blankSeparatedPiece;
 
 namespace {
 
 // A server may claim any mail count; listing more numbers than this in the
 // range boxes would only exhaust memory. Higher numbers can still be typed.
 constexpr int MostListedMailNumbers = 100000;
-
-QString piece(const QStringList &pieces, int index)
-{
-    return index < pieces.size() ? pieces[index] : QString();
-}
 } // namespace
 
 void frmMain::fillRangeCombos(int count, const QString &tillText)
@@ -106,21 +102,20 @@ void frmMain::ShowMailboxStats(const QString &sReply)
 void frmMain::ProcessListReply(const QString &sReply)
 {
     if (bListForView) {
-        const QStringList pieces = sReply.split(u' ');
-        lRetrSize = vb::RoundHalfEven(vb::Val(piece(pieces, 2)));
-        const int mail = int(vb::RoundHalfEven(vb::Val(piece(pieces, 1))));
+        lRetrSize = vb::RoundHalfEven(vb::Val(blankSeparatedPiece(sReply, 2).toString()));
+        const int mail = int(vb::RoundHalfEven(vb::Val(blankSeparatedPiece(sReply, 1).toString())));
         SendRetr(mail);
         return;
     }
 
-    const QStringList elements = sReply.split(vb::CrLf);
+    // Views into the reply: only the cells' own texts are made.
+    const QList<QStringView> elements = Pop3Replies::replyLines(sReply);
     const int k = int(elements.size()) - 1;
     startSizeList(qMax(1, k - 1));
     SetProgressMax(k);
     for (int i = 1; i <= k - 2; ++i) {
-        const QStringList pieces = elements[i].split(u' ');
-        grdStats->SetTextMatrix(i, 0, piece(pieces, 0));
-        grdStats->SetTextMatrix(i, 1, piece(pieces, 1));
+        grdStats->SetTextMatrix(i, 0, blankSeparatedPiece(elements[i], 0).toString());
+        grdStats->SetTextMatrix(i, 1, blankSeparatedPiece(elements[i], 1).toString());
         SetProgressValue(i);
     }
     showSizeList();
@@ -137,10 +132,12 @@ void frmMain::startSizeList(int rows)
     grdStats->SetTextMatrix(0, 1, QStringLiteral("Bytes"));
     grdStats->SetRows(rows);
     grdStats->SetCols(2);
+    grdStats->BeginFill();
 }
 
 void frmMain::showSizeList()
 {
+    grdStats->EndFill();
     grdStats->setUpdatesEnabled(true);
     grdStats->show();
     cmdStats->setEnabled(true);

@@ -1,4 +1,5 @@
-// The fields the window reads out of STAT and TOP replies.
+// The fields the window reads out of STAT and TOP replies, and the lines
+// of a listing.
 
 #include "pop3/Pop3Replies.h"
 
@@ -16,6 +17,8 @@ private slots:
     void boundedMailCount();
     void topHeaderFields_data();
     void topHeaderFields();
+    void replyLines_data();
+    void replyLines();
 };
 
 void TestPop3Replies::statFields_data()
@@ -105,6 +108,30 @@ void TestPop3Replies::topHeaderFields()
     QCOMPARE(fields.date, date);
     QCOMPARE(fields.sender, sender);
     QCOMPARE(fields.subject, subject);
+}
+
+void TestPop3Replies::replyLines_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::newRow("empty") << "";
+    QTest::newRow("status line") << "+OK\r\n";
+    QTest::newRow("listing") << "+OK 2 messages\r\n1 120\r\n2 300\r\n.\r\n";
+    QTest::newRow("no final line end") << "+OK\r\n1 120";
+    QTest::newRow("bare LF stays in its line") << "+OK\r\n1 a\nb\r\n.\r\n";
+    QTest::newRow("LF first") << "\n\r\n";
+    QTest::newRow("CR before CR LF") << "x\r\r\n";
+    QTest::newRow("CR at the end") << "+OK\r\n1 2\r";
+    QTest::newRow("empty lines") << "\r\n\r\n\r\n";
+}
+
+// Cut exactly where splitting at CR LF cuts.
+void TestPop3Replies::replyLines()
+{
+    QFETCH(QString, reply);
+    QStringList cut;
+    for (QStringView line : Pop3Replies::replyLines(reply))
+        cut << line.toString();
+    QCOMPARE(cut, reply.split(QStringLiteral("\r\n")));
 }
 
 QTEST_GUILESS_MAIN(TestPop3Replies)
