@@ -166,7 +166,7 @@ public:
     }
 
     const QString &tag() const { return m_tag; }
-    const QStringList &tags() const { return m_tags; }
+    QStringList takeTags() { return std::exchange(m_tags, QStringList()); }
 
 private:
     void take(QXmlStreamReader::TokenType token)
@@ -206,7 +206,8 @@ private:
     {
         // As in the document: text of blanks alone makes no node.
         if (!m_text.isEmpty() && !QStringView(m_text).trimmed().isEmpty()) {
-            m_tag += m_text;
+            // Made at its exact size: a listing keeps many thousands.
+            m_tag = m_tag + m_text;
             m_tags.append(m_tag);
         }
         m_text.clear();
@@ -227,7 +228,11 @@ bool FinishWalk(TagWalk &walk, QString &strTag, QStringList &colTags)
     if (!walk.finish())
         return false;
     strTag = walk.tag();
-    colTags += walk.tags();
+    // A big listing's entries are moved, not copied.
+    if (colTags.isEmpty())
+        colTags = walk.takeTags();
+    else
+        colTags += walk.takeTags();
     return true;
 }
 
