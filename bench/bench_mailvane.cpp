@@ -31,9 +31,11 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
+#include <QUrl>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -367,7 +369,10 @@ int benchUidl(int size)
     return 0;
 }
 
-int benchHttpMail(int size)
+// The HTTPMail server of the benchmark, in a process of its own so that
+// its memory does not count as Mailvane's: prints its endpoint, then serves
+// until its input closes.
+int serveHttpMail(int size)
 {
     HttpMailServer server;
     if (!server.start())
@@ -379,11 +384,27 @@ int benchHttpMail(int size)
                                           QStringLiteral("Subject %1").arg(n), QStringLiteral("2004-08-03T10:11:12Z"),
                                           QByteArray(100, 'x'), n % 3 == 0);
     server.setMails(mails);
-    mails.clear();
+    std::printf("%s\n", qPrintable(server.endpointUrl().toString()));
+    std::fflush(stdout);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    return QCoreApplication::exec();
+}
+
+int benchHttpMail(int size)
+{
+    QProcess server;
+    server.start(QCoreApplication::applicationFilePath(), {QStringLiteral("httpmail-server"), QString::number(size)});
+    if (!waitFor([&] { return server.canReadLine() || server.state() == QProcess::NotRunning; }, 60000)
+        || !server.canReadLine()) {
+        std::fprintf(stderr, "httpmail: the server did not start\n");
+        return 1;
+    }
+    const QUrl endpoint(QString::fromLatin1(server.readLine().trimmed()));
     QList<double> times;
-    resetPeak(); // the listings' peak, server included, not the making of the mailbox
+    resetPeak(); // the listings' peak, not the start-up's
     for (int i = 0; i < Runs; ++i) {
-        clsHotmail hotmail(server.endpointUrl());
+        clsHotmail hotmail(endpoint);
         QElapsedTimer timer;
         timer.start();
         hotmail.DoLogin(QStringLiteral("bench@hotmail.com"), QStringLiteral("bench"));
@@ -392,6 +413,8 @@ int benchHttpMail(int size)
         if (list.size() != size)
             std::fprintf(stderr, "httpmail: %d records (%s)\n", int(list.size()), qPrintable(hotmail.GetError()));
     }
+    server.closeWriteChannel();
+    server.waitForFinished(10000);
     print({QStringLiteral("httpmail"), size, median(times), -1, statusKiB("VmHWM:")});
     return 0;
 }
@@ -455,6 +478,8 @@ int main(int argc, char **argv)
         return benchUidl(size ? size : 30000);
     if (which == QLatin1String("httpmail"))
         return benchHttpMail(size ? size : 5000);
+    if (which == QLatin1String("httpmail-server"))
+        return serveHttpMail(size);
     if (which == QLatin1String("startup"))
         return benchStartup();
     std::fprintf(stderr, "usage: bench_mailvane login|headers|mu-login|mu-headers|bigmail|uidl|httpmail|startup [size]\n");
