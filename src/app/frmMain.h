@@ -36,6 +36,9 @@ class Pop3ReplyReader;
 class clsHotmail;
 class clsUIDL;
 class CMessage;
+namespace Pop3Replies {
+struct HeaderFields;
+}
 class MessageFile;
 class frmHelp;
 class QSslCertificate;
@@ -289,6 +292,9 @@ private:
                              int *till);
     // On to the next mail of the range, if there is one.
     bool moveToNextMail();
+    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
+    NextHeader askForNextHeader();
+    bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
     // Progress ended, controls given back, "Show" again.
     void endRetrieval();
     void sendRangeDele();

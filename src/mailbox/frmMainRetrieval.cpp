@@ -143,39 +143,57 @@ void frmMain::ProcessTopReply(const QString &sReply)
         retrievalFailed();
         return;
     }
+    const int mail = iCurMail;
+    const int statsRow = statsRowOfMail(mail);
+    bTopDone = true;
+    // With the mail's size at hand nothing below can fail: the next header
+    // is asked for first, and the server answers while this one is shown.
+    NextHeader next = statsRow >= 0 ? askForNextHeader() : NextHeader::NotYetAsked;
+    if (!showHeaderRow(mail, statsRow, fields)) {
+        retrievalFailed();
+        return;
+    }
+    if (next == NextHeader::NotYetAsked)
+        next = askForNextHeader();
+    if (next == NextHeader::RangeDone)
+        endRetrieval();
+}
+
+// Adds the mail's row unless the filters hide it; false when it is shown
+// but the size list does not name it.
+bool frmMain::showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields)
+{
     // Shown and filtered as the user reads them: encoded words and 8-bit
     // text decoded.
     const QString date = HeaderText::decode(fields.date);
     const QString sender = HeaderText::decode(fields.sender);
     const QString subject = HeaderText::decode(fields.subject);
 
-    const QString mailText = QString::number(iCurMail);
+    const QString mailText = QString::number(mail);
     const bool isNew = isNewMail(mailText);
     bool shown = passesFilter(sender, txtFrom->text()) && passesFilter(subject, txtSubject->text());
     if (shown && ckShowOnlyNew->isChecked())
         shown = isNew;
 
     if (shown) {
-        const int r = statsRowOfMail(iCurMail);
-        if (r < 0) {
-            retrievalFailed();
-            return;
-        }
-        grdStats->SetRow(r);
-        const QString size = grdStats->TextMatrix(r, 1);
+        if (statsRow < 0)
+            return false;
+        grdStats->SetRow(statsRow);
+        const QString size = grdStats->TextMatrix(statsRow, 1);
         addGridRow(grdMails, {date, sender, subject, mailText, size}, isNew);
     }
-
     grdMails->SetTopRow(grdMails->Rows() - 1);
-    bTopDone = true;
+    return true;
+}
 
+frmMain::NextHeader frmMain::askForNextHeader()
+{
     if (CheckInterrupt())
-        return;
-
-    if (moveToNextMail())
-        SendTop(iCurMail, 10);
-    else
-        endRetrieval();
+        return NextHeader::Stopped;
+    if (!moveToNextMail())
+        return NextHeader::RangeDone;
+    SendTop(iCurMail, 10);
+    return NextHeader::Asked;
 }
 
 // The end of the range is read again at every step: the user may change it.
