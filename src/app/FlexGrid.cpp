@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <utility>
+
 FlexGrid::FlexGrid(QWidget *parent)
     : QTableWidget(parent)
 {
@@ -52,6 +54,8 @@ void FlexGrid::SetFixedRows(int fixedRows)
 
 int FlexGrid::Row() const
 {
+    if (m_pendingRow >= 0)
+        return m_pendingRow;
     const int r = currentRow();
     return r < 0 ? 0 : r + m_fixedRows;
 }
@@ -64,6 +68,7 @@ int FlexGrid::Col() const
 
 void FlexGrid::SetRow(int row)
 {
+    m_pendingRow = -1;
     const int r = toTable(row);
     if (r < 0 || r >= rowCount()) {
         setCurrentCell(-1, -1);
@@ -191,20 +196,35 @@ void FlexGrid::SetTopRow(int row)
     // Scrolling lays the whole view out again; a list growing row by row
     // scrolls once per pause instead of once per row.
     m_pendingTopRow = row;
-    if (!m_scrollTimer) {
-        m_scrollTimer = new QTimer(this);
-        m_scrollTimer->setSingleShot(true);
-        m_scrollTimer->setInterval(40);
-        connect(m_scrollTimer, &QTimer::timeout, this, &FlexGrid::applyTopRow);
-    }
-    if (!m_scrollTimer->isActive())
-        m_scrollTimer->start();
+    applyWhenQuiet();
 }
 
-void FlexGrid::applyTopRow()
+void FlexGrid::FollowRow(int row)
 {
-    const int r = toTable(m_pendingTopRow);
-    m_pendingTopRow = -1;
+    // Moving the current cell costs the view a walk over its rows, and
+    // scrolls it.
+    m_pendingRow = row;
+    applyWhenQuiet();
+}
+
+void FlexGrid::applyWhenQuiet()
+{
+    if (!m_quietTimer) {
+        m_quietTimer = new QTimer(this);
+        m_quietTimer->setSingleShot(true);
+        m_quietTimer->setInterval(40);
+        connect(m_quietTimer, &QTimer::timeout, this, &FlexGrid::applyPending);
+    }
+    if (!m_quietTimer->isActive())
+        m_quietTimer->start();
+}
+
+void FlexGrid::applyPending()
+{
+    const int row = std::exchange(m_pendingRow, -1);
+    if (row >= 0 && toTable(row) < rowCount())
+        SetRow(row);
+    const int r = toTable(std::exchange(m_pendingTopRow, -1));
     if (r < 0 || r >= rowCount())
         return;
     if (QTableWidgetItem *cell = item(r, 0))

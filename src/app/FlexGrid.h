@@ -27,6 +27,9 @@ public:
     int Col() const;
     void SetRow(int row);
     void SetCol(int col);
+    // SetRow for a row that moves at every step of a long run: the current
+    // cell gets there at the next pause (Row() names it at once).
+    void FollowRow(int row);
     // The other end of the selected block from the current row.
     int RowSel() const;
 
@@ -62,11 +65,14 @@ private:
     int toTable(int row) const { return row - m_fixedRows; }
     QTableWidgetItem *itemAt(int row, int col, bool create);
 
-    void applyTopRow();
+    void applyWhenQuiet();
+    void applyPending();
 
     int m_fixedRows = 1;
-    int m_pendingTopRow = -1; // scrolling waits for a quiet moment
-    QTimer *m_scrollTimer = nullptr;
+    // Scrolling and the current row wait for a quiet moment.
+    int m_pendingTopRow = -1;
+    int m_pendingRow = -1;
+    QTimer *m_quietTimer = nullptr;
     int m_currentCol = 0;
     bool m_filling = false;
 };

@@ -178,7 +178,7 @@ bool frmMain::showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFie
     if (shown) {
         if (statsRow < 0)
             return false;
-        grdStats->SetRow(statsRow);
+        grdStats->FollowRow(statsRow);
         const QString size = grdStats->TextMatrix(statsRow, 1);
         addGridRow(grdMails, {date, sender, subject, mailText, size}, isNew);
     }

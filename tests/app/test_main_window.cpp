@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace modProgress;
@@ -253,6 +254,46 @@ private slots:
         QVERIFY(grid.isColumnHidden(5));
         grid.SetColWidthTwips(2, 3000);
         QCOMPARE(grid.columnWidth(2), 200);
+    }
+
+    // A long run moves the current row at every step: Row() follows at
+    // once, the view at the next pause, to the last row named.
+    void gridFollowsARowAtAPause()
+    {
+        FlexGrid grid;
+        grid.SetCols(2);
+        grid.SetRows(50);
+        for (int row = 1; row <= 30; ++row)
+            grid.FollowRow(row);
+        QCOMPARE(grid.Row(), 30);
+        QCOMPARE(grid.currentRow(), -1); // the view has not moved yet
+        QTRY_COMPARE(grid.currentRow(), 29);
+        QCOMPARE(grid.Row(), 30);
+
+        grid.FollowRow(40);
+        grid.SetRow(5); // a row set at once wins over one still on its way
+        QCOMPARE(grid.Row(), 5);
+        QCOMPARE(grid.currentRow(), 4);
+    }
+
+    // Cells filled between BeginFill and EndFill reach the view in one
+    // change that covers them all.
+    void gridFilledAtOnce()
+    {
+        FlexGrid grid;
+        grid.SetCols(2);
+        grid.SetRows(101);
+        QSignalSpy changed(grid.model(), &QAbstractItemModel::dataChanged);
+        grid.BeginFill();
+        for (int row = 1; row <= 100; ++row) {
+            grid.SetTextMatrix(row, 0, QString::number(row));
+            grid.SetTextMatrix(row, 1, QString::number(row * 10));
+        }
+        grid.EndFill();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex(), grid.model()->index(0, 0));
+        QCOMPARE(changed[0][1].toModelIndex(), grid.model()->index(99, 1));
+        QCOMPARE(grid.TextMatrix(100, 1), QStringLiteral("1000"));
     }
 };
 
