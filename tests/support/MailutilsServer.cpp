@@ -225,16 +225,10 @@ bool MailutilsServer::start()
 
 bool MailutilsServer::waitUntilAnswering()
 {
-    switch (ServerProcess::waitForGreeting(m_process, m_port)) {
-    case ServerProcess::Start::Answering:
+    const ServerProcess::Start start = ServerProcess::waitForGreeting(m_process, m_port);
+    if (start == ServerProcess::Start::Answering)
         return true;
-    case ServerProcess::Start::Exited:
-        m_error = QStringLiteral("pop3d exited at start:\n") + log();
-        return false;
-    case ServerProcess::Start::Silent:
-        break;
-    }
-    m_error = QStringLiteral("pop3d did not answer on port %1:\n").arg(m_port) + log();
+    m_error = ServerProcess::startProblem(start, QStringLiteral("pop3d"), m_port) + log();
     return false;
 }
 

@@ -41,6 +41,13 @@ Start waitForGreeting(QProcess &process, quint16 port)
     return Start::Silent;
 }
 
+QString startProblem(Start start, const QString &server, quint16 port)
+{
+    if (start == Start::Exited)
+        return server + QStringLiteral(" exited at start:\n");
+    return server + QStringLiteral(" did not answer on port %1:\n").arg(port);
+}
+
 void stop(QProcess &process)
 {
     if (process.state() == QProcess::NotRunning)

@@ -3,7 +3,7 @@
 // GNU mailutils pop3d) have in common: a free loopback port to give them,
 // the wait until they greet, and taking them down.
 
-#include <QtGlobal>
+#include <QString>
 
 class QProcess;
 
@@ -17,6 +17,9 @@ enum class Start { Answering, Exited, Silent };
 // Waits (bounded) until the server on this loopback port greets with "+OK";
 // Exited as soon as the process has ended.
 Start waitForGreeting(QProcess &process, quint16 port);
+// What went wrong, for a start that is not Answering, ending in a line end
+// for the server's log to follow.
+QString startProblem(Start start, const QString &server, quint16 port);
 
 // SIGTERM, then a bounded wait for the exit, then SIGKILL.
 void stop(QProcess &process);
