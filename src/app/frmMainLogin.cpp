@@ -61,7 +61,9 @@ void frmMain::cmdLogin_Click()
     fraDeletion->hide();
     if (bPOP3Mode) {
         // RSET and QUIT go out back to back; the first reply resets the window.
-        const bool sent = ckUpdtChanges->isChecked() || SendRset();
+        // Before the mailbox was opened (a refused password) there is
+        // nothing to reset, and servers refuse RSET there.
+        const bool sent = ckUpdtChanges->isChecked() || !bStatDone || SendRset();
         if (sent)
             SendQuit();
     } else if (bHotmailMode) {

@@ -90,7 +90,7 @@ private slots:
         } else {
             Pop3Scripts::session(server, "bob", "secret", {}, {});
         }
-        Pop3Scripts::logout(server);
+        Pop3Scripts::logout(server, passwordRefused); // a refused login has no mailbox to reset
 
         frmMain w;
         WhileOpen seen;
@@ -188,23 +188,17 @@ private slots:
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
         QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
 
-        // Dovecot refuses RSET before a login and answers QUIT, then closes;
-        // all of it arrives while the user reads about the RSET.
-        WhileOpen atLogout;
-        boxes.holdOpen(QStringLiteral("Server error"),
-                       readForAWhile(w, boxes, &atLogout,
-                                     [&] { return w.sockPOP3->State() != int(TcpClientSocket::sckConnected); }));
+        // Logging out of the refused session: QUIT alone (Dovecot refuses
+        // RSET before a login), no further error.
         boxes.answers.enqueue(MsgAnswer::Yes);
         w.cmdLogin->click();
         QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
         QCOMPARE(boxes.heldTooLong, QStringList());
-        QCOMPARE(atLogout.loginCaption, QStringLiteral("Logout")); // nothing handled behind the box
         QVERIFY(w.cmdLogin->isEnabled());
         const QStringList texts = boxes.texts();
-        QCOMPARE(texts.size(), 3);
+        QCOMPARE(texts.size(), 2);
         QVERIFY(texts[0].startsWith(QLatin1String("Server error\r\n-ERR")));
         QCOMPARE(texts[1], QStringLiteral("Confirm Logout?"));
-        QVERIFY(texts[2].startsWith(QLatin1String("Server error\r\n-ERR")));
         QVERIFY(!hasBoxWith(boxes, TimeoutText));
     }
 };

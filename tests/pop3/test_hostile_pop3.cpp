@@ -232,7 +232,7 @@ void TestHostilePop3::refusalAtEveryStep()
         Pop3Scripts::greetingWithoutCapa(server);
         server.reply("USER bob\r\n", "+OK\r\n");
         server.reply("PASS secret\r\n", Refusal);
-        Pop3Scripts::logout(server);
+        Pop3Scripts::logout(server, true); // QUIT only: no mailbox to reset
     } else if (step == QLatin1String("STAT")) {
         Pop3Scripts::login(server, "bob", "secret");
         server.reply("STAT \r\n", Refusal);
