@@ -9,6 +9,7 @@
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "TestCertificates.h"
+#include "TlsDovecot.h"
 #include "WindowTestKit.h"
 #include "app/CertificateTrust.h"
 #include "app/StatusLamp.h"
@@ -384,34 +385,11 @@ private slots:
     }
 
 private:
-    bool certificatesReady()
-    {
-        if (m_certificatesMade)
-            return true;
-        const QString why =
-            QSslSocket::supportsSsl() ? m_certificates.errorString() : QStringLiteral("Qt has no TLS backend here");
-        QTest::qFail(qPrintable(why), __FILE__, __LINE__);
-        return false;
-    }
+    bool certificatesReady() { return ::certificatesReady(m_certificates, m_certificatesMade); }
 
     std::unique_ptr<DovecotServer> startDovecot(const QString &certificate)
     {
-        if (!DovecotServer::isAvailable()) {
-            QTest::qSkip(qPrintable(DovecotServer::unavailableReason()), __FILE__, __LINE__);
-            return {};
-        }
-        if (!certificatesReady())
-            return {};
-        auto dovecot = std::make_unique<DovecotServer>();
-        if (!dovecot->addUser(QStringLiteral("carol"), QStringLiteral("secret"))
-            || !dovecot->deliver(QStringLiteral("carol"), "Subject: one\r\n\r\nfirst\r\n")
-            || !dovecot->deliver(QStringLiteral("carol"), "Subject: two\r\n\r\nsecond\r\n")
-            || !dovecot->enableTls(m_certificates.path(certificate), m_certificates.path(QStringLiteral("server.key")))
-            || !dovecot->start()) {
-            QTest::qFail(qPrintable(dovecot->errorString() + dovecot->log()), __FILE__, __LINE__);
-            return {};
-        }
-        return dovecot;
+        return startTlsDovecot(m_certificates, m_certificatesMade, certificate, QStringLiteral("secret"));
     }
 
     void replaceCertificate(DovecotServer &dovecot, const QString &certificate)

@@ -9,6 +9,7 @@
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
 #include "TestCertificates.h"
+#include "TlsDovecot.h"
 #include "WindowTestKit.h"
 #include "app/StatusLamp.h"
 #include "app/TcpClientSocket.h"
@@ -306,26 +307,7 @@ private slots:
 private:
     std::unique_ptr<DovecotServer> startDovecot(const QString &certificate)
     {
-        if (!DovecotServer::isAvailable()) {
-            QTest::qSkip(qPrintable(DovecotServer::unavailableReason()), __FILE__, __LINE__);
-            return {};
-        }
-        if (!m_certificatesMade) {
-            const QString why = QSslSocket::supportsSsl() ? m_certificates.errorString()
-                                                          : QStringLiteral("Qt has no TLS backend here");
-            QTest::qFail(qPrintable(why), __FILE__, __LINE__);
-            return {};
-        }
-        auto dovecot = std::make_unique<DovecotServer>();
-        if (!dovecot->addUser(QStringLiteral("carol"), QStringLiteral("pw"))
-            || !dovecot->deliver(QStringLiteral("carol"), "Subject: one\r\n\r\nfirst\r\n")
-            || !dovecot->deliver(QStringLiteral("carol"), "Subject: two\r\n\r\nsecond\r\n")
-            || !dovecot->enableTls(m_certificates.path(certificate), m_certificates.path(QStringLiteral("server.key")))
-            || !dovecot->start()) {
-            QTest::qFail(qPrintable(dovecot->errorString() + dovecot->log()), __FILE__, __LINE__);
-            return {};
-        }
-        return dovecot;
+        return startTlsDovecot(m_certificates, m_certificatesMade, certificate, QStringLiteral("pw"));
     }
 
     TestCertificates m_certificates;

@@ -1,0 +1,36 @@
+#include "TlsDovecot.h"
+#include "TestCertificates.h"
+
+#include <QSslSocket>
+#include <QtTest>
+
+bool certificatesReady(const TestCertificates &certificates, bool made)
+{
+    if (made)
+        return true;
+    const QString why =
+        QSslSocket::supportsSsl() ? certificates.errorString() : QStringLiteral("Qt has no TLS backend here");
+    QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+    return false;
+}
+
+std::unique_ptr<DovecotServer> startTlsDovecot(const TestCertificates &certificates, bool made,
+                                               const QString &certificate, const QString &password)
+{
+    if (!DovecotServer::isAvailable()) {
+        QTest::qSkip(qPrintable(DovecotServer::unavailableReason()), __FILE__, __LINE__);
+        return {};
+    }
+    if (!certificatesReady(certificates, made))
+        return {};
+    auto dovecot = std::make_unique<DovecotServer>();
+    if (!dovecot->addUser(QStringLiteral("carol"), password)
+        || !dovecot->deliver(QStringLiteral("carol"), "Subject: one\r\n\r\nfirst\r\n")
+        || !dovecot->deliver(QStringLiteral("carol"), "Subject: two\r\n\r\nsecond\r\n")
+        || !dovecot->enableTls(certificates.path(certificate), certificates.path(QStringLiteral("server.key")))
+        || !dovecot->start()) {
+        QTest::qFail(qPrintable(dovecot->errorString() + dovecot->log()), __FILE__, __LINE__);
+        return {};
+    }
+    return dovecot;
+}
