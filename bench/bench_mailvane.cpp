@@ -10,15 +10,15 @@
 
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
+#include "httpmail/clsHotmail.h"
 #include "HttpMailServer.h"
+#include "mailbox/clsUIDL.h"
 #include "MailutilsServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
-#include "desktop/frmAbout.h"
-#include "httpmail/clsHotmail.h"
-#include "mailbox/clsUIDL.h"
+#include "window/FlexGrid.h"
+#include "window/frmAbout.h"
+#include "window/frmMain.h"
 
 #include <QApplication>
 #include <QComboBox>

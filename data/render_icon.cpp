@@ -1,6 +1,6 @@
 // Writes the program's picture as a PNG of the given size, so the icon theme
 // gets the very picture the windows and the tray show.
-#include "desktop/ProgramIcon.h"
+#include "window/ProgramIcon.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

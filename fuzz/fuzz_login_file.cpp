@@ -5,7 +5,7 @@
 
 #include "FuzzInput.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 #include "desktop/LoginFile.h"
 
 #include <QList>

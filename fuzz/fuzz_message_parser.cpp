@@ -4,7 +4,7 @@
 
 #include "FuzzInput.h"
 
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "message/CMessage.h"
 #include "message/MailDate.h"
 

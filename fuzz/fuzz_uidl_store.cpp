@@ -7,7 +7,7 @@
 
 #include "FuzzInput.h"
 
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "mailbox/clsUIDL.h"
 
 #include <QDir>

@@ -8,13 +8,13 @@
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
-#include "desktop/ProgramIcon.h"
-#include "desktop/dlgSysinfo.h"
-#include "desktop/frmAbout.h"
-#include "desktop/frmAlertWindow.h"
-#include "desktop/frmHelp.h"
+#include "window/dlgSysinfo.h"
+#include "window/FlexGrid.h"
+#include "window/frmAbout.h"
+#include "window/frmAlertWindow.h"
+#include "window/frmHelp.h"
+#include "window/frmMain.h"
+#include "window/ProgramIcon.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,5 +1,7 @@
-#include "app/frmMain.h"
-#include "desktop/ProgramStart.h"
+// The program: the application's names, then the start of ProgramStart.
+
+#include "window/frmMain.h"
+#include "window/ProgramStart.h"
 
 #include <QApplication>
 

@@ -1,6 +1,8 @@
+// The alert's life as timer ticks: slot, arrival, display time, departure.
+
 #include "desktop/AlertMotion.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 #include "desktop/AlertSlots.h"
 #include "desktop/AlertSurface.h"
 

@@ -1,3 +1,5 @@
+// Taking and freeing alert slots in the shared mask.
+
 #include "desktop/AlertSlots.h"
 
 int AlertSlots::take()

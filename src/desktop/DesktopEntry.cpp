@@ -1,3 +1,5 @@
+// Reading the Exec line of a desktop entry and filling in its field codes.
+
 #include "desktop/DesktopEntry.h"
 
 #include <QList>

@@ -1,6 +1,8 @@
+// The login-file line and its password codec, read and written.
+
 #include "desktop/LoginFile.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
 #include <QFile>
 #include <QFileInfo>

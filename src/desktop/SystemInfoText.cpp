@@ -1,3 +1,5 @@
+// The system-information texts made from the version and memory records.
+
 #include "desktop/SystemInfoText.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// Pairing single tray activations into double clicks by their timing.
+
 #include "desktop/TrayClicks.h"
 
 bool TrayClicks::isDoubleClick(Click click, qint64 nowMs, int intervalMs)

@@ -1,6 +1,8 @@
+// The HTTPMail client's requests and their replies.
+
 #include "httpmail/clsHotmail.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
 #include <QAuthenticator>
 #include <QDomNode>

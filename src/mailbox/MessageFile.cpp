@@ -1,3 +1,5 @@
+// Writing the message file piece by piece, in the first folder that takes it.
+
 #include "mailbox/MessageFile.h"
 
 #include <QDir>

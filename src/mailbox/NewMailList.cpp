@@ -1,3 +1,5 @@
+// The new-mail list and its look-up.
+
 #include "mailbox/NewMailList.h"
 
 NewMailList::NewMailList(const QStringList &numbers)

@@ -1,6 +1,8 @@
+// Loading, comparing and writing back the seen-id store.
+
 #include "mailbox/clsUIDL.h"
 
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "pop3/Pop3Replies.h"
 
 #include <QDir>

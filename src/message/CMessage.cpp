@@ -1,8 +1,10 @@
+// Splitting a mail into its header fields and body.
+
 #include "message/CMessage.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "message/MailDate.h"
 
 #include <QFile>

@@ -1,3 +1,5 @@
+// Decoding header text for display: encoded words, UTF-8, Latin-1.
+
 #include "message/HeaderText.h"
 
 #include <QList>

@@ -1,6 +1,8 @@
+// Reading header dates into date values and writing them back as text.
+
 #include "message/MailDate.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
 #include <QDate>
 #include <QTime>

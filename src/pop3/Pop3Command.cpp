@@ -1,6 +1,8 @@
+// Formatting the command lines of the dialogue.
+
 #include "pop3/Pop3Command.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
 #include <QStringList>
 

@@ -1,6 +1,8 @@
+// Reading fields out of STAT, LIST and TOP replies.
+
 #include "pop3/Pop3Replies.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
 #include <QStringList>
 

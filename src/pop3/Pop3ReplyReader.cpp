@@ -1,6 +1,8 @@
+// Framing the byte stream into replies, line by line.
+
 #include "pop3/Pop3ReplyReader.h"
 
-#include "app/VbHelpers.h"
+#include "base/VbHelpers.h"
 
 #include "pop3/Pop3Command.h"
 

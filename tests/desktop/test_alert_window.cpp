@@ -2,8 +2,8 @@
 // and the program close it, and its background and frame.
 
 #include "desktop/AlertSlots.h"
-#include "desktop/Platform.h"
-#include "desktop/frmAlertWindow.h"
+#include "window/frmAlertWindow.h"
+#include "window/Platform.h"
 
 #include <QApplication>
 #include <QLabel>

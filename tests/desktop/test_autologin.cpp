@@ -2,18 +2,18 @@
 // against a scripted POP3 server: the timer's ticks are called by hand, the
 // alerts are real windows, the tray icon's events come through its handler.
 
+#include "desktop/AlertSlots.h"
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "window/FlexGrid.h"
+#include "window/frmAlertWindow.h"
+#include "window/frmMain.h"
+#include "window/ProgramIcon.h"
+#include "window/VbColor.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/VbColor.h"
-#include "app/frmMain.h"
-#include "desktop/AlertSlots.h"
-#include "desktop/ProgramIcon.h"
-#include "desktop/frmAlertWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,10 +1,12 @@
-#include "PlatformRecorder.h"
-#include "desktop/HelpMode.h"
-#include "desktop/ProgramIcon.h"
+// The about box, the system-information dialog and the help window, offscreen.
+
 #include "desktop/SystemInfoText.h"
-#include "desktop/dlgSysinfo.h"
-#include "desktop/frmAbout.h"
-#include "desktop/frmHelp.h"
+#include "PlatformRecorder.h"
+#include "window/dlgSysinfo.h"
+#include "window/frmAbout.h"
+#include "window/frmHelp.h"
+#include "window/HelpMode.h"
+#include "window/ProgramIcon.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -3,10 +3,10 @@
 // "Error opening " with the fields read so far) and never crashes or hangs,
 // and a store is never left broken by a write.
 
-#include "ScratchFolder.h"
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "desktop/LoginFile.h"
 #include "mailbox/clsUIDL.h"
+#include "ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>

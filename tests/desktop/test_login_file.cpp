@@ -1,5 +1,7 @@
-#include "TestFiles.h"
+// The login-file codec: reading, writing and the password checksum.
+
 #include "desktop/LoginFile.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/frmMain.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,3 +1,5 @@
+// The system-information texts from version and memory records.
+
 #include "desktop/SystemInfoText.h"
 
 #include <QtTest>

@@ -4,7 +4,7 @@
 // generic opener, and a plain "not started" when there is nothing to start.
 
 #include "FakeDesktop.h"
-#include "desktop/Platform.h"
+#include "window/Platform.h"
 
 #include <QtTest>
 

@@ -8,9 +8,9 @@
 #include "MessageBoxRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "window/frmMain.h"
+#include "window/ProgramIcon.h"
 #include "WindowTestKit.h"
-#include "app/frmMain.h"
-#include "desktop/ProgramIcon.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,11 +5,11 @@
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
-#include "app/frmMain.h"
-#include "desktop/ProgramIcon.h"
-#include "desktop/ProgramStart.h"
-#include "desktop/frmAbout.h"
-#include "desktop/frmHelp.h"
+#include "window/frmAbout.h"
+#include "window/frmHelp.h"
+#include "window/frmMain.h"
+#include "window/ProgramIcon.h"
+#include "window/ProgramStart.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -6,13 +6,13 @@
 // afterwards.
 
 #include "frmMainTestAccess.h"
+#include "httpmail/clsHotmail.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
-#include "httpmail/clsHotmail.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // (bodies, headers, authentication), what the client makes of the replies,
 // and how failures, time-outs and retries come out.
 
-#include "HttpMailServer.h"
 #include "httpmail/clsHotmail.h"
+#include "HttpMailServer.h"
 
 #include <QTcpServer>
 #include <memory>

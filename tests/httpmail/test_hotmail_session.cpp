@@ -3,13 +3,13 @@
 // the size list and logout.
 
 #include "frmMainTestAccess.h"
+#include "httpmail/clsHotmail.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
-#include "httpmail/clsHotmail.h"
 
 #include <QCheckBox>
 #include <QComboBox>

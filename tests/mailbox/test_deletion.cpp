@@ -6,9 +6,9 @@
 #include "frmMainTestAccess.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
+#include "window/VbColor.h"
 #include "WindowTestKit.h"
-#include "app/TcpClientSocket.h"
-#include "app/VbColor.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -4,9 +4,9 @@
 
 #include "DovecotServer.h"
 #include "MessageBoxRecorder.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -9,9 +9,9 @@
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
 #include "RawPop3.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,8 +5,8 @@
 
 #include "DovecotServer.h"
 #include "MessageBoxRecorder.h"
+#include "window/VbColor.h"
 #include "WindowTestKit.h"
-#include "app/VbColor.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -3,11 +3,11 @@
 // read again after every reply) and HTTPMail against the in-process server.
 
 #include "frmMainTestAccess.h"
+#include "httpmail/clsHotmail.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
+#include "window/VbColor.h"
 #include "WindowTestKit.h"
-#include "app/VbColor.h"
-#include "httpmail/clsHotmail.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The store of UIDLs already seen: its file, its list, and which mails of a
 // UIDL listing are new.
 
-#include "ScratchFolder.h"
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "mailbox/clsUIDL.h"
+#include "ScratchFolder.h"
 
 #include <QtTest>
 

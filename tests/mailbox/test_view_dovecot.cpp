@@ -3,12 +3,12 @@
 
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
-#include "RawPop3.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
+#include "RawPop3.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
 
 #include <QComboBox>
 #include <QDir>

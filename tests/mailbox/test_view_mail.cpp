@@ -3,20 +3,20 @@
 // file's exact octets and its folder, the choice of viewer, the selection
 // rules, and the HTTPMail view against the in-process HTTPMail server.
 
+#include "base/ProgressMath.h"
 #include "FakeDesktop.h"
 #include "frmMainTestAccess.h"
+#include "httpmail/clsHotmail.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
+#include "window/modProgress.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/ProgressMath.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
-#include "app/modProgress.h"
-#include "httpmail/clsHotmail.h"
 
 #include <QAction>
 #include <QCheckBox>

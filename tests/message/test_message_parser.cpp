@@ -1,10 +1,10 @@
 // CMessage: splitting a mail into its parts, the header rules, the dates it
 // derives, and reading and writing message files byte for byte.
 
-#include "TestFiles.h"
-#include "app/Notice.h"
+#include "base/Notice.h"
 #include "message/CMessage.h"
 #include "message/MailDate.h"
+#include "TestFiles.h"
 
 #include <QtTest>
 

@@ -5,12 +5,12 @@
 
 #include "DovecotServer.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
 
 #include <QDir>
 #include <QElapsedTimer>

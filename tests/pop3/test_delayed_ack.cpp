@@ -5,10 +5,10 @@
 // goes back and forth) then waits that long for every reply.
 
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -223,8 +223,8 @@ private slots:
         QVERIFY(server.start(folder.filePath(QStringLiteral("cert.pem")), folder.filePath(QStringLiteral("key.pem"))));
 
         TcpClientSocket socket;
-        socket.AddCaCertificates({server.certificate()});
-        socket.SetImplicitTls(true);
+        socket.addCaCertificates({server.certificate()});
+        socket.setImplicitTls(true);
         socket.SetRemoteHost(QStringLiteral("127.0.0.1"));
         socket.SetRemotePort(server.serverPort());
         // One command in flight: the next goes out once the reply is whole.
@@ -255,7 +255,7 @@ private slots:
         socket.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(replies.size() == MailCount || !errors.isEmpty(), 20000);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(1).toString()));
-        QVERIFY(socket.IsEncrypted());
+        QVERIFY(socket.isEncrypted());
         QCOMPARE(replies.last(), QStringLiteral("+OK NOOP %1\r\nthe rest of the reply to NOOP %1\r\n.\r\n").arg(MailCount));
         QVERIFY2(elapsed < MaxMilliseconds, qPrintable(QStringLiteral("%1 replies over TLS took %2 ms").arg(MailCount).arg(elapsed)));
     }

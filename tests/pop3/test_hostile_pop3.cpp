@@ -7,13 +7,13 @@
 
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,14 +7,14 @@
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
+#include "net/CertificateTrust.h"
+#include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "TestCertificates.h"
 #include "TlsDovecot.h"
+#include "window/frmMain.h"
+#include "window/StatusLamp.h"
 #include "WindowTestKit.h"
-#include "app/CertificateTrust.h"
-#include "app/StatusLamp.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -206,7 +206,7 @@ private slots:
         ReadingUser boxes;
         frmMain w;
         if (trustTestCa)
-            w.sockPOP3->AddCaCertificates(m_certificates.ca());
+            w.sockPOP3->addCaCertificates(m_certificates.ca());
         const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
         if (implicitTls)
             w.addImplicitTlsPort(port);
@@ -234,7 +234,7 @@ private slots:
         // Yes: stored, and the login goes on over a new connection.
         QTRY_VERIFY2(loggedIn(w), qPrintable(boxes.texts().join(u'|')));
         QVERIFY2(boxes.boxes.size() == 1, qPrintable(boxes.texts().join(u'|')));
-        QVERIFY(w.sockPOP3->IsEncrypted());
+        QVERIFY(w.sockPOP3->isEncrypted());
         QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
         QCOMPARE(settingsText(), pinLine(port, fingerprint));
 
@@ -292,7 +292,7 @@ private slots:
         QVERIFY(server.isListening());
         const QString trustedFingerprint = trusted.isEmpty() ? QString() : m_certificates.opensslFingerprint(trusted);
         if (!trusted.isEmpty())
-            CertificateTrust().Trust(QStringLiteral("127.0.0.1"), server.serverPort(),
+            CertificateTrust().trust(QStringLiteral("127.0.0.1"), server.serverPort(),
                                      m_certificates.certificate(trusted));
         const QString settingsBefore = settingsText();
 
@@ -321,7 +321,7 @@ private slots:
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(kit::session(w).vCommand(), QString());
         QCOMPARE(settingsText(), settingsBefore);
-        QCOMPARE(CertificateTrust().TrustedFingerprint(QStringLiteral("127.0.0.1"), server.serverPort()),
+        QCOMPARE(CertificateTrust().trustedFingerprint(QStringLiteral("127.0.0.1"), server.serverPort()),
                  trustedFingerprint);
     }
 
@@ -341,7 +341,7 @@ private slots:
         PlatformRecorder platform;
         platform.systemTrayAvailableResult = true;
         frmMain w;
-        w.sockPOP3->AddCaCertificates(m_certificates.ca());
+        w.sockPOP3->addCaCertificates(m_certificates.ca());
         const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
         if (implicitTls)
             w.addImplicitTlsPort(port);

@@ -3,11 +3,11 @@
 
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
-#include "RawPop3.h"
 #include "MessageBoxRecorder.h"
+#include "RawPop3.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // Framing of POP3 replies on the joined stream, whatever the chunking.
 
-#include "Pop3Scripts.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "Pop3Scripts.h"
 
 #include <QtTest>
 

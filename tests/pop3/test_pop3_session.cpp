@@ -2,16 +2,16 @@
 // statistics, new-mail detection, logout, and the failures on the way.
 
 #include "frmMainTestAccess.h"
+#include "mailbox/clsUIDL.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
+#include "window/StatusLamp.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/StatusLamp.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
-#include "mailbox/clsUIDL.h"
 
 #include <QCheckBox>
 #include <QComboBox>

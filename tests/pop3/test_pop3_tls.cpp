@@ -6,14 +6,14 @@
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
 #include "TestCertificates.h"
 #include "TlsDovecot.h"
+#include "window/frmMain.h"
+#include "window/StatusLamp.h"
 #include "WindowTestKit.h"
-#include "app/StatusLamp.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -76,14 +76,14 @@ private slots:
         MessageBoxRecorder boxes;
         fillLogin(w, 995);
         w.cmdLogin_Click();
-        QVERIFY(w.sockPOP3->ImplicitTls());
+        QVERIFY(w.sockPOP3->implicitTls());
         QCOMPARE(kit::session(w).vCommand(), QString()); // nothing goes out before the handshake
         ScriptedPop3Server server;
         Pop3Scripts::session(server, "carol", "pw", {"a"}, {10});
         frmMain plain;
         fillLogin(plain, server.port());
         plain.cmdLogin_Click();
-        QVERIFY(!plain.sockPOP3->ImplicitTls());
+        QVERIFY(!plain.sockPOP3->implicitTls());
         QTRY_COMPARE(plain.cmdLogin->text(), QStringLiteral("Logout"));
         QCOMPARE(server.mismatches(), QStringList());
     }
@@ -235,7 +235,7 @@ private slots:
             return;
         MessageBoxRecorder boxes;
         frmMain w;
-        w.sockPOP3->AddCaCertificates(m_certificates.ca());
+        w.sockPOP3->addCaCertificates(m_certificates.ca());
         const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
         if (implicitTls)
             w.addImplicitTlsPort(port);
@@ -243,7 +243,7 @@ private slots:
         w.cmdLogin_Click();
         QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join(u'|') + dovecot->log()));
-        QVERIFY(w.sockPOP3->IsEncrypted()); // Dovecot takes no STLS after the login
+        QVERIFY(w.sockPOP3->isEncrypted()); // Dovecot takes no STLS after the login
         QCOMPARE(w.shpStatus->FillColor(), Green);
         QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
         QTRY_COMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2"}));
@@ -283,7 +283,7 @@ private slots:
             boxes.answers.enqueue(MsgAnswer::No);
             frmMain w;
             if (trustTestCa)
-                w.sockPOP3->AddCaCertificates(m_certificates.ca());
+                w.sockPOP3->addCaCertificates(m_certificates.ca());
             const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
             if (implicitTls)
                 w.addImplicitTlsPort(port);

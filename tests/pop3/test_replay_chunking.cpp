@@ -10,12 +10,12 @@
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
+#include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "ScriptedPop3Server.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 #include "WindowTestKit.h"
-#include "app/FlexGrid.h"
-#include "app/TcpClientSocket.h"
-#include "app/frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,3 +1,5 @@
+// Starting, stopping and filling a private Dovecot.
+
 #include "DovecotServer.h"
 #include "ServerProcess.h"
 #include "TestFiles.h"

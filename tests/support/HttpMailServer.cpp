@@ -1,3 +1,5 @@
+// The HTTPMail test service: requests, Digest challenges, replies.
+
 #include "HttpMailServer.h"
 
 #include <QCryptographicHash>

@@ -1,3 +1,5 @@
+// Starting, stopping and filling a private GNU mailutils pop3d.
+
 #include "MailutilsServer.h"
 #include "ServerProcess.h"
 #include "TestFiles.h"

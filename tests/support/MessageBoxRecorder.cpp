@@ -1,3 +1,5 @@
+// Answering and recording message boxes from a script.
+
 #include "MessageBoxRecorder.h"
 
 #include <QDeadlineTimer>

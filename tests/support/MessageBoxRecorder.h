@@ -4,7 +4,7 @@
 // reading it would hold it: its own event loop then runs (sockets, timers)
 // until a condition holds, as a real modal box's does.
 
-#include "app/MessageBoxes.h"
+#include "window/MessageBoxes.h"
 
 #include <QList>
 #include <QQueue>

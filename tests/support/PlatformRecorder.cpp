@@ -1,3 +1,5 @@
+// Recording file dialogs, viewer starts and system queries.
+
 #include "PlatformRecorder.h"
 
 PlatformRecorder::PlatformRecorder()

@@ -2,7 +2,7 @@
 // A Platform for tests: records every call in order and answers from fields
 // the test sets. Installs itself for its lifetime.
 
-#include "desktop/Platform.h"
+#include "window/Platform.h"
 
 #include <QList>
 #include <QString>

@@ -1,3 +1,5 @@
+// The scripted dialogues that many window tests share.
+
 #include "Pop3Scripts.h"
 
 namespace Pop3Scripts {

@@ -1,3 +1,5 @@
+// A blocking POP3 client for checking servers directly.
+
 #include "RawPop3.h"
 
 #include <QHostAddress>

@@ -3,8 +3,8 @@
 // lives. Test classes inherit it and call setUpScratch() in init() and
 // tearDownScratch() in cleanup().
 
+#include "base/Notice.h"
 #include "TestFiles.h"
-#include "app/Notice.h"
 
 #include <QDir>
 #include <QStringList>

@@ -1,3 +1,5 @@
+// The scripted POP3 server: expected lines, replies in chosen chunks.
+
 #include "ScriptedPop3Server.h"
 
 #include <QHostAddress>

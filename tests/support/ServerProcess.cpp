@@ -1,3 +1,5 @@
+// Free ports, greeting waits and stops shared by the real servers.
+
 #include "ServerProcess.h"
 
 #include <QDeadlineTimer>

@@ -1,3 +1,5 @@
+// Generating test certificates and keys with openssl.
+
 #include "TestCertificates.h"
 
 #include <QFile>

@@ -1,3 +1,5 @@
+// Reading and writing whole files in tests.
+
 #include "TestFiles.h"
 
 #include <QFile>

@@ -1,5 +1,7 @@
-#include "TlsDovecot.h"
+// A Dovecot with STLS and POP3S listeners and a generated certificate.
+
 #include "TestCertificates.h"
+#include "TlsDovecot.h"
 
 #include <QSslSocket>
 #include <QtTest>

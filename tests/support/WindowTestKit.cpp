@@ -1,3 +1,5 @@
+// The shared steps of window tests.
+
 #include "WindowTestKit.h"
 
 #include <QDir>

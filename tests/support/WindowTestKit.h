@@ -9,8 +9,8 @@
 #include "Pop3Scripts.h"
 #include "ScriptedPop3Server.h"
 #include "TestFiles.h"
-#include "app/FlexGrid.h"
-#include "app/frmMain.h"
+#include "window/FlexGrid.h"
+#include "window/frmMain.h"
 
 #include <QComboBox>
 #include <QLineEdit>

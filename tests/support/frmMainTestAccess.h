@@ -4,7 +4,7 @@
 // Every other use of the window goes through its controls and its
 // procedures, as a user's would.
 
-#include "app/frmMain.h"
+#include "window/frmMain.h"
 
 class frmMainTestAccess
 {

@@ -1,0 +1,271 @@
+// The grid operations over QTableWidget, in the window's row numbering.
+
+#include "window/FlexGrid.h"
+
+#include "base/VbHelpers.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <utility>
+
+FlexGrid::FlexGrid(QWidget *parent)
+    : QTableWidget(parent)
+{
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setStretchLastSection(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setSortingEnabled(false);
+    setWordWrap(false);
+    setColumnCount(2);
+    setRowCount(1);
+}
+
+int FlexGrid::Rows() const { return rowCount() + m_fixedRows; }
+
+void FlexGrid::SetRows(int rows)
+{
+    setRowCount(qMax(0, rows - m_fixedRows));
+}
+
+int FlexGrid::Cols() const { return columnCount(); }
+
+void FlexGrid::SetCols(int cols)
+{
+    const int old = columnCount();
+    setColumnCount(cols);
+    for (int c = old; c < cols; ++c)
+        setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
+}
+
+void FlexGrid::SetFixedRows(int fixedRows)
+{
+    const int rows = Rows();
+    m_fixedRows = qBound(0, fixedRows, 1);
+    horizontalHeader()->setVisible(m_fixedRows == 1);
+    SetRows(rows);
+}
+
+int FlexGrid::Row() const
+{
+    if (m_pendingRow >= 0)
+        return m_pendingRow;
+    const int r = currentRow();
+    return r < 0 ? 0 : r + m_fixedRows;
+}
+
+int FlexGrid::Col() const
+{
+    const int c = currentColumn();
+    return c < 0 ? m_currentCol : c;
+}
+
+void FlexGrid::SetRow(int row)
+{
+    m_pendingRow = -1;
+    const int r = toTable(row);
+    if (r < 0 || r >= rowCount()) {
+        setCurrentCell(-1, -1);
+        return;
+    }
+    setCurrentCell(r, qBound(0, m_currentCol, qMax(0, columnCount() - 1)));
+}
+
+void FlexGrid::SetCol(int col)
+{
+    m_currentCol = col;
+    if (currentRow() >= 0 && col >= 0 && col < columnCount())
+        setCurrentCell(currentRow(), col);
+}
+
+int FlexGrid::RowSel() const
+{
+    const int current = currentRow();
+    if (current < 0)
+        return 0;
+    const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
+    for (const QTableWidgetSelectionRange &range : ranges) {
+        if (current >= range.topRow() && current <= range.bottomRow()) {
+            const int other = current == range.topRow() ? range.bottomRow() : range.topRow();
+            return other + m_fixedRows;
+        }
+    }
+    return current + m_fixedRows;
+}
+
+QTableWidgetItem *FlexGrid::itemAt(int row, int col, bool create)
+{
+    if (col < 0 || col >= columnCount())
+        return nullptr;
+    if (m_fixedRows == 1 && row == 0) {
+        QTableWidgetItem *header = horizontalHeaderItem(col);
+        if (!header && create) {
+            header = new QTableWidgetItem(QString());
+            setHorizontalHeaderItem(col, header);
+        }
+        return header;
+    }
+    const int r = toTable(row);
+    if (r < 0 || r >= rowCount())
+        return nullptr;
+    QTableWidgetItem *cell = item(r, col);
+    if (!cell && create) {
+        cell = new QTableWidgetItem(QString());
+        setItem(r, col, cell);
+    }
+    return cell;
+}
+
+QString FlexGrid::TextMatrix(int row, int col) const
+{
+    const QTableWidgetItem *cell = const_cast<FlexGrid *>(this)->itemAt(row, col, false);
+    return cell ? cell->text() : QString();
+}
+
+void FlexGrid::SetTextMatrix(int row, int col, const QString &text)
+{
+    if (QTableWidgetItem *cell = itemAt(row, col, false)) {
+        cell->setText(text);
+        return;
+    }
+    // A new cell gets its text at birth: one change for the view, not two.
+    if (col < 0 || col >= columnCount())
+        return;
+    if (m_fixedRows == 1 && row == 0)
+        setHorizontalHeaderItem(col, new QTableWidgetItem(text));
+    else if (toTable(row) >= 0 && toTable(row) < rowCount())
+        setItem(toTable(row), col, new QTableWidgetItem(text));
+}
+
+void FlexGrid::BeginFill()
+{
+    if (m_filling)
+        return;
+    m_filling = true;
+    // Each cell would otherwise tell the view of itself, which costs more
+    // than the cell.
+    model()->blockSignals(true);
+}
+
+void FlexGrid::EndFill()
+{
+    if (!m_filling)
+        return;
+    m_filling = false;
+    model()->blockSignals(false);
+    if (rowCount() > 0 && columnCount() > 0)
+        emit model()->dataChanged(model()->index(0, 0), model()->index(rowCount() - 1, columnCount() - 1));
+}
+
+void FlexGrid::Clear()
+{
+    const int rows = rowCount();
+    const int cols = columnCount();
+    clearContents();
+    for (int c = 0; c < cols; ++c)
+        setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
+    setRowCount(rows);
+}
+
+void FlexGrid::RemoveItem(int row)
+{
+    const int r = toTable(row);
+    if (r >= 0 && r < rowCount())
+        removeRow(r);
+}
+
+int FlexGrid::TopRow() const
+{
+    if (m_pendingTopRow >= 0)
+        return m_pendingTopRow;
+    const int r = rowAt(0);
+    return (r < 0 ? 0 : r) + m_fixedRows;
+}
+
+void FlexGrid::SetTopRow(int row)
+{
+    const int r = toTable(row);
+    if (r < 0 || r >= rowCount())
+        return;
+    // Scrolling lays the whole view out again; a list growing row by row
+    // scrolls once per pause instead of once per row.
+    m_pendingTopRow = row;
+    applyWhenQuiet();
+}
+
+void FlexGrid::FollowRow(int row)
+{
+    // Moving the current cell costs the view a walk over its rows, and
+    // scrolls it.
+    m_pendingRow = row;
+    applyWhenQuiet();
+}
+
+void FlexGrid::applyWhenQuiet()
+{
+    if (!m_quietTimer) {
+        m_quietTimer = new QTimer(this);
+        m_quietTimer->setSingleShot(true);
+        m_quietTimer->setInterval(40);
+        connect(m_quietTimer, &QTimer::timeout, this, &FlexGrid::applyPending);
+    }
+    if (!m_quietTimer->isActive())
+        m_quietTimer->start();
+}
+
+void FlexGrid::applyPending()
+{
+    const int row = std::exchange(m_pendingRow, -1);
+    if (row >= 0 && toTable(row) < rowCount())
+        SetRow(row);
+    const int r = toTable(std::exchange(m_pendingTopRow, -1));
+    if (r < 0 || r >= rowCount())
+        return;
+    if (QTableWidgetItem *cell = item(r, 0))
+        scrollToItem(cell, QAbstractItemView::PositionAtTop);
+    else
+        verticalScrollBar()->setValue(r);
+}
+
+void FlexGrid::SetCellForeColor(int row, int col, const QColor &color)
+{
+    if (QTableWidgetItem *cell = itemAt(row, col, true))
+        cell->setForeground(color);
+}
+
+QColor FlexGrid::CellForeColor(int row, int col) const
+{
+    const QTableWidgetItem *cell = const_cast<FlexGrid *>(this)->itemAt(row, col, false);
+    if (!cell || cell->foreground().style() == Qt::NoBrush)
+        return palette().color(QPalette::Text);
+    return cell->foreground().color();
+}
+
+void FlexGrid::SetColWidthTwips(int col, int twips)
+{
+    if (col < 0 || col >= columnCount())
+        return;
+    const int pixels = vb::TwipsToPixels(twips);
+    setColumnHidden(col, pixels <= 0);
+    if (pixels > 0)
+        setColumnWidth(col, pixels);
+}
+
+void FlexGrid::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        // A right click keeps the block the user dragged; it only opens the menu.
+        emit rightButtonPressed(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    QTableWidget::mousePressEvent(event);
+}

@@ -1,0 +1,373 @@
+#pragma once
+// The main window: every control and every piece of session state of the
+// program. Its procedures are spread over the files of this folder named
+// after the subsystem they serve (frmMainLogin.cpp, frmMainRetrieval.cpp, ...).
+
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "desktop/TrayClicks.h"
+#include "mailbox/NewMailList.h"
+#include "window/HelpMode.h"
+#include "window/MessageBoxes.h"
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QProgressBar;
+class QPushButton;
+class QSystemTrayIcon;
+class QTimer;
+class QStringListModel;
+class FlexGrid;
+class StatusLamp;
+class TcpClientSocket;
+class Pop3ReplyReader;
+class clsHotmail;
+class clsUIDL;
+class CMessage;
+namespace Pop3Replies {
+struct HeaderFields;
+}
+class MessageFile;
+class frmHelp;
+class QSslCertificate;
+
+// What the window keeps of the tray icon's record: its tip.
+struct TrayIconRecord
+{
+    QString tip;
+};
+
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    // The HTTPMail endpoint can be given (tests point it at a local server);
+    // empty means the service's own.
+    explicit frmMain(const QString &httpMailEndpoint = QString(), QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // ---- Startup and main window
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload(bool &cancel);
+    void InitLayout();
+    void ResetSession();
+    void EnableControls(bool bEnable);
+    bool CheckInterrupt();
+    void RecoverFromError();
+    void InitTrayIcon();
+
+    // ---- Login and logout
+    void cmdLogin_Click();
+
+    // ---- POP3 commands and connection events
+    // Each returns false when the line could not be sent; the loss has then
+    // been reported and the session reset.
+    bool SendUser(const QString &user);
+    bool SendPass(const QString &password);
+    bool SendStat();
+    bool SendList(int n);
+    bool SendUidl();
+    bool SendTop(int n, int lines);
+    bool SendRetr(int n);
+    bool SendDele(int n);
+    bool SendRset();
+    bool SendQuit();
+    void StartPOP3Login();
+    void sockPOP3_Connect();
+    void sockPOP3_Close();
+    void sockPOP3_Error(int number, const QString &description);
+    // The STLS upgrade is done.
+    void sockPOP3_Encrypted();
+    // Port 995 is POP3S: TLS from the first byte.
+    bool UsesImplicitTls(int port) const;
+
+    // ---- POP3 replies
+    void sockPOP3_DataArrival(qint64 bytesTotal);
+
+    // ---- Statistics
+    void ShowMailboxStats(const QString &sReply);
+    void ProcessListReply(const QString &sReply);
+    void cmdStats_Click();
+
+    // ---- HTTPMail session
+    void ShowHotmailStats();
+    void ShowHotmailSizes();
+
+    // ---- Header retrieval, new mail, deletion, viewing
+    void cmdShow_Click();
+    void StartRetrieval(int iFrom, int iTill);
+    void ProcessTopReply(const QString &sReply);
+    void FetchHotmailHeaders();
+    void ProcessUidlReply(const QString &sReply);
+    void cmdDelete_Click();
+    void grdMails_MouseDown(int button, const QPoint &globalPos);
+    void mnuDeleteMail_Click();
+    void mnuCompleteMail_Click();
+    void ProcessRetrReply(const QString &sReply);
+    void ShowHotmailMail();
+
+    // ---- Tray, autologin and alerts
+    void Form_Resize();
+    void TrayIcon_Activated(int reason);
+    void mnuTrayRestore_Click();
+    void mnuTrayQuit_Click();
+    void ShowMainWindow();
+    void ckAutoLogin_Click();
+    void timLogin_Timer();
+    void ShowAlert(const QString &sMsg);
+
+    // ---- Login files, help, about
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void SaveLogin(const QString &fileName);
+    void LoadLogin(const QString &fileName);
+    void HelpStatus(bool bShow);
+    void InvokeHelp(int nCode);
+    void ckHelpFlag_Click();
+    void cmdAbout_Click();
+
+    // ---- Controls (names as the program knows them)
+    QTimer *timLogin = nullptr;
+    TcpClientSocket *sockPOP3 = nullptr;
+    QProgressBar *prgProgress = nullptr;
+    QLabel *imgIcon = nullptr;
+    QLabel *lblProgress = nullptr;
+    QMenu *mnuMailOpts = nullptr;
+    QAction *mnuCompleteMail = nullptr;
+    QAction *mnuDeleteMail = nullptr;
+    QMenu *mnuTray = nullptr; // the tray icon's own menu
+    QAction *mnuTrayRestore = nullptr;
+    QAction *mnuTrayQuit = nullptr;
+
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *fraLogin = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
+    QLineEdit *txtUser = nullptr, *txtPwd = nullptr, *txtMailServer = nullptr;
+    QComboBox *cboPort = nullptr;
+    StatusLamp *shpStatus = nullptr;
+    QPushButton *cmdLogin = nullptr, *cmdHlpLogin = nullptr;
+
+    QGroupBox *fraStats = nullptr;
+    QLabel *Label5 = nullptr, *lblMails = nullptr, *Label6 = nullptr, *lblMailSize = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QLabel *lblTotalMails = nullptr, *lblNewMails = nullptr;
+    QPushButton *cmdStats = nullptr, *cmdHlpStats = nullptr;
+    FlexGrid *grdStats = nullptr;
+
+    QGroupBox *fraBrowse = nullptr;
+    FlexGrid *grdMails = nullptr;
+    QPushButton *cmdHlpMails = nullptr;
+
+    QGroupBox *fraRetrieval = nullptr;
+    QLabel *Label9 = nullptr, *Label10 = nullptr;
+    QComboBox *cboFrom = nullptr, *cboTill = nullptr;
+    QGroupBox *Frame8 = nullptr;
+    QLabel *Label11 = nullptr, *Label12 = nullptr;
+    QLineEdit *txtFrom = nullptr, *txtSubject = nullptr;
+    QCheckBox *ckShowOnlyNew = nullptr;
+    QPushButton *cmdShow = nullptr, *cmdHlpRetrieval = nullptr;
+
+    QGroupBox *fraDeletion = nullptr;
+    QLabel *Label13 = nullptr, *Label14 = nullptr;
+    QComboBox *cboDelFrom = nullptr, *cboDelTill = nullptr;
+    QPushButton *cmdDelete = nullptr, *cmdHlpDeletion = nullptr;
+
+    QGroupBox *Frame7 = nullptr;
+    QCheckBox *ckAutoLogin = nullptr;
+    QPushButton *cmdHlpAutoLogin = nullptr;
+    QCheckBox *ckUpdtChanges = nullptr;
+    QPushButton *cmdHlpUpdtChanges = nullptr;
+    QPushButton *cmdLoad = nullptr, *cmdSave = nullptr;
+    QPushButton *cmdHlpLoadLogin = nullptr, *cmdHlpSaveLogin = nullptr;
+    QCheckBox *ckHelpFlag = nullptr;
+    QPushButton *cmdAbout = nullptr;
+
+    // The HTTPMail endpoint every new clsHotmail of this window talks to.
+    QString httpMailEndpoint() const { return m_httpMailEndpoint; }
+    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
+    // Tests shorten the wait for a silent server.
+    void setReplyTimeout(int ms);
+    // Tests shorten the wait of every HTTPMail request; 0 keeps clsHotmail's.
+    void setHttpMailTimeout(int ms) { m_httpMailTimeoutMs = ms; }
+    // Tests treat their POP3S server's port like 995.
+    void addImplicitTlsPort(int port) { m_implicitTlsPorts.append(port); }
+    // Tests shorten the autologin minute.
+    void setAutoLoginInterval(int ms) { m_autoLoginIntervalMs = ms; }
+    // Tests put the message file's program folder elsewhere; empty means
+    // the executable's folder.
+    void setProgramFolder(const QString &folder) { m_programFolder = folder; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    friend class frmMainTestAccess;
+
+    // ---- Session state (tests reach it through frmMainTestAccess)
+    QString strMailServer;
+    int iPort = 0;
+    QString vCommand;
+    QString strPrevCommand;
+    bool bStatDone = false;
+    QString vUser;
+    QString strPassword;
+    bool bListOne = false;
+    bool bListForView = false;
+    bool bTopDone = false;
+    int iCurMail = 0;
+    qint64 lRetrSize = 0;
+    bool bRelogin = false;
+    std::unique_ptr<NewMailList> colNewMails; // null when released
+    TrayIconRecord nidTray;
+    bool bMinimized = false;
+    bool bUIDLFailed = false;
+
+    bool bPOP3Mode = false;
+    bool bHotmailMode = false;
+    bool bStopRequested = false;
+    std::unique_ptr<clsHotmail> objHotmail;
+    QList<QStringList> colHotmailIds; // mail records, mail n at index n - 1
+    std::unique_ptr<clsUIDL> objUIDL;
+
+    // An OK box, unless the window sits minimised (in the tray nobody would
+    // see it, and the autologin must not wait for it).
+    void msgBoxUnlessMinimized(const QString &text, MsgIcon icon = MsgIcon::Exclamation,
+                               const QString &title = MsgTitle);
+    void buildControls();
+    // One builder for each frame of the window.
+    void buildLoginFrame();
+    void buildStatsFrame();
+    void buildMailsFrame();
+    void buildRetrievalFrame();
+    void buildDeletionFrame();
+    void buildSettingsFrame();
+    void layOutFrames();
+    QHBoxLayout *buildStatusLine();
+    void buildMailMenu();
+    void connectEvents();
+    void removeTrayIcon();
+    void buildTrayMenu();
+    void restoreFromTray();
+    void connectHelpButtons();
+    void closeHelpWindow();
+    bool isHotmailUser(const QString &user) const;
+    void loginPop3();
+    void loginHotmail();
+    // Every POP3 line goes out through sendLine, which tells the reply reader
+    // what to expect; a command of the dialogue through sendCommand, which
+    // also makes it the outstanding command (vCommand).
+    bool sendLine(const QString &line);
+    bool sendCommand(const QString &line);
+    void handleReplies();
+    void dispatchReply(const QString &reply);
+    void deleReplyArrived(bool accepted);
+    // Viewing a complete mail (frmMainView.cpp).
+    bool saveAndOpenMessage(const QByteArray &octets);
+    void saveRetrPiece();
+    bool finishMessageFile();
+    QStringList messageFileFolders() const;
+    bool openMessageFile(const QString &path);
+    void viewerFailed(const QString &viewer, const QString &path);
+    void endViewing();
+    // Header retrieval and deletion (frmMainRetrieval.cpp, frmMainDeletion.cpp).
+    void retrievalFailed();
+    // Reads a range's boxes (a box when they hold no range) and starts the
+    // progress display for it.
+    bool startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
+                             int *till);
+    // On to the next mail of the range, if there is one.
+    bool moveToNextMail();
+    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
+    NextHeader askForNextHeader();
+    bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
+    // Progress ended, controls given back, "Show" again.
+    void endRetrieval();
+    void sendRangeDele();
+    // Deletes the mail of this row once the user has confirmed it.
+    void deleteOneRow(int row);
+    void deleteSelectedRowsFrom(int row);
+    void finishRowsDeletion();
+    void endSelectionDeletion();
+    bool deleteHotmailMail(const QString &id, const QString &url);
+    void endMailboxOperations();
+    void watchForReply();
+    void replyTimedOut();
+    void fillRangeCombos(int count, const QString &tillText);
+    // Show and Delete need the login's size list (and the ids before it) out
+    // of the way: clicked earlier, they wait for it.
+    enum class AfterSizeList { Nothing, Show, Delete };
+    bool sizeListOnItsWay() const;
+    void waitForSizeList(AfterSizeList action);
+    void runActionAfterSizeList();
+    void enableMailboxControls();
+    bool isNewMail(const QString &mailNumber);
+    int statsRowOfMail(int mail) const;
+    // The size list in grdStats: headings and rows, then shown.
+    void startSizeList(int rows);
+    void showSizeList();
+    void serverErrorPath(const QString &reply);
+    // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
+    void preLoginReply(const QString &reply);
+    // The session cannot go on: nothing more is read, the message (if any)
+    // is shown unless minimised, and the window is given back logged out.
+    void abandonSession(const QString &message = QString());
+    void connectionLost();
+    void stlsFailed(const QString &reason);
+    // A certificate that does not verify (frmMainCertificates.cpp):
+    // true when the user was asked to trust it, or told it changed.
+    bool certificateRefused(const QString &problem);
+    void askToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
+                               int port);
+    void reportChangedCertificate(const QString &host, int port, const QString &trusted,
+                                  const QSslCertificate &presented);
+    void resetCommandButtonColors();
+    QColor windowBackColor() const;
+    // Login files (frmMainLoginFiles.cpp).
+    bool mayReplaceLoginFile(const QString &fileName);
+
+    QString m_httpMailEndpoint;
+    QSystemTrayIcon *m_trayIcon = nullptr;
+    // Help mode and the help window's life (the "?" buttons, the stored flag).
+    HelpMode m_helpMode{this};
+    bool m_hiddenInTray = false;
+    TrayClicks m_trayClicks;
+    int m_autoLoginIntervalMs = 60000;
+    QString m_programFolder;
+    std::unique_ptr<Pop3ReplyReader> m_replyReader;
+    std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
+    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
+    LoginPhase m_loginPhase = LoginPhase::None;
+    QList<int> m_implicitTlsPorts;
+    // A POP3 deletion goes on from each DELE reply, one outstanding at a time.
+    enum class PendingDeletion { None, Range, OneRow, Rows };
+    PendingDeletion m_pendingDeletion = PendingDeletion::None;
+    int m_deleMail = 0;   // mail of the outstanding DELE (range, one row)
+    int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
+    int m_deleLowest = 0; // last mail of a range; first row of a selection
+    QTimer *m_replyTimer = nullptr;
+    AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
+    // A reply's handler is running, perhaps with a box waiting for the user:
+    // later replies and the connection's end wait until it has returned.
+    bool m_handlingReplies = false;
+    bool m_closedWhileHandling = false;
+    bool m_failedWhileHandling = false;
+    int m_socketErrorNumber = 0;
+    QString m_socketErrorText;
+    QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
+    int m_httpMailTimeoutMs = 0;
+};

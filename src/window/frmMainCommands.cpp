@@ -1,0 +1,240 @@
+// POP3 command senders and the connection's events.
+
+#include "window/frmMain.h"
+
+#include "base/VbHelpers.h"
+#include "net/TcpClientSocket.h"
+#include "pop3/Pop3Command.h"
+#include "pop3/Pop3ReplyReader.h"
+#include "window/MessageBoxes.h"
+#include "window/modProgress.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+using namespace modProgress;
+using namespace Pop3Command;
+using vb::CrLf;
+
+bool frmMain::sendLine(const QString &line)
+{
+    m_replyReader->commandSent(line);
+    if (!sockPOP3->SendData(line)) {
+        connectionLost();
+        return false;
+    }
+    watchForReply();
+    return true;
+}
+
+bool frmMain::sendCommand(const QString &line)
+{
+    const QString name = commandName(line);
+    if (name == Verb::Quit)
+        vCommand = name;
+    if (!sendLine(line))
+        return false;
+    vCommand = name;
+    return true;
+}
+
+void frmMain::abandonSession(const QString &message)
+{
+    m_replyReader->clear();
+    m_replyTimer->stop();
+    m_loginPhase = LoginPhase::None;
+    if (!message.isEmpty())
+        msgBoxUnlessMinimized(message);
+    EndProgress();
+    bRelogin = false;
+    EnableControls(true);
+    ResetSession();
+}
+
+void frmMain::connectionLost()
+{
+    // Report once, then give the window back in the logged-out state.
+    abandonSession(QStringLiteral("The connection to the mail server has been lost.") + CrLf
+                   + QStringLiteral("Please login again."));
+}
+
+void frmMain::stlsFailed(const QString &reason)
+{
+    // The server offered encryption: going on in plain text would hand the
+    // password to whoever prevented it.
+    abandonSession(QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:")
+                   + CrLf + reason + CrLf
+                   + QStringLiteral("The login has been stopped; your user name and password were not sent."));
+}
+
+void frmMain::setReplyTimeout(int ms)
+{
+    m_replyTimer->setInterval(ms);
+}
+
+void frmMain::watchForReply()
+{
+    // Any sign of life restarts the wait; nothing outstanding ends it. A TLS
+    // handshake is waited for like a reply. While replies are being handled
+    // the wait starts only once their handlers have returned.
+    if (!m_handlingReplies && (m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading)
+        && sockPOP3->State() != TcpClientSocket::sckClosed)
+        m_replyTimer->start();
+    else
+        m_replyTimer->stop();
+}
+
+void frmMain::replyTimedOut()
+{
+    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+        stlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
+                   + QStringLiteral(" seconds."));
+        return;
+    }
+    // A server that stops answering must not freeze the window for ever.
+    // Told before anything is dropped; the connection is closed first, so
+    // that nothing it sends late is handled behind the message.
+    if (sockPOP3->State() != TcpClientSocket::sckClosed)
+        sockPOP3->Close();
+    msgBoxUnlessMinimized(QStringLiteral("The mail server did not answer for ")
+                          + QString::number(m_replyTimer->interval() / 1000) + QStringLiteral(" seconds.") + CrLf
+                          + QStringLiteral("The connection has been closed."));
+    abandonSession();
+}
+
+bool frmMain::SendUser(const QString &user)
+{
+    return sendCommand(line(Verb::User, user));
+}
+
+bool frmMain::SendPass(const QString &password)
+{
+    return sendCommand(line(Verb::Pass, password));
+}
+
+bool frmMain::SendStat()
+{
+    return sendCommand(line(Verb::Stat));
+}
+
+bool frmMain::SendList(int n)
+{
+    StartProgress();
+    if (n == 0) {
+        ShowProgressText(QStringLiteral("Getting message statistics.."));
+        SetProgressMax(100);
+        SetProgressValue(1);
+        bListOne = false;
+        bListForView = false;
+        return sendCommand(line(Verb::List));
+    }
+    bListOne = true;
+    bListForView = true;
+    return sendCommand(line(Verb::List, n));
+}
+
+bool frmMain::SendUidl()
+{
+    StartProgress();
+    ShowProgressText(QStringLiteral("Getting message ids.."));
+    SetProgressMax(100);
+    SetProgressValue(1);
+    return sendCommand(line(Verb::Uidl));
+}
+
+bool frmMain::SendTop(int n, int lines)
+{
+    bTopDone = false;
+    return sendCommand(line(Verb::Top, n, lines));
+}
+
+bool frmMain::SendRetr(int n)
+{
+    StartProgress();
+    ShowProgressText(QStringLiteral("Retrieving message ") + QString::number(n));
+    SetProgressMax(lRetrSize);
+    SetProgressValue(0);
+    // The reader hands the mail on as it arrives (StreamedMultiLine).
+    return sendCommand(line(Verb::Retr, n));
+}
+
+bool frmMain::SendDele(int n)
+{
+    return sendCommand(line(Verb::Dele, n));
+}
+
+bool frmMain::SendRset()
+{
+    return sendCommand(line(Verb::Rset));
+}
+
+bool frmMain::SendQuit()
+{
+    return sendCommand(line(Verb::Quit));
+}
+
+void frmMain::StartPOP3Login()
+{
+    SendUser(vUser);
+}
+
+bool frmMain::UsesImplicitTls(int port) const
+{
+    return port == 995 || m_implicitTlsPorts.contains(port);
+}
+
+void frmMain::sockPOP3_Connect()
+{
+    // Over POP3S the dialogue starts at once; on any other port the greeting
+    // comes first, then CAPA decides whether to upgrade before USER.
+    if (m_loginPhase == LoginPhase::None)
+        StartPOP3Login();
+}
+
+void frmMain::sockPOP3_Encrypted()
+{
+    if (m_loginPhase != LoginPhase::Upgrading)
+        return;
+    m_loginPhase = LoginPhase::None;
+    // No second greeting follows the upgrade: the next reply is USER's.
+    StartPOP3Login();
+    strPrevCommand = vCommand;
+}
+
+void frmMain::sockPOP3_Close()
+{
+    if (m_handlingReplies) {
+        m_closedWhileHandling = true;
+        return;
+    }
+    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+        stlsFailed(QStringLiteral("The mail server closed the connection."));
+        return;
+    }
+    m_loginPhase = LoginPhase::None;
+    // Closed in the middle of a login or a listing: its progress ends too.
+    EndProgress();
+    ResetSession();
+}
+
+void frmMain::sockPOP3_Error(int number, const QString &description)
+{
+    if (m_handlingReplies) {
+        m_failedWhileHandling = true;
+        m_socketErrorNumber = number;
+        m_socketErrorText = description;
+        return;
+    }
+    // A failed connection answers nothing more.
+    m_replyTimer->stop();
+    if (number == TcpClientSocket::sckCertificateRefused && certificateRefused(description))
+        return;
+    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+        stlsFailed(description);
+        return;
+    }
+    m_loginPhase = LoginPhase::None;
+    msgBoxUnlessMinimized(QStringLiteral("Error") + CrLf + QString::number(number) + u' ' + description, MsgIcon::None,
+                          AppTitle);
+    RecoverFromError();
+}

@@ -1,0 +1,297 @@
+// Deletion by range (POP3, then a fresh login) and by grid selection (both
+// account kinds). A POP3 deletion never waits in a loop of its own: each DELE
+// reply continues it, so the window stays responsive and a session that ends
+// meanwhile leaves nothing behind.
+
+#include "window/frmMain.h"
+
+#include "base/VbHelpers.h"
+#include "httpmail/clsHotmail.h"
+#include "mailbox/MailNumbers.h"
+#include "window/FlexGrid.h"
+#include "window/MailboxControls.h"
+#include "window/MessageBoxes.h"
+#include "window/modProgress.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <limits>
+#include <utility>
+
+using namespace modProgress;
+using vb::CrLf;
+
+namespace {
+
+// Row 1 is the grid's last body row when two rows are left: the grid is
+// emptied instead, headings included.
+void removeGridRow(FlexGrid *grid, int row)
+{
+    if (grid->Rows() == 2)
+        grid->Clear();
+    else
+        grid->RemoveItem(row);
+}
+
+} // namespace
+
+void frmMain::cmdDelete_Click()
+{
+    if (bHotmailMode) {
+        msgBoxUnlessMinimized(QStringLiteral("Please use grid selection for deleting hotmail mails"),
+                              MsgIcon::Information);
+        return;
+    }
+    if (!bPOP3Mode)
+        return;
+    if (cmdDelete->text() != QLatin1String("Delete")) {
+        if (cmdDelete->text() == QLatin1String("Stop")) {
+            bStopRequested = true;
+            bRelogin = false;
+        }
+        return;
+    }
+
+    int from = 0;
+    int till = 0;
+    if (!startRangeOperation(cboDelFrom, cboDelTill, QStringLiteral("Deleting message "), &from, &till))
+        return;
+    if (sizeListOnItsWay()) {
+        // The replies of the login come first; the deletion follows them.
+        waitForSizeList(AfterSizeList::Delete);
+        return;
+    }
+    grdMails->Clear();
+    grdMails->SetRows(2);
+    EnableControls(false);
+    mailbox::showAsStopButton(cmdDelete);
+    bRelogin = true;
+    // From the highest number down: the mails still to go keep their numbers.
+    m_pendingDeletion = PendingDeletion::Range;
+    m_deleLowest = from;
+    m_deleMail = till;
+    sendRangeDele();
+}
+
+void frmMain::sendRangeDele()
+{
+    ShowProgressText(QStringLiteral("Deleting message ") + QString::number(m_deleMail));
+    SetProgressValue(m_deleMail);
+    SendDele(m_deleMail); // a lost connection has reset the window by the time this returns
+}
+
+void frmMain::deleReplyArrived(bool accepted)
+{
+    switch (m_pendingDeletion) {
+    case PendingDeletion::None:
+        return;
+
+    case PendingDeletion::Range:
+        if (!accepted) {
+            // Reported by the reply handler, which gave the controls back; the
+            // mails marked so far stay marked and the session stays open.
+            m_pendingDeletion = PendingDeletion::None;
+            bRelogin = false;
+            bStopRequested = false;
+            EndProgress();
+            return;
+        }
+        if (CheckInterrupt()) {
+            m_pendingDeletion = PendingDeletion::None;
+            EndProgress();
+            EnableControls(true);
+            return;
+        }
+        if (m_deleMail > m_deleLowest) {
+            --m_deleMail;
+            sendRangeDele();
+            return;
+        }
+        // Logging off makes the server carry out the deletions; the reset that
+        // follows the QUIT reply logs in again (bRelogin).
+        m_pendingDeletion = PendingDeletion::None;
+        StartProgress();
+        ShowProgressText(QStringLiteral("Preparing to log off..."));
+        cmdDelete->setEnabled(false);
+        cmdShow->setEnabled(false);
+        SendQuit();
+        return;
+
+    case PendingDeletion::OneRow:
+        m_pendingDeletion = PendingDeletion::None;
+        SetProgressValue(m_deleMail);
+        EndProgress();
+        endSelectionDeletion();
+        return;
+
+    case PendingDeletion::Rows:
+        m_pendingDeletion = PendingDeletion::None;
+        if (!accepted) {
+            bStopRequested = false;
+            finishRowsDeletion();
+            return;
+        }
+        deleteSelectedRowsFrom(m_deleRow - 1);
+        return;
+    }
+}
+
+void frmMain::grdMails_MouseDown(int button, const QPoint &globalPos)
+{
+    if (!(button & 2))
+        return;
+    if (cmdShow->text() == QLatin1String("Stop") || cmdDelete->text() == QLatin1String("Stop")
+        || !prgProgress->isHidden() || cmdLogin->text() != QLatin1String("Logout"))
+        return;
+    mnuCompleteMail->setEnabled(true);
+    mnuDeleteMail->setEnabled(true);
+    // Not exec(): the window's events go on while the menu is open.
+    mnuMailOpts->popup(globalPos);
+}
+
+void frmMain::mnuDeleteMail_Click()
+{
+    if (m_pendingDeletion != PendingDeletion::None)
+        return; // one deletion at a time
+    const int current = grdMails->Row();
+    const int first = qMin(current, grdMails->RowSel());
+    const int last = qMax(current, grdMails->RowSel());
+    EnableControls(false);
+
+    if (first == last) {
+        deleteOneRow(current);
+        return;
+    }
+
+    if (MsgBox(this,
+               QStringLiteral("You have selected multiple mails to delete.") + CrLf + QStringLiteral(" From ")
+                   + QString::number(first) + QStringLiteral(" to ") + QString::number(last) + CrLf
+                   + QStringLiteral("Confirm?"),
+               MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
+        != MsgAnswer::Yes) {
+        endSelectionDeletion();
+        return;
+    }
+    EnableControls(false);
+    mailbox::showAsStopButton(cmdDelete);
+    StartProgress();
+    SetProgressMax(last);
+    bStopRequested = false;
+    m_deleLowest = first;
+    deleteSelectedRowsFrom(last);
+}
+
+void frmMain::deleteOneRow(int row)
+{
+    // The heading row is no mail, nor is an empty cell.
+    if (row == 0 || grdMails->TextMatrix(row, grdMails->Col()).isEmpty()) {
+        msgBoxUnlessMinimized(QStringLiteral("No mail selected for deletion"));
+        endSelectionDeletion();
+        return;
+    }
+    const QString sender = grdMails->TextMatrix(row, 1);
+    const QString subject = grdMails->TextMatrix(row, 2);
+    const QString id = grdMails->TextMatrix(row, 3);
+    const QString url = grdMails->TextMatrix(row, 5);
+    if (MsgBox(this,
+               QStringLiteral("From:") + sender + CrLf + QStringLiteral("Subject:") + subject + CrLf
+                   + QStringLiteral("Want to delete?"),
+               MsgButtons::YesNo, MsgIcon::Question, MsgTitle)
+        != MsgAnswer::Yes) {
+        endSelectionDeletion();
+        return;
+    }
+    removeGridRow(grdMails, row);
+    const int mail = mailbox::mailNumberOf(id);
+    StartProgress();
+    ShowProgressText(QStringLiteral("Deleting mail ") + id);
+    SetProgressMax(mail);
+    if (bPOP3Mode) {
+        m_pendingDeletion = PendingDeletion::OneRow;
+        m_deleMail = mail;
+        SendDele(mail); // continued in deleReplyArrived
+        return;
+    }
+    if (bHotmailMode)
+        deleteHotmailMail(id, url);
+    SetProgressValue(mail);
+    EndProgress();
+    endSelectionDeletion();
+}
+
+void frmMain::deleteSelectedRowsFrom(int row)
+{
+    for (int r = row; r >= m_deleLowest; --r) {
+        if (CheckInterrupt())
+            break;
+        const QString id = grdMails->TextMatrix(r, 3);
+        const QString url = grdMails->TextMatrix(r, 5);
+        grdMails->SetRow(r);
+        removeGridRow(grdMails, r);
+        qint64 mail = 0;
+        if (!vb::ParseWholeNumber(id, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &mail))
+            continue; // the empty row
+        ShowProgressText(QStringLiteral("Deleting mail ") + QString::number(mail));
+        SetProgressValue(r);
+        if (bPOP3Mode) {
+            m_pendingDeletion = PendingDeletion::Rows;
+            m_deleRow = r;
+            SendDele(int(mail)); // continued in deleReplyArrived
+            return;
+        }
+        if (bHotmailMode && !deleteHotmailMail(id, url))
+            break;
+    }
+    finishRowsDeletion();
+}
+
+void frmMain::finishRowsDeletion()
+{
+    EndProgress();
+    msgBoxUnlessMinimized(
+        QStringLiteral("Deleted messages are not retrievable again till you log in again") + CrLf
+            + QStringLiteral("Speed deletion is for doing multiple deletions at once without having to logout"),
+        MsgIcon::Exclamation, AppTitle);
+    endSelectionDeletion();
+}
+
+void frmMain::endSelectionDeletion()
+{
+    EnableControls(true);
+    cmdDelete->setText(QStringLiteral("Delete"));
+}
+
+bool frmMain::deleteHotmailMail(const QString &id, const QString &url)
+{
+    if (objHotmail && objHotmail->DeleteMail(url))
+        return true;
+    msgBoxUnlessMinimized(QStringLiteral("Mail ") + id + QStringLiteral(" could not be deleted.") + CrLf
+                          + (objHotmail ? objHotmail->GetLastRequestError() : QString()));
+    return false;
+}
+
+void frmMain::endMailboxOperations()
+{
+    // The session ends (logout, lost connection) in the middle of an
+    // operation: nothing of it goes on, and the window is given back.
+    if (std::exchange(m_afterSizeList, AfterSizeList::Nothing) == AfterSizeList::Delete) {
+        EndProgress();
+        EnableControls(true);
+        cmdDelete->setText(QStringLiteral("Delete"));
+    }
+    if (m_pendingDeletion != PendingDeletion::None) {
+        m_pendingDeletion = PendingDeletion::None;
+        bRelogin = false;
+        EndProgress();
+        EnableControls(true);
+        cmdDelete->setText(QStringLiteral("Delete"));
+    }
+    if (bPOP3Mode && cmdShow->text() == QLatin1String("Stop")) {
+        bTopDone = true;
+        endRetrieval();
+    }
+}

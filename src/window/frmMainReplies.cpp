@@ -1,0 +1,186 @@
+// Everything the POP3 server sends arrives here. Replies are framed on the
+// joined stream, then each complete reply runs through the dispatch once.
+
+#include "window/frmMain.h"
+
+#include "base/VbHelpers.h"
+#include "net/TcpClientSocket.h"
+#include "pop3/Pop3Command.h"
+#include "pop3/Pop3ReplyReader.h"
+#include "window/MessageBoxes.h"
+#include "window/modProgress.h"
+#include "window/StatusLamp.h"
+#include "window/VbColor.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <utility>
+
+using namespace modProgress;
+namespace Verb = Pop3Command::Verb;
+
+void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
+{
+    QByteArray chunk;
+    sockPOP3->GetData(chunk);
+    if (chunk.isEmpty())
+        return;
+    if (vCommand == Verb::Retr) {
+        // The bar counts octets of the mail as they come, never past its size.
+        SetProgressValue(qMin(GetProgressValue() + qMax<qint64>(bytesTotal, chunk.size()), GetProgressMax()));
+    }
+    m_replyReader->feed(chunk);
+    saveRetrPiece();
+    // A handler's box runs the event loop while it waits for the user; what
+    // arrives meanwhile waits too, and is handled in order once the handler
+    // has returned.
+    if (!m_handlingReplies)
+        handleReplies();
+}
+
+void frmMain::handleReplies()
+{
+    m_handlingReplies = true;
+    // The server has answered; a box that a handler opens waits for the
+    // user, which is no silence of the server's.
+    m_replyTimer->stop();
+    // A handler may close the connection (QUIT, lost session); stop then.
+    while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
+        const QString reply = m_replyReader->takeReply();
+        if (m_loginPhase != LoginPhase::None)
+            preLoginReply(reply);
+        else
+            dispatchReply(reply);
+        strPrevCommand = vCommand;
+    }
+    m_handlingReplies = false;
+    // The end of the connection, when it came while a box was open, comes
+    // after every reply that the server sent before it.
+    if (std::exchange(m_closedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckClosing)
+        sockPOP3_Close();
+    if (std::exchange(m_failedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckError)
+        sockPOP3_Error(m_socketErrorNumber, m_socketErrorText);
+    watchForReply();
+}
+
+namespace {
+
+bool offersStls(const QString &capaReply)
+{
+    const QStringList lines = Pop3ReplyReader::content(capaReply).split(vb::CrLf);
+    for (const QString &line : lines) {
+        if (line.section(u' ', 0, 0).compare(Verb::Stls, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void frmMain::preLoginReply(const QString &reply)
+{
+    // The command names stay empty throughout, so the dialogue below finds
+    // them as it would after the greeting.
+    switch (m_loginPhase) {
+    case LoginPhase::Greeting:
+        if (Pop3ReplyReader::isError(reply)) {
+            m_loginPhase = LoginPhase::None;
+            serverErrorPath(reply);
+            return;
+        }
+        m_loginPhase = LoginPhase::Capa;
+        sendLine(Pop3Command::bareLine(Verb::Capa));
+        return;
+    case LoginPhase::Capa:
+        if (!Pop3ReplyReader::isError(reply) && offersStls(reply)) {
+            m_loginPhase = LoginPhase::Stls;
+            sendLine(Pop3Command::bareLine(Verb::Stls));
+            return;
+        }
+        // No capability list, or no STLS in it: the plain dialogue.
+        m_loginPhase = LoginPhase::None;
+        StartPOP3Login();
+        return;
+    case LoginPhase::Stls:
+        if (Pop3ReplyReader::isError(reply)) {
+            stlsFailed(QStringLiteral("It refused STLS: ") + reply.trimmed());
+            return;
+        }
+        m_loginPhase = LoginPhase::Upgrading;
+        // Anything after the STLS reply came unencrypted: it is dropped.
+        m_replyReader->clear();
+        if (!sockPOP3->startClientEncryption())
+            stlsFailed(QStringLiteral("The connection could not be upgraded."));
+        return;
+    case LoginPhase::Upgrading:
+    case LoginPhase::None:
+        return;
+    }
+}
+
+void frmMain::dispatchReply(const QString &reply)
+{
+    if (Pop3ReplyReader::isError(reply)) {
+        serverErrorPath(reply);
+        return;
+    }
+    // Only while USER or PASS is the outstanding command: after a refused
+    // password the logout's replies must not carry the login on.
+    if (strPrevCommand == Verb::User && vCommand == Verb::User) {
+        SetProgressValue(1);
+        SendPass(strPassword);
+    } else if (strPrevCommand == Verb::Pass && vCommand == Verb::Pass) {
+        SetProgressValue(2);
+        shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
+        SendStat();
+    } else if (vCommand == Verb::Dele) {
+        ckUpdtChanges->setVisible(true);
+        ckUpdtChanges->setChecked(true);
+        if (ckHelpFlag->isChecked())
+            cmdHlpUpdtChanges->setVisible(true);
+        deleReplyArrived(true);
+    } else if (strPrevCommand == Verb::Stat && !bStatDone) {
+        SetProgressValue(3);
+        ShowMailboxStats(reply);
+    } else if (vCommand == Verb::List && !bListOne) {
+        ProcessListReply(reply);
+    } else if (vCommand == Verb::List && bListForView) {
+        ProcessListReply(reply);
+    } else if (vCommand == Verb::Uidl) {
+        ProcessUidlReply(reply);
+    } else if (vCommand == Verb::Top && !bTopDone) {
+        ProcessTopReply(reply);
+    } else if (vCommand == Verb::Retr) {
+        ProcessRetrReply(reply);
+    } else if (vCommand == Verb::Quit) {
+        ResetSession();
+    }
+}
+
+void frmMain::serverErrorPath(const QString &reply)
+{
+    const AfterSizeList waiting = m_afterSizeList;
+    if (strPrevCommand == Verb::Uidl) {
+        // No unique ids on this server: go on without new-mail detection.
+        bUIDLFailed = true;
+        cmdStats_Click();
+    } else {
+        msgBoxUnlessMinimized(QStringLiteral("Server error") + vb::CrLf + reply);
+    }
+    prgProgress->hide();
+    lblProgress->clear();
+    RecoverFromError();
+    EnableControls(true);
+    if (strPrevCommand == Verb::Pass)
+        cmdLogin->setText(QStringLiteral("Logout"));
+    if (vCommand == Verb::Dele)
+        deleReplyArrived(false);
+    // Without ids the login goes on to the sizes; a click waiting for them
+    // waits on.
+    if (waiting != AfterSizeList::Nothing && sizeListOnItsWay())
+        waitForSizeList(waiting);
+}
