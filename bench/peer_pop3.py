@@ -2,7 +2,9 @@
 """The peer in Mailvane's benchmarks: a plain poplib client doing the same
 POP3 commands one at a time. Prints the elapsed wall time in seconds.
 
-    peer_pop3.py login|headers|bigmail PORT [COUNT [USER]]"""
+    peer_pop3.py login|headers|delete|bigmail PORT [COUNT [USER]]
+
+delete: DELE 1..COUNT one at a time, then QUIT (the server removes them)."""
 import poplib
 import sys
 import time
@@ -23,6 +25,9 @@ def main():
     elif op == "headers":
         for n in range(1, count + 1):
             pop.top(n, 10)
+    elif op == "delete":
+        for n in range(1, count + 1):
+            pop.dele(n)
     elif op == "bigmail":
         pop.list(1)
         lines = pop.retr(1)[1]
