@@ -10,6 +10,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3ReplyReader.h"
 #include "window/FlexGrid.h"
+#include "window/FramePacer.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
@@ -45,6 +46,7 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
+    new FramePacer(this);
     m_replyTimer = new QTimer(this);
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);
