@@ -48,12 +48,9 @@ bool passesFilter(const QString &field, const QString &filter)
 
 void addGridRow(FlexGrid *grid, const QStringList &cells, bool newMail)
 {
-    const int row = grid->Rows();
-    grid->SetRows(row + 1);
-    grid->SetRow(row);
-    for (int c = 0; c < cells.size(); ++c)
-        grid->SetTextMatrix(row, c, cells[c]);
+    grid->AddRow(cells);
     if (newMail) {
+        const int row = grid->Rows() - 1;
         const QColor blue = vb::ColorFromLiteral(NewMailColor);
         for (int c = 0; c <= 4; ++c)
             grid->SetCellForeColor(row, c, blue);
@@ -210,6 +207,7 @@ bool frmMain::moveToNextMail()
 
 void frmMain::endRetrieval()
 {
+    grdMails->Settle();
     EndProgress();
     EnableControls(true);
     cmdShow->setText(QStringLiteral("Show"));
