@@ -632,6 +632,14 @@ double secondsSinceLaunch()
     return (qint64(now.tv_sec) * 1000000000 + now.tv_nsec - launched) / 1e9;
 }
 
+// Processor time of this process so far, user and system.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 int benchStartup()
 {
     // As the program does it: the window loaded, the about box shown first.
@@ -641,6 +649,7 @@ int benchStartup()
     if (!aboutShown.show())
         return 1;
     const double firstWindow = secondsSinceLaunch();
+    const double firstWindowCpu = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     about->close();
@@ -650,9 +659,9 @@ int benchStartup()
     }
     const double mainWindow = timer.nsecsElapsed() / 1e9;
     QTest::qWait(200);
-    std::printf("startup    to the first window shown %.3fs, the main window %.3fs after the about box closed, "
-                "idle resident memory %ldKiB\n",
-                firstWindow, mainWindow, residentKiB());
+    std::printf("startup    to the first window shown %.3fs (%.3fs of processor time), the main window %.3fs after "
+                "the about box closed, idle resident memory %ldKiB\n",
+                firstWindow, firstWindowCpu, mainWindow, residentKiB());
     return 0;
 }
 
