@@ -227,10 +227,19 @@ void FlexGrid::SetTopRow(int row)
 
 void FlexGrid::FollowRow(int row)
 {
-    // Moving the current cell costs the view a walk over its rows, and
-    // scrolls it.
+    // Moving the current cell costs the view a walk over its rows, scrolls it
+    // and paints it again: a list beside the sweep follows it a few times a
+    // second.
     m_pendingRow = row;
-    applyWithNextFrame();
+    m_rowFollowsQuietly = true;
+    if (!m_quietTimer) {
+        m_quietTimer = new QTimer(this);
+        m_quietTimer->setSingleShot(true);
+        m_quietTimer->setInterval(40);
+        connect(m_quietTimer, &QTimer::timeout, this, &FlexGrid::Settle);
+    }
+    if (!m_quietTimer->isActive())
+        m_quietTimer->start();
 }
 
 void FlexGrid::AddRow(const QStringList &cells)
@@ -238,6 +247,7 @@ void FlexGrid::AddRow(const QStringList &cells)
     // Each row inserted alone would lay the view out and paint it again.
     m_pendingRows.append({cells.mid(0, columnCount()), {}});
     m_pendingRow = Rows() - 1;
+    m_rowFollowsQuietly = false;
     applyWithNextFrame();
 }
 
@@ -247,7 +257,7 @@ void FlexGrid::applyWithNextFrame()
         m_frameTimer = new QTimer(this);
         m_frameTimer->setSingleShot(true);
         m_frameTimer->setInterval(FramePacer::FrameMs);
-        connect(m_frameTimer, &QTimer::timeout, this, &FlexGrid::Settle);
+        connect(m_frameTimer, &QTimer::timeout, this, &FlexGrid::FrameDue);
     }
     if (!m_frameTimer->isActive())
         m_frameTimer->start();
@@ -285,17 +295,32 @@ void FlexGrid::applyPendingRows()
 
 void FlexGrid::Settle()
 {
+    applyPending(true);
+}
+
+void FlexGrid::FrameDue()
+{
+    applyPending(false);
+}
+
+void FlexGrid::applyPending(bool quietRowToo)
+{
     // A frame painted from inside this grid's own work, or while its cells
     // are being filled, leaves the grid to the next one.
     if (m_settling || m_filling)
         return;
+    const QScopedValueRollback settling(m_settling, true);
     if (m_frameTimer)
         m_frameTimer->stop();
-    const QScopedValueRollback settling(m_settling, true);
+    const bool rowToo = quietRowToo || !m_rowFollowsQuietly;
+    if (rowToo && m_quietTimer)
+        m_quietTimer->stop();
     applyPendingRows();
-    const int row = std::exchange(m_pendingRow, -1);
-    if (row >= 0 && toTable(row) < rowCount())
-        SetRow(row);
+    if (rowToo) {
+        const int row = std::exchange(m_pendingRow, -1);
+        if (row >= 0 && toTable(row) < rowCount())
+            SetRow(row);
+    }
     const int r = toTable(std::exchange(m_pendingTopRow, -1));
     if (r < 0 || r >= rowCount())
         return;

@@ -5,8 +5,9 @@
 //
 // A long run adds a row and moves the current row at every step. The grid's
 // own answers (Rows, Row, TextMatrix) change at once; the view hears of the
-// rows added, the current row and the scrolling once per frame, all at once,
-// or at once when anything else is asked of it.
+// rows added, their current row and the scrolling once per frame, all at
+// once (a row followed by FollowRow a few times a second), or at once when
+// anything else is asked of it.
 
 #include <QColor>
 #include <QTableWidget>
@@ -33,13 +34,16 @@ public:
     void SetRow(int row);
     void SetCol(int col);
     // SetRow for a row that moves at every step of a long run: the current
-    // cell gets there with the next frame (Row() names it at once).
+    // cell gets there within 40 ms (Row() names it at once).
     void FollowRow(int row);
     // A body row added under the others with these texts, made the current
     // row; the view shows it with the next frame.
     void AddRow(const QStringList &cells);
     // Hands the view at once what is still on its way to it.
     void Settle();
+    // A frame is about to be painted: the rows added, their current row and
+    // the scrolling reach the view now.
+    void FrameDue();
     // The other end of the selected block from the current row.
     int RowSel() const;
 
@@ -76,6 +80,7 @@ private:
     QTableWidgetItem *itemAt(int row, int col, bool create);
 
     void applyWithNextFrame();
+    void applyPending(bool quietRowToo);
     void applyPendingRows();
     bool isPendingRow(int row) const { return row >= rowCount() + m_fixedRows && row < Rows(); }
 
@@ -90,7 +95,9 @@ private:
     QList<PendingRow> m_pendingRows;
     int m_pendingTopRow = -1;
     int m_pendingRow = -1;
+    bool m_rowFollowsQuietly = false;
     QTimer *m_frameTimer = nullptr;
+    QTimer *m_quietTimer = nullptr;
     int m_currentCol = 0;
     bool m_filling = false;
     bool m_settling = false;
