@@ -3,6 +3,7 @@
 
 #include "net/CertificateTrust.h"
 #include "TestCertificates.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,12 +24,6 @@ struct Pin
 QString utc(const QDateTime &date)
 {
     return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -154,7 +149,7 @@ private slots:
         QCOMPARE(QDir::cleanPath(trust.storeFileName()), QDir::cleanPath(file));
         trust.trust(QStringLiteral("Mail.Example.org"), 995, m_certificates.certificate(QStringLiteral("detailed.pem")));
         const QString fingerprint = m_certificates.opensslFingerprint(QStringLiteral("detailed.pem"));
-        QCOMPARE(QString::fromLatin1(readFile(file)),
+        QCOMPARE(QString::fromLatin1(kit::readFile(file)),
                  QStringLiteral("[Certificates]\nmail.example.org%3A995=") + fingerprint
                      + QStringLiteral("\n\n[Settings]\nHelp=1\n"));
 
