@@ -32,6 +32,11 @@ bool loggedInAndIdle(const frmMain &w)
            && w.cmdShow->isEnabled() && w.prgProgress->isHidden();
 }
 
+bool loggedOutAndIdle(const frmMain &w)
+{
+    return w.cmdLogin->text() == QLatin1String("Login") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
+}
+
 bool login(frmMain &w, quint16 port, int timeoutMs, const QString &user, const QString &password)
 {
     fillLogin(w, port, user, password);
@@ -51,8 +56,7 @@ bool logout(frmMain &w, MessageBoxRecorder &boxes, int timeoutMs)
 {
     boxes.answers.enqueue(MsgAnswer::Yes);
     w.cmdLogin->click();
-    return QTest::qWaitFor(
-        [&] { return w.cmdLogin->text() == QLatin1String("Login") && w.cmdLogin->isEnabled(); }, timeoutMs);
+    return QTest::qWaitFor([&] { return loggedOutAndIdle(w); }, timeoutMs);
 }
 
 QByteArray mailText(const TestMail &mail)

@@ -32,6 +32,8 @@ void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("b
                const QString &password = QStringLiteral("secret"));
 // Logged in, the size list in, nothing running.
 bool loggedInAndIdle(const frmMain &w);
+// Logged out, Login usable, nothing running.
+bool loggedOutAndIdle(const frmMain &w);
 // Types the login, clicks Login and waits until the window is logged in and idle.
 bool login(frmMain &w, quint16 port, int timeoutMs = 10000, const QString &user = QStringLiteral("bob"),
            const QString &password = QStringLiteral("secret"));
@@ -40,7 +42,7 @@ bool login(frmMain &w, quint16 port, int timeoutMs = 10000, const QString &user 
 bool loginHotmail(frmMain &w, const QString &user = QStringLiteral("alice@hotmail.com"),
                   const QString &password = QStringLiteral("secret"));
 // Answers "Confirm Logout?" with Yes, clicks Logout and waits until the
-// window is logged out and its Login button usable.
+// window is logged out and idle.
 bool logout(frmMain &w, MessageBoxRecorder &boxes, int timeoutMs = 10000);
 
 // ---- Test mails and their scripts
