@@ -21,11 +21,6 @@ struct Pin
     QString certificate;
 };
 
-QString utc(const QDateTime &date)
-{
-    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Pin>)
@@ -71,9 +66,9 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, until);
         if (from.isEmpty())
-            from = utc(m_certificates.opensslDate(file, false));
+            from = TestCertificates::utcText(m_certificates.opensslDate(file, false));
         if (until.isEmpty())
-            until = utc(m_certificates.opensslDate(file, true));
+            until = TestCertificates::utcText(m_certificates.opensslDate(file, true));
         const QSslCertificate certificate = m_certificates.certificate(file);
         QVERIFY(!certificate.isNull());
         const QString fingerprint = m_certificates.opensslFingerprint(file);

@@ -36,12 +36,7 @@ const QColor Red(255, 0, 0);
 const QString StlsFailure =
     QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:\r\n");
 
-// Carol's login on 127.0.0.1 unless told otherwise.
-void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("carol"),
-               const QString &password = QStringLiteral("pw"))
-{
-    kit::fillLogin(w, port, user, password);
-}
+const QString Password = QStringLiteral("pw");
 
 bool sentAnyLogin(const QList<QByteArray> &lines)
 {
@@ -60,7 +55,8 @@ private slots:
     void initTestCase()
     {
         QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        m_certificatesMade = QSslSocket::supportsSsl() && m_certificates.make();
+        if (QSslSocket::supportsSsl())
+            m_certificates.make();
     }
 
     void implicitTlsIsPort995()
@@ -74,14 +70,14 @@ private slots:
 
         // A login on 995 starts the connection with TLS; elsewhere it does not.
         MessageBoxRecorder boxes;
-        fillLogin(w, 995);
+        kit::fillLogin(w, 995, TlsUser, Password);
         w.cmdLogin_Click();
         QVERIFY(w.sockPOP3->implicitTls());
         QCOMPARE(kit::session(w).vCommand(), QString()); // nothing goes out before the handshake
         ScriptedPop3Server server;
         Pop3Scripts::session(server, "carol", "pw", {"a"}, {10});
         frmMain plain;
-        fillLogin(plain, server.port());
+        kit::fillLogin(plain, server.port(), TlsUser, Password);
         plain.cmdLogin_Click();
         QVERIFY(!plain.sockPOP3->implicitTls());
         QTRY_COMPARE(plain.cmdLogin->text(), QStringLiteral("Logout"));
@@ -124,7 +120,7 @@ private slots:
             Pop3Scripts::uidl(f.server, {"a"});
             Pop3Scripts::list(f.server, {10});
         }
-        fillLogin(f.w, f.server.port());
+        kit::fillLogin(f.w, f.server.port(), TlsUser, Password);
         f.w.cmdLogin_Click();
         QTRY_VERIFY(f.server.isFinished());
         QCOMPARE(f.server.mismatches(), QStringList());
@@ -182,7 +178,7 @@ private slots:
         else
             f.server.expectClientClose();
         f.w.setReplyTimeout(1000);
-        fillLogin(f.w, f.server.port(), QStringLiteral("carol"), QStringLiteral("secret"));
+        kit::fillLogin(f.w, f.server.port(), TlsUser, QStringLiteral("secret"));
         f.w.cmdLogin_Click();
         QTRY_COMPARE(f.boxes.boxes.size(), 1);
         QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
@@ -205,7 +201,7 @@ private slots:
     {
         WindowFixture f;
         f.server.send("-ERR Too many connections.\r\n").expectClientClose();
-        fillLogin(f.w, f.server.port());
+        kit::fillLogin(f.w, f.server.port(), TlsUser, Password);
         f.w.cmdLogin_Click();
         QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Too many connections.\r\n")});
         QVERIFY(f.w.cmdLogin->isEnabled());
@@ -224,15 +220,12 @@ private slots:
     void loginsOverTlsThroughDovecot()
     {
         QFETCH(bool, implicitTls);
-        std::unique_ptr<DovecotServer> dovecot = startDovecot(QStringLiteral("good.pem"));
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(m_certificates, QStringLiteral("good.pem"), Password);
         if (!dovecot)
             return;
         RecordedWindow f;
         f.w.sockPOP3->addCaCertificates(m_certificates.ca());
-        const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
-        if (implicitTls)
-            f.w.addImplicitTlsPort(port);
-        fillLogin(f.w, port);
+        kit::fillTlsLogin(f.w, *dovecot, implicitTls, Password);
         f.w.cmdLogin_Click();
         QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
         QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(u'|') + dovecot->log()));
@@ -264,7 +257,7 @@ private slots:
         QFETCH(QString, certificate);
         QFETCH(bool, trustTestCa);
         QFETCH(QString, reason);
-        std::unique_ptr<DovecotServer> dovecot = startDovecot(certificate);
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(m_certificates, certificate, Password);
         if (!dovecot)
             return;
         const QString refused = QStringLiteral("The mail server's certificate was refused: ");
@@ -276,10 +269,7 @@ private slots:
             f.boxes.answers.enqueue(MsgAnswer::No);
             if (trustTestCa)
                 f.w.sockPOP3->addCaCertificates(m_certificates.ca());
-            const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
-            if (implicitTls)
-                f.w.addImplicitTlsPort(port);
-            fillLogin(f.w, port);
+            kit::fillTlsLogin(f.w, *dovecot, implicitTls, Password);
             f.w.cmdLogin_Click();
             QTRY_COMPARE(f.boxes.boxes.size(), 1);
             QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
@@ -297,13 +287,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<DovecotServer> startDovecot(const QString &certificate)
-    {
-        return startTlsDovecot(m_certificates, m_certificatesMade, certificate, QStringLiteral("pw"));
-    }
-
     TestCertificates m_certificates;
-    bool m_certificatesMade = false;
 };
 
 QTEST_MAIN(TestPop3Tls)

@@ -3,6 +3,7 @@
 #include "WindowTestKit.h"
 
 #include "frmMainTestAccess.h"
+#include "TlsDovecot.h"
 #include "window/VbColor.h"
 
 #include <QCheckBox>
@@ -50,6 +51,15 @@ bool loginHotmail(frmMain &w, const QString &user, const QString &password)
     w.txtPwd->setText(password);
     w.cmdLogin_Click();
     return w.cmdLogin->text() == QLatin1String("Logout");
+}
+
+quint16 fillTlsLogin(frmMain &w, const DovecotServer &dovecot, bool implicitTls, const QString &password)
+{
+    const quint16 port = implicitTls ? dovecot.tlsPort() : dovecot.port();
+    if (implicitTls)
+        w.addImplicitTlsPort(port);
+    fillLogin(w, port, TlsUser, password);
+    return port;
 }
 
 bool logout(frmMain &w, MessageBoxRecorder &boxes, int timeoutMs)

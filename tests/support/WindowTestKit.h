@@ -4,6 +4,7 @@
 // selecting grid rows, showing and viewing mails, and fixtures holding the
 // recorders, a server and a window in the order they must go away.
 
+#include "DovecotServer.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "PlatformRecorder.h"
@@ -41,6 +42,10 @@ bool login(frmMain &w, quint16 port, int timeoutMs = 10000, const QString &user 
 // click); true when the window is logged in.
 bool loginHotmail(frmMain &w, const QString &user = QStringLiteral("alice@hotmail.com"),
                   const QString &password = QStringLiteral("secret"));
+// Types the login of TlsUser to a Dovecot of TlsDovecot.h: its POP3S port,
+// made one the window starts TLS on, or its plain port, where STLS is
+// offered. Returns the port.
+quint16 fillTlsLogin(frmMain &w, const DovecotServer &dovecot, bool implicitTls, const QString &password);
 // Answers "Confirm Logout?" with Yes, clicks Logout and waits until the
 // window is logged out and idle.
 bool logout(frmMain &w, MessageBoxRecorder &boxes, int timeoutMs = 10000);
