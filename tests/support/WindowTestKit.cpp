@@ -225,7 +225,8 @@ bool showMails(frmMain &w, int from, int till, int timeoutMs)
 {
     setRange(w.cboFrom, w.cboTill, QString::number(from), QString::number(till));
     w.cmdShow->click();
-    return QTest::qWaitFor([&] { return w.cmdShow->text() == QLatin1String("Show"); }, timeoutMs);
+    return QTest::qWaitFor([&] { return w.cmdShow->text() == QLatin1String("Show") && w.prgProgress->isHidden(); },
+                           timeoutMs);
 }
 
 QList<bool> enabledControls(const frmMain &w)
