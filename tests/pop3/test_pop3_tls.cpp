@@ -61,27 +61,25 @@ private slots:
 
     void implicitTlsIsPort995()
     {
-        frmMain w;
-        QVERIFY(w.UsesImplicitTls(995));
-        QVERIFY(!w.UsesImplicitTls(110));
-        QVERIFY(!w.UsesImplicitTls(9950));
-        w.addImplicitTlsPort(9950);
-        QVERIFY(w.UsesImplicitTls(9950));
+        WindowFixture f; // its window logs in on a plain port
+        frmMain tls;
+        QVERIFY(tls.UsesImplicitTls(995));
+        QVERIFY(!tls.UsesImplicitTls(110));
+        QVERIFY(!tls.UsesImplicitTls(9950));
+        tls.addImplicitTlsPort(9950);
+        QVERIFY(tls.UsesImplicitTls(9950));
 
         // A login on 995 starts the connection with TLS; elsewhere it does not.
-        MessageBoxRecorder boxes;
-        kit::fillLogin(w, 995, TlsUser, Password);
-        w.cmdLogin_Click();
-        QVERIFY(w.sockPOP3->implicitTls());
-        QCOMPARE(kit::session(w).vCommand(), QString()); // nothing goes out before the handshake
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "carol", "pw", {"a"}, {10});
-        frmMain plain;
-        kit::fillLogin(plain, server.port(), TlsUser, Password);
-        plain.cmdLogin_Click();
-        QVERIFY(!plain.sockPOP3->implicitTls());
-        QTRY_COMPARE(plain.cmdLogin->text(), QStringLiteral("Logout"));
-        QCOMPARE(server.mismatches(), QStringList());
+        kit::fillLogin(tls, 995, TlsUser, Password);
+        tls.cmdLogin_Click();
+        QVERIFY(tls.sockPOP3->implicitTls());
+        QCOMPARE(kit::session(tls).vCommand(), QString()); // nothing goes out before the handshake
+        Pop3Scripts::session(f.server, "carol", "pw", {"a"}, {10});
+        kit::fillLogin(f.w, f.server.port(), TlsUser, Password);
+        f.w.cmdLogin_Click();
+        QVERIFY(!f.w.sockPOP3->implicitTls());
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void capabilityListDecides_data()
