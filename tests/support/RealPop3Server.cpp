@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QtTest>
 
 #include <grp.h>
 #include <pwd.h>
@@ -43,6 +44,20 @@ std::unique_ptr<RealPop3Server> RealPop3Server::make(const QString &name)
     if (name == QLatin1String("mailutils"))
         return std::make_unique<MailutilsServer>();
     return {};
+}
+
+std::unique_ptr<RealPop3Server> RealPop3Server::makeForTest(const QString &name)
+{
+    std::unique_ptr<RealPop3Server> server = make(name);
+    if (!server) {
+        QTest::qFail(qPrintable(QStringLiteral("no test server is called ") + name), __FILE__, __LINE__);
+        return {};
+    }
+    if (!server->cannotRunReason().isEmpty()) {
+        QTest::qSkip(qPrintable(server->cannotRunReason()), __FILE__, __LINE__);
+        return {};
+    }
+    return server;
 }
 
 RealPop3Server::Account RealPop3Server::testAccount()
