@@ -155,13 +155,6 @@ class TestMailboxRealServers : public QObject
         QTest::mouseClick(w.mnuMailOpts, Qt::LeftButton, {}, w.mnuMailOpts->actionGeometry(item).center());
         return true;
     }
-    // The block of rows from `first` to `last` as a drag leaves it, the
-    // current cell in `last`.
-    void selectRows(int first, int last)
-    {
-        kit::selectCell(m_f->w, last);
-        kit::selectRows(m_f->w.grdMails, first, last);
-    }
 
 private slots:
     void initTestCase() { QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear(); }
@@ -242,7 +235,7 @@ private slots:
             return;
         frmMain &w = m_f->w;
         QVERIFY(kit::showMails(w, 1, MailCount));
-        selectRows(3, 4); // mails 2 and 3
+        kit::selectRows(w.grdMails, 3, 4); // mails 2 and 3
         m_f->boxes.answers.enqueue(MsgAnswer::Yes);
         QVERIFY(chooseFromGridMenu(4, w.mnuDeleteMail));
         QTRY_COMPARE(m_f->boxes.boxes.size(), 2); // the question, the closing message
@@ -310,7 +303,7 @@ private slots:
             expected.replace(expected.indexOf("\r\n\r\n"), 2, "\r\nX-UIDL: " + id + "\r\n");
         }
         QVERIFY(kit::showMails(w, 1, MailCount));
-        selectRows(mail + 1, mail + 1);
+        kit::selectRows(w.grdMails, mail + 1, mail + 1);
         m_f->boxes.answers.enqueue(MsgAnswer::Yes);
         QVERIFY(chooseFromGridMenu(mail + 1, w.mnuCompleteMail));
         QTRY_COMPARE_WITH_TIMEOUT(m_f->platform.count(QStringLiteral("startTextViewer")), 1, 20000);

@@ -13,6 +13,12 @@
 
 namespace kit {
 
+bool nearColour(const QColor &actual, const QColor &expected, int tolerance)
+{
+    return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
+           && qAbs(actual.blue() - expected.blue()) <= tolerance;
+}
+
 void clearSavedState()
 {
     QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
@@ -160,6 +166,7 @@ QStringList column(const FlexGrid *grid, int col)
 
 void selectRows(FlexGrid *grid, int anchor, int current)
 {
+    grid->SetCol(1);
     grid->SetRow(current);
     grid->clearSelection();
     const int top = qMin(anchor, current) - grid->FixedRows();

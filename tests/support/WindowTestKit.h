@@ -22,6 +22,16 @@
 
 namespace kit {
 
+// ---- Widgets
+// The child of that object name, or null.
+template <typename T>
+T *child(const QObject *parent, const QString &name)
+{
+    return parent->findChild<T *>(name);
+}
+// Each channel of `actual` within `tolerance` of `expected`'s.
+bool nearColour(const QColor &actual, const QColor &expected, int tolerance = 8);
+
 // ---- Settings and files
 // Forgets the help setting and bob's UIDL store of 127.0.0.1, so a test
 // starts as a first run.
@@ -81,7 +91,7 @@ void setRange(QComboBox *from, QComboBox *till, const QString &lower, const QStr
 // Column `col` of the mail rows (row 2 on).
 QStringList column(const FlexGrid *grid, int col);
 // Selects the block from `anchor` to `current` as a drag would, leaving the
-// current cell in row `current`.
+// current cell in row `current`, column 1.
 void selectRows(FlexGrid *grid, int anchor, int current);
 // Makes cell (row, col) of the mail grid the current one, as a click does.
 void selectCell(frmMain &w, int row, int col = 1);
