@@ -75,12 +75,6 @@ void settle()
     QTRY_VERIFY(done);
 }
 
-bool near(const QColor &actual, const QColor &expected, int tolerance = 8)
-{
-    return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
-        && qAbs(actual.blue() - expected.blue()) <= tolerance;
-}
-
 // What each alert was asked to show, taken the moment it first appears (its
 // own timer moves it on from there).
 class AlertWatcher : public QObject
@@ -252,8 +246,8 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QCOMPARE(window->width(), 160);
     QVERIFY(window->height() < 2000 / 15);
     const QImage picture = window->grab().toImage();
-    QVERIFY(near(picture.pixelColor(3, 3), Qt::white));
-    QVERIFY(near(picture.pixelColor(picture.width() - 3, picture.height() - 3), QColor(255, 255, 192)));
+    QVERIFY(kit::nearColour(picture.pixelColor(3, 3), Qt::white));
+    QVERIFY(kit::nearColour(picture.pixelColor(picture.width() - 3, picture.height() - 3), QColor(255, 255, 192)));
 
     QVERIFY(f.w.isHidden());
     QVERIFY(kit::session(f.w).bMinimized());

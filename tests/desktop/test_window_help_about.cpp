@@ -29,15 +29,9 @@
 
 namespace {
 
-template <typename T>
-T *child(QObject *parent, const QString &name)
-{
-    return parent->findChild<T *>(name);
-}
-
 QString helpTitle(frmHelp *help)
 {
-    return child<QLabel>(help, QStringLiteral("lblTitle"))->text();
+    return kit::child<QLabel>(help, QStringLiteral("lblTitle"))->text();
 }
 
 // The window with every area showing, as after a login and a deletion.
@@ -122,7 +116,7 @@ void TestWindowHelpAbout::helpButtonOpensItsTopic()
     QFETCH(QString, title);
     frmMain w;
     showAllAreas(w);
-    QPushButton *help = child<QPushButton>(&w, button);
+    QPushButton *help = kit::child<QPushButton>(&w, button);
     QVERIFY(help);
     QVERIFY(help->isVisible());
     QCOMPARE(help->text(), QStringLiteral("?"));
@@ -140,7 +134,7 @@ void TestWindowHelpAbout::helpButtonsArePaleYellow()
     QFETCH(QString, button);
     frmMain w;
     showAllAreas(w);
-    QPushButton *help = child<QPushButton>(&w, button);
+    QPushButton *help = kit::child<QPushButton>(&w, button);
     QVERIFY(help && help->isVisible());
 
     // &HC0FFFF is blue C0, green FF, red FF.
@@ -160,7 +154,7 @@ void TestWindowHelpAbout::statisticsHelpClosesWhenMainWindowIsActivated()
     QVERIFY(help->isVisible());
     QCOMPARE(help->windowTitle(), QStringLiteral("Mailvane Help"));
     QCOMPARE(helpTitle(help), QStringLiteral("Mailbox Statistics"));
-    QCOMPARE(child<QPlainTextEdit>(help, QStringLiteral("txtHelp"))->toPlainText().split(QLatin1Char('\n')),
+    QCOMPARE(kit::child<QPlainTextEdit>(help, QStringLiteral("txtHelp"))->toPlainText().split(QLatin1Char('\n')),
              (QStringList{"After logging in, this shows the number of mails in your mailbox and their total size "
                           "in bytes.",
                           "Clicking on the More button will give you the size of each mail in bytes"}));
@@ -245,7 +239,7 @@ void TestWindowHelpAbout::aboutButtonOpensModalAboutBox()
             modal = about->isModal();
             title = about->windowTitle();
             parent = about->parentWidget();
-            QTest::mouseClick(child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+            QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
         }
         // Whatever happened, nothing may stay open and block the test.
         for (QWidget *widget : QApplication::topLevelWidgets())
@@ -280,7 +274,7 @@ void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon()
     QCOMPARE(iconImage(f.w.trayIcon()->icon()), picture);
     QVERIFY(!f.w.imgIcon->pixmap().isNull());
 
-    QTest::mouseClick(child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+    QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
     QVERIFY(!f.w.isHidden());
     QTRY_VERIFY(about.isNull());
 }
