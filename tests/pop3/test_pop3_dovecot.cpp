@@ -31,15 +31,6 @@ QByteArray mail(int n, int bodyLines)
     return text;
 }
 
-// What Dovecot itself says, one line per mail.
-QList<QByteArray> askDovecot(quint16 port, const QByteArray &command)
-{
-    QList<QByteArray> lines = RawPop3MultiLine(port, "alice", "secret", command).trimmed().split('\n');
-    for (QByteArray &line : lines)
-        line = line.trimmed();
-    return lines;
-}
-
 } // namespace
 
 class TestPop3Dovecot : public QObject
@@ -77,7 +68,7 @@ private slots:
         };
 
         login();
-        const QList<QByteArray> sizes = askDovecot(dovecot.port(), "LIST");
+        const QList<QByteArray> sizes = RawPop3Lines(dovecot.port(), "alice", "secret", "LIST");
         QCOMPARE(sizes.size(), 5);
         QCOMPARE(f.w.lblMails->text(), QStringLiteral("5"));
         qint64 total = 0;
@@ -92,7 +83,7 @@ private slots:
         logout();
 
         QByteArray expected;
-        for (const QByteArray &line : askDovecot(dovecot.port(), "UIDL"))
+        for (const QByteArray &line : RawPop3Lines(dovecot.port(), "alice", "secret", "UIDL"))
             expected += line.split(' ').value(1) + "\r\n";
         QFile file(store);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -110,7 +101,7 @@ private slots:
         QCOMPARE(*kit::session(f.w).colNewMails(), QStringList{QStringLiteral("6")});
         logout();
 
-        const QList<QByteArray> ids = askDovecot(dovecot.port(), "UIDL");
+        const QList<QByteArray> ids = RawPop3Lines(dovecot.port(), "alice", "secret", "UIDL");
         QCOMPARE(ids.size(), 6); // "Update Changes" unchecked: every mail stays
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> stored = file.readAll().split('\n');

@@ -39,3 +39,13 @@ QByteArray RawPop3MultiLine(quint16 port, const QByteArray &user, const QByteArr
     }
     return content;
 }
+
+QList<QByteArray> RawPop3Lines(quint16 port, const QByteArray &user, const QByteArray &password,
+                               const QByteArray &command)
+{
+    QList<QByteArray> lines;
+    for (const QByteArray &line : RawPop3MultiLine(port, user, password, command).split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    return lines;
+}

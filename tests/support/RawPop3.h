@@ -3,6 +3,7 @@
 // wants to compare the window's view with.
 
 #include <QByteArray>
+#include <QList>
 #include <QtGlobal>
 
 // Logs in as user/password and sends one command with a multi-line reply
@@ -11,3 +12,6 @@
 // text in angle brackets when the server could not be asked.
 QByteArray RawPop3MultiLine(quint16 port, const QByteArray &user, const QByteArray &password,
                             const QByteArray &command);
+// The same reply as lines without their line ends ("1 120", "2 240").
+QList<QByteArray> RawPop3Lines(quint16 port, const QByteArray &user, const QByteArray &password,
+                               const QByteArray &command);
