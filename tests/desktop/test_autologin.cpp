@@ -12,7 +12,6 @@
 #include "window/frmAlertWindow.h"
 #include "window/frmMain.h"
 #include "window/ProgramIcon.h"
-#include "window/VbColor.h"
 #include "WindowTestKit.h"
 
 #include <QApplication>

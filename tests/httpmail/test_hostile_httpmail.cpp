@@ -25,7 +25,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using CannedReply = HttpMailServer::CannedReply;

@@ -5,7 +5,6 @@
 
 #include "DovecotServer.h"
 #include "MessageBoxRecorder.h"
-#include "window/VbColor.h"
 #include "WindowTestKit.h"
 
 #include <QCheckBox>

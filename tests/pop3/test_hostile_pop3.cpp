@@ -27,7 +27,6 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
