@@ -356,13 +356,11 @@ void TestViewMail::shorterMailLeavesNoTail()
 
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
     QCOMPARE(kit::readFile(path), longMail);
 
-    kit::selectCell(f.w, 3);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 2);
     QVERIFY(kit::viewDone(f.w));
     QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(path), PlainMail);
@@ -402,8 +400,7 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
     f.w.setProgramFolder(programFolder);
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -436,8 +433,7 @@ void TestViewMail::nowhereToWriteIsReported()
     f.w.setProgramFolder(programFolder);
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
 
     // No viewer is handed a file that does not hold this mail.
@@ -480,8 +476,7 @@ void TestViewMail::viewerChoice()
     scriptView(f.server, 1, PlainMail);
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
 
     const QString path = f.messageFile();
@@ -606,8 +601,7 @@ void TestViewMail::refusedRetrWritesNothing()
     scriptView(f.server, 2, PlainMail);
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
     QTRY_COMPARE(f.boxes.boxes.size(), 2);
     QCOMPARE(f.boxes.boxes.at(1).text, QStringLiteral("Server error\r\n-ERR Message is gone.\r\n"));
     QVERIFY(f.w.prgProgress->isHidden());
@@ -616,8 +610,7 @@ void TestViewMail::refusedRetrWritesNothing()
     QVERIFY(!QFile::exists(f.messageFile()));
 
     // The session goes on: the next view works.
-    kit::selectCell(f.w, 3);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 2);
     QVERIFY(kit::viewDone(f.w));
     QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(f.messageFile()), PlainMail);
@@ -634,8 +627,7 @@ void TestViewMail::lostConnectionGivesTheWindowBack()
     f.server.closeConnection();
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
     QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
     QVERIFY(f.w.cmdLogin->isEnabled());
     QVERIFY(f.w.prgProgress->isHidden());
@@ -799,8 +791,7 @@ void TestViewMail::hotmailFailuresAreReported()
     if (!failing.isEmpty())
         f.server.addCannedReply(HttpMailServer::CannedReply::reply(failing, f.server.inboxPath() + QStringLiteral("m1"),
                                                                    500, "<html>broken</html>", "text/html"));
-    kit::selectCell(f.w, 2);
-    f.w.mnuCompleteMail_Click();
+    kit::viewMail(f.w, 1);
 
     QCOMPARE(f.boxes.boxes.size(), 2);
     QVERIFY2(f.boxes.boxes.at(1).text.startsWith(report), qPrintable(f.boxes.boxes.at(1).text));
