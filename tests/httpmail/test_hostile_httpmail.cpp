@@ -50,6 +50,15 @@ QByteArray noise(int size, quint32 seed)
     return bytes;
 }
 
+// Logs in to the three-mail inbox, replies waited for TimeoutMs, and lists
+// every mail with the window's own Show.
+bool loginAndShowAll(HotmailWindowFixture &f)
+{
+    f.server.setMails(kit::threeHotmailMails(MailText, SecondText, "yy"));
+    f.w.setHttpMailTimeout(TimeoutMs);
+    return f.started && f.login() && kit::showMails(f.w, 1, f.w.lblMails->text().toInt());
+}
+
 // One mail of an inbox listing written by hand; a null field is left out.
 struct Entry
 {
@@ -342,11 +351,7 @@ void TestHostileHttpMail::viewReplies()
     QFETCH(QByteArray, file);
     QFETCH(bool, markedRead);
     HotmailWindowFixture f;
-    QVERIFY(f.started);
-    f.server.setMails(kit::threeHotmailMails(MailText, SecondText, "yy"));
-    f.w.setHttpMailTimeout(TimeoutMs);
-    QVERIFY(f.login());
-    QVERIFY(kit::showMails(f.w, 1, f.w.lblMails->text().toInt()));
+    QVERIFY(loginAndShowAll(f));
     f.server.addCannedReply(canned);
 
     f.w.grdMails->SetCol(1);
@@ -406,11 +411,7 @@ void TestHostileHttpMail::deletionReplies()
     QFETCH(bool, reported);
     QFETCH(int, sends);
     HotmailWindowFixture f;
-    QVERIFY(f.started);
-    f.server.setMails(kit::threeHotmailMails(MailText, SecondText, "yy"));
-    f.w.setHttpMailTimeout(TimeoutMs);
-    QVERIFY(f.login());
-    QVERIFY(kit::showMails(f.w, 1, f.w.lblMails->text().toInt()));
+    QVERIFY(loginAndShowAll(f));
     f.server.addCannedReply(canned);
     f.server.clearRequests();
 
