@@ -39,6 +39,18 @@ QList<qint64> sizesFor(const QStringList &ids)
     return QList<qint64>(ids.size(), 100);
 }
 
+// The mailbox of these ids twice, each session ending in a logout: the
+// login by hand and the autologin's.
+void scriptTwoSessions(ScriptedPop3Server &server, const QStringList &ids)
+{
+    for (int session = 0; session < 2; ++session) {
+        if (session > 0)
+            server.acceptConnection();
+        Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
+        Pop3Scripts::logout(server);
+    }
+}
+
 QList<frmAlertWindow *> openAlerts()
 {
     QList<frmAlertWindow *> alerts;
@@ -199,11 +211,7 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     WindowFixture f;
     f.platform.systemTrayAvailableResult = true;
     AlertWatcher watcher;
-    Pop3Scripts::session(f.server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(f.server);
-    f.server.acceptConnection();
-    Pop3Scripts::session(f.server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(f.server);
+    scriptTwoSessions(f.server, ids);
 
     loginVisible(f.w, f.server);
     f.boxes.clear(); // an empty mailbox says so while the window is shown
@@ -279,11 +287,7 @@ void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
     WindowFixture f;
     f.platform.systemTrayAvailableResult = true;
     const QStringList ids{"a1", "b2"};
-    Pop3Scripts::session(f.server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(f.server);
-    f.server.acceptConnection();
-    Pop3Scripts::session(f.server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(f.server);
+    scriptTwoSessions(f.server, ids);
 
     loginVisible(f.w, f.server);
     minimiseToTray(f.w);
