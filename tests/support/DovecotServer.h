@@ -38,6 +38,10 @@ public:
     // Serves POP3S on a second port and offers STLS on the plain one; call
     // before start(). The files are copied.
     bool enableTls(const QString &certificateFile, const QString &keyFile);
+    // Also signs in with OAuth 2.0 (XOAUTH2, OAUTHBEARER) through Dovecot's
+    // oauth2 passdb, which asks this RFC 7662 introspection URL about each
+    // token; password logins keep to the password file. Call before start().
+    void enableOAuth(const QString &introspectionUrl);
     // While running with TLS: serves this certificate instead, on the same
     // ports, and returns once (bounded) a new connection is handed it.
     bool replaceCertificate(const QString &certificateFile, const QString &keyFile);
@@ -77,6 +81,7 @@ private:
     quint16 m_port = 0;
     quint16 m_tlsPort = 0;
     bool m_tls = false;
+    QString m_introspectionUrl;
     int m_delivered = 0;
     QString m_error;
     // The account the server runs as.
