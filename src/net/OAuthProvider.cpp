@@ -36,6 +36,7 @@ OAuthProvider OAuthProvider::google()
     provider.scope = QStringLiteral("https://mail.google.com/");
     provider.mechanism = OAuthMechanism::XOAuth2;
     provider.servers = {QStringLiteral("pop.gmail.com")};
+    provider.needsClientSecret = true;
     return provider;
 }
 

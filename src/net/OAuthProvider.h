@@ -1,7 +1,8 @@
 #pragma once
 // One OAuth 2.0 sign-in service for mail servers: where the browser signs
 // in, where codes and refresh tokens become access tokens, the client id
-// Mailvane is registered under, the scope it asks for, the SASL mechanism
+// (and, where the service insists, the client secret) Mailvane is
+// registered under, the scope it asks for, the SASL mechanism
 // that carries the token, and the servers it applies to. Microsoft's and
 // Google's services are presets of this record; the settings file may name
 // others and override any field of the presets (OAuthProviders reads it).
@@ -18,6 +19,11 @@ struct OAuthProvider
     QUrl authorizationUrl;
     QUrl tokenUrl;
     QString clientId;
+    // Sent only when set. Microsoft refuses one from a desktop client;
+    // Google's "Desktop app" clients must send theirs, which Google issues
+    // to every copy of a program and does not treat as a secret.
+    QString clientSecret;
+    bool needsClientSecret = false;
     QString scope;
     OAuthMechanism mechanism = OAuthMechanism::XOAuth2;
     // "host" (any port) or "host:port", lower case.

@@ -96,6 +96,8 @@ void OAuthProviders::read(const QString &settingsFile)
             target->tokenUrl = QUrl(text(*store, QStringLiteral("TokenUrl")), QUrl::StrictMode);
         if (keys.contains(QStringLiteral("ClientId")))
             target->clientId = text(*store, QStringLiteral("ClientId"));
+        if (keys.contains(QStringLiteral("ClientSecret")))
+            target->clientSecret = text(*store, QStringLiteral("ClientSecret"));
         if (keys.contains(QStringLiteral("Scope")))
             target->scope = text(*store, QStringLiteral("Scope"));
         if (keys.contains(QStringLiteral("Servers")))
@@ -132,6 +134,12 @@ QString OAuthProviders::problemOf(const OAuthProvider &provider) const
         return QStringLiteral("Mailvane has no client id for signing in with %1. Register Mailvane with %1 as a "
                               "desktop app (the README, \"Outlook.com, Hotmail and Gmail\", says how), then enter its "
                               "client id as ClientId in section %2 of %3.")
+            .arg(provider.id, section, m_fileName);
+    }
+    if (provider.needsClientSecret && provider.clientSecret.isEmpty()) {
+        return QStringLiteral("Mailvane has no client secret for signing in with %1. Enter the client secret that %1 "
+                              "issued with the client id (the README, \"Outlook.com, Hotmail and Gmail\", says where "
+                              "to find it) as ClientSecret in section %2 of %3.")
             .arg(provider.id, section, m_fileName);
     }
     const QList<QPair<QString, QUrl>> urls = {{QStringLiteral("AuthorizationUrl"), provider.authorizationUrl},

@@ -5,10 +5,11 @@
 // their fields), and the choice, for one login, whether it signs in with
 // OAuth 2.0 and with which service.
 //
-// Keys of a section: AuthorizationUrl, TokenUrl, ClientId, Scope,
-// Mechanism (XOAUTH2 or OAUTHBEARER), Servers ("host" or "host:port",
-// separated by commas or blanks), Always (true: also when a password is
-// typed). The presets need only ClientId: Mailvane cannot ship ids
+// Keys of a section: AuthorizationUrl, TokenUrl, ClientId, ClientSecret
+// (only where the service demands one), Scope, Mechanism (XOAUTH2 or
+// OAUTHBEARER), Servers ("host" or "host:port", separated by commas or
+// blanks), Always (true: also when a password is typed). The presets need
+// only ClientId (Google's also ClientSecret): Mailvane cannot ship ids
 // registered with Microsoft and Google.
 
 #include "net/OAuthProvider.h"

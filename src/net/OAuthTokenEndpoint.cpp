@@ -3,7 +3,6 @@
 #include "net/OAuthTokenEndpoint.h"
 
 #include "base/PlainText.h"
-#include "net/FormUrlEncoding.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -65,23 +64,25 @@ OAuthTokenEndpoint::~OAuthTokenEndpoint()
 void OAuthTokenEndpoint::exchangeCode(const OAuthProvider &provider, const QString &code, const QString &redirectUri,
                                       const QByteArray &codeVerifier)
 {
-    post(provider, FormUrlEncoding::encode({{QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
-                                            {QStringLiteral("code"), code},
-                                            {QStringLiteral("redirect_uri"), redirectUri},
-                                            {QStringLiteral("client_id"), provider.clientId},
-                                            {QStringLiteral("code_verifier"), QString::fromLatin1(codeVerifier)}}));
+    post(provider, {{QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
+                    {QStringLiteral("code"), code},
+                    {QStringLiteral("redirect_uri"), redirectUri},
+                    {QStringLiteral("client_id"), provider.clientId},
+                    {QStringLiteral("code_verifier"), QString::fromLatin1(codeVerifier)}});
 }
 
 void OAuthTokenEndpoint::refresh(const OAuthProvider &provider, const QString &refreshToken)
 {
-    post(provider, FormUrlEncoding::encode({{QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
-                                            {QStringLiteral("refresh_token"), refreshToken},
-                                            {QStringLiteral("client_id"), provider.clientId}}));
+    post(provider, {{QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
+                    {QStringLiteral("refresh_token"), refreshToken},
+                    {QStringLiteral("client_id"), provider.clientId}});
 }
 
-void OAuthTokenEndpoint::post(const OAuthProvider &provider, const QByteArray &form)
+void OAuthTokenEndpoint::post(const OAuthProvider &provider, FormUrlEncoding::Fields fields)
 {
     abort();
+    if (!provider.clientSecret.isEmpty())
+        fields.append({QStringLiteral("client_secret"), provider.clientSecret});
     m_service = serviceName(provider.tokenUrl);
     QNetworkRequest request(provider.tokenUrl);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/x-www-form-urlencoded"));
@@ -91,7 +92,7 @@ void OAuthTokenEndpoint::post(const OAuthProvider &provider, const QByteArray &f
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    m_reply = m_network->post(request, form);
+    m_reply = m_network->post(request, FormUrlEncoding::encode(fields));
     connect(m_reply, &QNetworkReply::finished, this, &OAuthTokenEndpoint::onFinished);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &OAuthTokenEndpoint::onProgress);
     m_deadline.start(m_timeoutMs);

@@ -1,12 +1,15 @@
 #pragma once
 // One request to a sign-in service's token endpoint (RFC 6749): an
 // authorization code with its PKCE verifier, or a refresh token, becomes an
-// access token. A form POST with the client id and never a client secret
-// (Mailvane is a public client); the answer is bounded in size and time,
+// access token. A form POST with the client id, and a client secret only
+// where the settings name one (Mailvane is a public client; Google's
+// desktop clients still have to show theirs); the answer is bounded in
+// size and time,
 // redirects are not followed, and every failure is a sentence for the user.
 //
 // One request at a time; start another after succeeded() or failed().
 
+#include "net/FormUrlEncoding.h"
 #include "net/OAuthProvider.h"
 #include "net/OAuthResult.h"
 
@@ -53,7 +56,7 @@ signals:
     void failed(const OAuthError &error);
 
 private:
-    void post(const OAuthProvider &provider, const QByteArray &form);
+    void post(const OAuthProvider &provider, FormUrlEncoding::Fields fields);
     void onFinished();
     void onProgress(qint64 received);
     void onTimeout();

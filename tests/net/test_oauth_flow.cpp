@@ -1,7 +1,8 @@
 // The sign-in in the browser and the token requests, end to end without
 // the window: the flow object, the fake browser (the script a test puts on
 // PATH as xdg-open, here called directly) and the local authorization
-// server in a process of its own. Tokens, refresh with rotation, revoked
+// server in a process of its own. Tokens, a client secret sent only where
+// the settings name one, refresh with rotation, revoked
 // and rotated-away refresh tokens, refused consent, a forged state, a
 // browser that never comes back or cannot start, cancelling, and a token
 // endpoint that errs, is silent or sends what cannot be used.
@@ -57,7 +58,7 @@ private slots:
 
     void init()
     {
-        for (const char *key : {"consent", "state", "token", "rotate", "access_lifetime", "user"})
+        for (const char *key : {"consent", "state", "token", "rotate", "access_lifetime", "user", "client_secret"})
             m_server.set(QString::fromLatin1(key), QString());
         qputenv("MAILVANE_FAKE_BROWSER", "follow");
         QFile::remove(m_dir.filePath(QStringLiteral("page.html")));
@@ -121,6 +122,28 @@ private slots:
                  QStringLiteral("The sign-in service at 127.0.0.1:%1 refused: invalid_grant (refresh token unknown, used "
                                 "or revoked)")
                      .arg(m_server.port()));
+    }
+
+    // Google's desktop clients must show their (public) client secret; a
+    // service that demands none never sees one.
+    void clientSecretOnlyWhereTheSettingsNameOne()
+    {
+        m_server.set(QStringLiteral("client_secret"), QStringLiteral("GOCSPX-not-secret"));
+        const Outcome without = signIn();
+        QVERIFY(without.failed);
+        QCOMPARE(without.error.message,
+                 QStringLiteral("The sign-in service at 127.0.0.1:%1 refused: invalid_request (client_secret is missing.)")
+                     .arg(m_server.port()));
+
+        OAuthProvider google = m_server.provider();
+        google.clientSecret = QStringLiteral("GOCSPX-not-secret");
+        const Outcome with = signIn(OAuthTokenEndpoint::DefaultTimeoutMs, google);
+        QVERIFY2(!with.failed, qPrintable(with.error.message));
+        QVERIFY2(!refresh(with.tokens.refreshToken, google).failed, "the refresh left the client secret out");
+        QCOMPARE(m_server.log(QStringLiteral("/token")).mid(m_server.log(QStringLiteral("/token")).size() - 2),
+                 (QStringList{QStringLiteral("POST /token grant_type=authorization_code code redirect_uri client_id "
+                                             "code_verifier client_secret"),
+                              QStringLiteral("POST /token grant_type=refresh_token refresh_token client_id client_secret")}));
     }
 
     void failures_data()
@@ -258,9 +281,9 @@ private:
         return QProcess::execute(OAuthServer::fakeBrowser(), {url.toString(QUrl::FullyEncoded)}) == 0;
     }
 
-    Outcome signIn(int tokenTimeoutMs = OAuthTokenEndpoint::DefaultTimeoutMs)
+    Outcome signIn(int tokenTimeoutMs = OAuthTokenEndpoint::DefaultTimeoutMs, const OAuthProvider &provider = {})
     {
-        OAuthAuthorization flow(m_server.provider(), QStringLiteral("alice@example.com"));
+        OAuthAuthorization flow(provider.isNull() ? m_server.provider() : provider, QStringLiteral("alice@example.com"));
         flow.setTokenTimeout(tokenTimeoutMs);
         flow.setBrowserTimeout(20000);
         Outcome outcome;
@@ -272,12 +295,12 @@ private:
         return outcome;
     }
 
-    Outcome refresh(const QString &refreshToken)
+    Outcome refresh(const QString &refreshToken, const OAuthProvider &provider = {})
     {
         OAuthTokenEndpoint endpoint;
         Outcome outcome;
         collect(&endpoint, &outcome);
-        endpoint.refresh(m_server.provider(), refreshToken);
+        endpoint.refresh(provider.isNull() ? m_server.provider() : provider, refreshToken);
         if (!QTest::qWaitFor([&] { return outcome.done; }, 30000))
             outcome.error.message = QStringLiteral("<no outcome>");
         return outcome;

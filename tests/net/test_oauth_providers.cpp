@@ -14,7 +14,7 @@
 namespace {
 
 const QByteArray MicrosoftId = "[OAuth-Microsoft]\nClientId=11111111-2222-3333-4444-555555555555\n";
-const QByteArray GoogleId = "[OAuth-Google]\nClientId=123-abc.apps.googleusercontent.com\n";
+const QByteArray GoogleId = "[OAuth-Google]\nClientId=123-abc.apps.googleusercontent.com\nClientSecret=GOCSPX-x\n";
 const QByteArray Company = "[OAuth-Company]\n"
                            "AuthorizationUrl=https://sso.example.com/authorize\n"
                            "TokenUrl=https://sso.example.com/token\n"
@@ -58,6 +58,9 @@ private slots:
         QTest::newRow("Gmail without a password, no client id")
             << QByteArray() << "carol@gmail.com" << "pop.gmail.com" << 995 << true << "Google" << "XOAUTH2"
             << "ClientId in section [OAuth-Google]";
+        QTest::newRow("Gmail without a password, no client secret")
+            << QByteArray(GoogleId).replace("ClientSecret=GOCSPX-x\n", "") << "carol@gmail.com" << "pop.gmail.com" << 995
+            << true << "Google" << "XOAUTH2" << "as ClientSecret in section [OAuth-Google] of ";
         QTest::newRow("Gmail without a password") << GoogleId << "carol@gmail.com" << "pop.gmail.com" << 995 << true
                                                   << "Google" << "XOAUTH2" << "";
         QTest::newRow("another server: no OAuth, even without a password")
@@ -150,7 +153,7 @@ private slots:
                  qPrintable(providers.settingsFileName()));
         const OAuthChoice choice = providers.choose(QStringLiteral("c@gmail.com"), QStringLiteral("pop.gmail.com"), 995, true);
         QCOMPARE(choice.provider.clientId, QStringLiteral("from-the-store"));
-        QCOMPARE(choice.problem, QString());
+        QVERIFY2(choice.problem.contains(QLatin1String("ClientSecret")), qPrintable(choice.problem));
         SettingsStore::open()->clear();
     }
 

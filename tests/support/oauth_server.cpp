@@ -12,6 +12,9 @@
 // again for every request, "key=value" per line (an empty value is the
 // default):
 //   client_id=mailvane-test        the only client it knows
+//   client_secret=TEXT             token requests must carry it, as Google
+//                                  demands of desktop clients; unset, any
+//                                  client_secret is refused, as by Microsoft
 //   consent=allow|deny             deny: error=access_denied
 //   state=keep|wrong               wrong: the redirect carries another state
 //   token=ok|silent|error|malformed|huge|no_access_token|invalid_grant
@@ -259,9 +262,12 @@ private:
             reply.body = json({{QStringLiteral("token_type"), QStringLiteral("Bearer")}});
             return reply;
         }
-        if (fields.hasQueryItem(QStringLiteral("client_secret")))
+        const QString secret = control("client_secret", "");
+        if (secret.isEmpty() && fields.hasQueryItem(QStringLiteral("client_secret")))
             return error("401 Unauthorized", QStringLiteral("invalid_client"),
                          QStringLiteral("a public client sends no client_secret"));
+        if (!secret.isEmpty() && field(fields, "client_secret") != secret)
+            return error("400 Bad Request", QStringLiteral("invalid_request"), QStringLiteral("client_secret is missing."));
         if (field(fields, "client_id") != control("client_id", "mailvane-test"))
             return error("401 Unauthorized", QStringLiteral("invalid_client"), QStringLiteral("unknown client"));
         const QString grantType = field(fields, "grant_type");
