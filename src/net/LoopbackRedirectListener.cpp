@@ -20,7 +20,7 @@ QByteArray page(const char *text)
 const QByteArray DonePage = page("Mailvane: sign-in done. You can close this tab and go back to Mailvane.");
 const QByteArray FailedPage =
     page("Mailvane: the sign-in failed. You can close this tab; Mailvane says what went wrong.");
-const QByteArray NotFoundPage = page("Not found.");
+const QByteArray OtherPage = page("Mailvane waits here for the browser to come back from a sign-in, and for nothing else.");
 
 int count(const FormUrlEncoding::Fields &fields, const QString &name)
 {
@@ -83,10 +83,13 @@ void LoopbackRedirectListener::onNewConnection()
             socket->deleteLater();
             continue;
         }
-        m_requests.insert(socket, QByteArray());
+        const quint64 serial = ++m_serial;
+        m_requests.insert(socket, Pending{QByteArray(), serial});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
-        QTimer::singleShot(m_connectionTimeoutMs, socket, [this, socket] { drop(socket); });
+        // Ends with the listener too; a connection answered meanwhile is
+        // left alone.
+        QTimer::singleShot(m_connectionTimeoutMs, this, [this, socket, serial] { dropIfStill(socket, serial); });
     }
 }
 
@@ -95,26 +98,26 @@ void LoopbackRedirectListener::onReadyRead(QTcpSocket *socket)
     auto found = m_requests.find(socket);
     if (found == m_requests.end())
         return;
-    QByteArray &head = found.value();
+    QByteArray &head = found->head;
     head += socket->read(MaxRequestSize + 1 - head.size());
     const int end = head.indexOf("\r\n\r\n");
     if (end < 0) {
         if (head.size() > MaxRequestSize)
-            answer(socket, "431 Request Header Fields Too Large", NotFoundPage);
+            answer(socket, "431 Request Header Fields Too Large", OtherPage);
         return;
     }
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     if (requestLine.size() != 3 || !requestLine.at(2).startsWith("HTTP/1.")) {
-        answer(socket, "400 Bad Request", NotFoundPage);
+        answer(socket, "400 Bad Request", OtherPage);
         return;
     }
     if (requestLine.at(0) != "GET") {
-        answer(socket, "405 Method Not Allowed", NotFoundPage);
+        answer(socket, "405 Method Not Allowed", OtherPage);
         return;
     }
     const Redirect redirect = read(requestLine.at(1), m_state);
     if (redirect.kind == Redirect::Kind::NotRedirect) {
-        answer(socket, "404 Not Found", NotFoundPage);
+        answer(socket, "404 Not Found", OtherPage);
         return;
     }
     answer(socket, "200 OK", redirect.kind == Redirect::Kind::Code ? DonePage : FailedPage);
@@ -135,7 +138,17 @@ void LoopbackRedirectListener::answer(QTcpSocket *socket, const QByteArray &stat
     // Closes once the page is out; a peer that never reads it is cut off.
     socket->disconnectFromHost();
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(m_connectionTimeoutMs, socket, [socket] { socket->abort(); });
+    QTimer::singleShot(m_connectionTimeoutMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+}
+
+void LoopbackRedirectListener::dropIfStill(QTcpSocket *socket, quint64 serial)
+{
+    const auto found = m_requests.constFind(socket);
+    if (found != m_requests.cend() && found->serial == serial)
+        drop(socket);
 }
 
 void LoopbackRedirectListener::drop(QTcpSocket *socket)

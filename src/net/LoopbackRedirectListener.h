@@ -71,10 +71,17 @@ private:
     void onReadyRead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const QByteArray &status, const QByteArray &page);
     void drop(QTcpSocket *socket);
+    void dropIfStill(QTcpSocket *socket, quint64 serial);
 
     QTcpServer *m_server;
     QByteArray m_state;
-    QHash<QTcpSocket *, QByteArray> m_requests; // heads read so far
+    struct Pending
+    {
+        QByteArray head; // read so far
+        quint64 serial;  // tells a connection from a later one at the same address
+    };
+    QHash<QTcpSocket *, Pending> m_requests;
+    quint64 m_serial = 0;
     QString m_error;
     quint16 m_port = 0;
     int m_connectionTimeoutMs = DefaultConnectionTimeoutMs;
