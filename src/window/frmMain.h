@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "desktop/TrayClicks.h"
+#include "mailbox/DeletionRun.h"
 #include "mailbox/NewMailList.h"
 #include "window/HelpMode.h"
 #include "window/MessageBoxes.h"
@@ -353,12 +354,7 @@ private:
     enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
     LoginPhase m_loginPhase = LoginPhase::None;
     QList<int> m_implicitTlsPorts;
-    // A POP3 deletion goes on from each DELE reply, one outstanding at a time.
-    enum class PendingDeletion { None, Range, OneRow, Rows };
-    PendingDeletion m_pendingDeletion = PendingDeletion::None;
-    int m_deleMail = 0;   // mail of the outstanding DELE (range, one row)
-    int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
-    int m_deleLowest = 0; // last mail of a range; first row of a selection
+    DeletionRun m_deletion;
     QTimer *m_replyTimer = nullptr;
     AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
     // A reply's handler is running, perhaps with a box waiting for the user:
