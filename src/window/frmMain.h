@@ -12,6 +12,7 @@
 #include "desktop/TrayClicks.h"
 #include "mailbox/DeletionRun.h"
 #include "mailbox/NewMailList.h"
+#include "net/HeldSocketEvents.h"
 #include "window/HelpMode.h"
 #include "window/MessageBoxes.h"
 
@@ -359,11 +360,7 @@ private:
     AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
     // A reply's handler is running, perhaps with a box waiting for the user:
     // later replies and the connection's end wait until it has returned.
-    bool m_handlingReplies = false;
-    bool m_closedWhileHandling = false;
-    bool m_failedWhileHandling = false;
-    int m_socketErrorNumber = 0;
-    QString m_socketErrorText;
+    HeldSocketEvents m_heldSocketEvents;
     QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
     int m_httpMailTimeoutMs = 0;
 };
