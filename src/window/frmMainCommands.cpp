@@ -58,6 +58,11 @@ void frmMain::connectionLost()
                    + QStringLiteral("Please login again."));
 }
 
+bool frmMain::upgradingToTls() const
+{
+    return m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading;
+}
+
 void frmMain::stlsFailed(const QString &reason)
 {
     // The server offered encryption: going on in plain text would hand the
@@ -86,7 +91,7 @@ void frmMain::watchForReply()
 
 void frmMain::replyTimedOut()
 {
-    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+    if (upgradingToTls()) {
         stlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
                    + QStringLiteral(" seconds."));
         return;
@@ -205,7 +210,7 @@ void frmMain::sockPOP3_Close()
 {
     if (m_heldSocketEvents.holdClose())
         return;
-    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+    if (upgradingToTls()) {
         stlsFailed(QStringLiteral("The mail server closed the connection."));
         return;
     }
@@ -223,7 +228,7 @@ void frmMain::sockPOP3_Error(int number, const QString &description)
     m_replyTimer->stop();
     if (number == TcpClientSocket::sckCertificateRefused && certificateRefused(description))
         return;
-    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+    if (upgradingToTls()) {
         stlsFailed(description);
         return;
     }
