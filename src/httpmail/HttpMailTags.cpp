@@ -34,6 +34,15 @@ bool nestedTooDeep(const QString &text)
     return false; // a malformed reply is the parser's to refuse
 }
 
+// Blanks as XML counts them.
+bool isXmlBlank(QStringView text)
+{
+    for (QChar c : text)
+        if (c != u' ' && c != u'\t' && c != u'\r' && c != u'\n')
+            return false;
+    return true;
+}
+
 // "<name>": what the walk remembers of the node entered last.
 QString markerOf(QStringView name)
 {
@@ -102,9 +111,26 @@ TagWalk::TagWalk(const QString &marker)
 
 void TagWalk::feed(const QString &piece)
 {
+    // A character of two UTF-16 units cut in two would reach the parser as
+    // two broken halves: the first waits for the rest.
+    QString data = m_held.isEmpty() ? piece : std::exchange(m_held, QString()) + piece;
+    if (!data.isEmpty() && data.back().isHighSurrogate()) {
+        m_held = data.back();
+        data.chop(1);
+    }
+    read(data);
+}
+
+void TagWalk::read(const QString &data)
+{
     if (m_failed)
         return;
-    m_reader.addData(piece);
+    if (m_reader.tokenType() == QXmlStreamReader::EndDocument) {
+        if (isXmlBlank(data))
+            return;
+        readOnAfterRoot();
+    }
+    m_reader.addData(data);
     while (!m_failed) {
         const QXmlStreamReader::TokenType token = m_reader.readNext();
         if (m_reader.hasError()) {
@@ -118,8 +144,25 @@ void TagWalk::feed(const QString &piece)
     }
 }
 
+// The parser ends the document when its data runs out after the root
+// element and takes no more. Comments, instructions and blanks may follow
+// the root (anything else is no XML): a new parser reads them after a root
+// of its own, which the walk does not see.
+void TagWalk::readOnAfterRoot()
+{
+    m_reader.clear();
+    m_reader.setNamespaceProcessing(false);
+    m_reader.addData(QStringLiteral("<r/>"));
+    QXmlStreamReader::TokenType token;
+    do
+        token = m_reader.readNext();
+    while (token != QXmlStreamReader::EndElement && !m_reader.hasError());
+}
+
 bool TagWalk::addTo(QString &marker, QStringList &tags)
 {
+    if (!m_held.isEmpty())
+        read(std::exchange(m_held, QString()));
     flushText();
     if (m_failed || m_reader.hasError() || m_reader.tokenType() != QXmlStreamReader::EndDocument)
         return false;

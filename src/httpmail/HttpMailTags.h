@@ -23,8 +23,9 @@ bool loadXml(QDomDocument &doc, const QString &text);
 // The walk over a document's nodes; appends to tags.
 void flattenNodes(const QDomNodeList &nodes, QString &marker, QStringList &tags);
 
-// The walk over a text fed piece by piece. Text the parser hands out in
-// several tokens, or that falls on both sides of a cut, is one text node.
+// The walk over a text fed piece by piece; where the pieces are cut changes
+// nothing. Text the parser hands out in several tokens, or that falls on
+// both sides of a cut, is one text node.
 class TagWalk
 {
 public:
@@ -37,12 +38,15 @@ public:
     bool addTo(QString &marker, QStringList &tags);
 
 private:
+    void read(const QString &data);
+    void readOnAfterRoot();
     void take(QXmlStreamReader::TokenType token);
     void flushText();
 
     QXmlStreamReader m_reader;
     QString m_marker;
     QString m_text;
+    QString m_held;
     QStringList m_tags;
     int m_depth = 0;
     bool m_failed = false;

@@ -17,6 +17,11 @@ QString nested(int levels, const QString &text)
     return QStringLiteral("<a>").repeated(levels) + text + QStringLiteral("</a>").repeated(levels);
 }
 
+QByteArray utf16be(const QString &text)
+{
+    return QStringEncoder(QStringEncoder::Utf16BE).encode(text);
+}
+
 } // namespace
 
 class TestHttpMailTags : public QObject
@@ -62,6 +67,16 @@ void TestHttpMailTags::walkInPieces_data()
     QTest::newRow("prefixes as the reply spells them")
         << QStringLiteral("<D:r xmlns:D='DAV:'><X:href>u</X:href></D:r>") << QStringList{QStringLiteral("<X:href>u")}
         << QStringLiteral("<X:href>u");
+    // The reader ends a document when its data runs out after the root
+    // element; what comes in the next pieces is read all the same.
+    QTest::newRow("blanks after the root")
+        << QStringLiteral("<a>x</a>\r\n  \r\n") << QStringList{QStringLiteral("<a>x")} << QStringLiteral("<a>x");
+    QTest::newRow("comment and instruction after the root")
+        << QStringLiteral("<a>x</a>\r\n<!-- end --> <?pi data?>\n") << QStringList{QStringLiteral("<a>x")}
+        << QStringLiteral("<pi>");
+    QTest::newRow("character beyond 16 bits cut in two")
+        << QString::fromUtf8("<a>\xf0\x9f\x98\x80!</a>") << QStringList{QString::fromUtf8("<a>\xf0\x9f\x98\x80!")}
+        << QString::fromUtf8("<a>\xf0\x9f\x98\x80!");
     QTest::newRow("nesting at the limit")
         << nested(MostNestingLevels, QStringLiteral("x")) << QStringList{QStringLiteral("<a>x")}
         << QStringLiteral("<a>x");
@@ -106,6 +121,9 @@ void TestHttpMailTags::noXmlChangesNothing_data()
     QTest::newRow("not well-formed") << QStringLiteral("<a>x</b>");
     QTest::newRow("html") << QStringLiteral("<html><body>Server busy<br></body></html>");
     QTest::newRow("text after the document") << QStringLiteral("<a>x</a>tail");
+    QTest::newRow("text after the root, after blanks") << QStringLiteral("<a>x</a>  \r\n  tail");
+    QTest::newRow("second root") << QStringLiteral("<a>x</a>\n<b/>");
+    QTest::newRow("declaration after the root") << QStringLiteral("<a>x</a><?xml version='1.0'?>");
     QTest::newRow("nesting beyond the limit") << nested(MostNestingLevels + 1, QStringLiteral("x"));
     QTest::newRow("undefined entity") << QStringLiteral("<a>&nosuch;</a>");
 }
@@ -158,6 +176,15 @@ void TestHttpMailTags::replyOctets_data()
     QTest::newRow("text across the 64 KiB cut")
         << open + fill + "xyz" + close << QByteArray("text/xml")
         << QStringList{QStringLiteral("<m:from>") + QString::fromLatin1(fill) + QStringLiteral("xyz")};
+    const QByteArray endFill(HttpMailText::PieceSize - open.size() - close.size(), 'a');
+    QTest::newRow("document ends at the 64 KiB cut, blanks after")
+        << open + endFill + close + "\r\n" << QByteArray("text/xml")
+        << QStringList{QStringLiteral("<m:from>") + QString::fromLatin1(endFill)};
+    const QString units(HttpMailText::PieceSize / 2 - 4, u'a');
+    QTest::newRow("UTF-16 pair across the 64 KiB cut")
+        << utf16be(QStringLiteral("<a>") + units + QString::fromUtf8("\xf0\x9f\x98\x80</a>"))
+        << QByteArray("text/xml; charset=utf-16be")
+        << QStringList{QStringLiteral("<a>") + units + QString::fromUtf8("\xf0\x9f\x98\x80")};
     QTest::newRow("nothing") << QByteArray() << QByteArray("text/xml") << QStringList();
 }
 
