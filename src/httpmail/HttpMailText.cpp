@@ -20,7 +20,10 @@ bool decodesCleanly(const QByteArray &bytes, QStringDecoder decoder)
         if (decoder.hasError())
             return false;
     }
-    return true;
+    // A character cut off at the end is held back without an error, and
+    // would be lost: an octet that continues no character brings it out.
+    const QString end = decoder.decode(QByteArrayView("\n", 1));
+    return !decoder.hasError();
 }
 
 // Chosen without decoding the whole reply at once.

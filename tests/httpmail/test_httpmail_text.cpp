@@ -89,6 +89,12 @@ void TestHttpMailText::decodeReply_data()
         << QByteArray("caf\xc3\xa9") << QByteArray("text/xml; charset=us-ascii") << cafe;
     QTest::newRow("labelled UTF-8 but Latin-1: Latin-1")
         << QByteArray("caf\xe9.") << QByteArray("text/xml; charset=utf-8") << cafeDot;
+    // An unfinished character at the end is no UTF-8: no octet is dropped.
+    QTest::newRow("Latin-1 letter at the very end") << QByteArray("caf\xe9") << QByteArray("text/xml") << cafe;
+    QTest::newRow("UTF-8 cut inside its last character: Latin-1")
+        << QByteArray("caf\xc3") << QByteArray("text/xml") << QString::fromUtf8("caf\xc3\x83");
+    QTest::newRow("named charset cut inside its last character")
+        << QByteArray("a\x82") << QByteArray("text/xml; charset=Shift_JIS") << QString::fromLatin1("a\x82");
     QTest::newRow("every octet kept when nothing fits")
         << QByteArray("\x00\x7f\x80\xff", 4) << QByteArray("text/xml; charset=us-ascii")
         << QString::fromLatin1(QByteArray("\x00\x7f\x80\xff", 4));
@@ -128,6 +134,9 @@ void TestHttpMailText::pieces_data()
         << QByteArray("\xc3\xa9") + fill + "\xe9." << QByteArray("text/xml")
         << QString::fromUtf8("\xc3\x83\xc2\xa9") + fillText + QString::fromUtf8("\xc3\xa9.") << 2;
     // Units of two octets never straddle the cut; a pair of them can.
+    QTest::newRow("a lead octet ends the second piece: Latin-1 throughout")
+        << QByteArray("\xc3\xa9") + fill + "\xe9" << QByteArray("text/xml")
+        << QString::fromUtf8("\xc3\x83\xc2\xa9") + fillText + QString::fromUtf8("\xc3\xa9") << 2;
     QTest::newRow("UTF-16 surrogate pair across the cut")
         << QByteArray("\0a", 2).repeated(PieceSize / 2 - 1) + QByteArray("\xd8\x3d\xde\x00", 4)
         << QByteArray("text/xml; charset=utf-16be")
