@@ -100,6 +100,11 @@ bool DovecotServer::enableTls(const QString &certificateFile, const QString &key
     return true;
 }
 
+void DovecotServer::enableOAuth(const QString &introspectionUrl)
+{
+    m_introspectionUrl = introspectionUrl;
+}
+
 bool DovecotServer::replaceCertificate(const QString &certificateFile, const QString &keyFile)
 {
     const QList<QSslCertificate> wanted = QSslCertificate::fromPath(certificateFile);
@@ -140,8 +145,9 @@ bool DovecotServer::writeConfig()
     conf += QStringLiteral("protocols = pop3\n"
                            "listen = 127.0.0.1\n"
                            "disable_plaintext_auth = no\n"
-                           "auth_mechanisms = plain\n"
                            "auth_failure_delay = 0\n");
+    conf += QStringLiteral("auth_mechanisms = plain%1\n")
+                .arg(m_introspectionUrl.isEmpty() ? QString() : QStringLiteral(" xoauth2 oauthbearer"));
     conf += QStringLiteral("default_internal_user = %1\n").arg(m_account.userName);
     conf += QStringLiteral("default_internal_group = %1\n").arg(m_account.groupName);
     conf += QStringLiteral("default_login_user = %1\n").arg(m_account.userName);
@@ -153,9 +159,28 @@ bool DovecotServer::writeConfig()
     } else {
         conf += QStringLiteral("ssl = no\n");
     }
-    conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n"
-                           "userdb {\n  driver = passwd-file\n  args = %1/users/%u\n}\n")
-                .arg(dir);
+    if (m_introspectionUrl.isEmpty()) {
+        conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n").arg(dir);
+    } else {
+        // Tokens go to the token service only, passwords to the file only.
+        conf += QStringLiteral("passdb {\n  driver = passwd-file\n  mechanisms = plain\n"
+                               "  args = scheme=PLAIN %1/users/%u\n}\n"
+                               "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n"
+                               "  args = %1/oauth2.conf.ext\n}\n")
+                    .arg(dir);
+        // Dovecot trusts "active": the token service decides expiry.
+        const QString oauth = QStringLiteral("introspection_mode = post\n"
+                                             "introspection_url = %1\n"
+                                             "username_attribute = username\n"
+                                             "active_attribute = active\n"
+                                             "active_value = true\n"
+                                             "force_introspection = yes\n")
+                                  .arg(m_introspectionUrl);
+        if (!writeFile(path(QStringLiteral("oauth2.conf.ext")), oauth.toUtf8()))
+            return false;
+        handOver(path(QStringLiteral("oauth2.conf.ext")));
+    }
+    conf += QStringLiteral("userdb {\n  driver = passwd-file\n  args = %1/users/%u\n}\n").arg(dir);
     conf += QStringLiteral("service pop3-login {\n"
                            "  chroot =\n"
                            "  inet_listener pop3 {\n"

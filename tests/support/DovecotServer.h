@@ -32,6 +32,10 @@ public:
     // Serves POP3S on a second port and offers STLS on the plain one; call
     // before start(). The files are copied.
     bool enableTls(const QString &certificateFile, const QString &keyFile);
+    // Also signs in with OAuth 2.0 (XOAUTH2, OAUTHBEARER) through Dovecot's
+    // oauth2 passdb, which asks this RFC 7662 introspection URL about each
+    // token; password logins keep to the password file. Call before start().
+    void enableOAuth(const QString &introspectionUrl);
     // While running with TLS: serves this certificate instead, on the same
     // ports, and returns once (bounded) a new connection is handed it.
     bool replaceCertificate(const QString &certificateFile, const QString &keyFile);
@@ -49,4 +53,5 @@ protected:
 private:
     quint16 m_tlsPort = 0;
     bool m_tls = false;
+    QString m_introspectionUrl;
 };
