@@ -2,41 +2,18 @@
 
 #include "net/CertificateTrust.h"
 
+#include "base/PlainText.h"
+#include "base/SettingsStore.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QSettings>
 #include <QSslCertificate>
 
-#include <memory>
-
 namespace {
 
-const QString StoreName = QStringLiteral("Mailvane");
 const QString Group = QStringLiteral("Certificates");
 const QString CRLF = QStringLiteral("\r\n");
-constexpr int MaxValueLength = 200;
-
-std::unique_ptr<QSettings> openStore(const QString &file)
-{
-    if (file.isEmpty())
-        return std::make_unique<QSettings>(StoreName, StoreName);
-    return std::make_unique<QSettings>(file, QSettings::IniFormat);
-}
-
-// The server chose these texts: no line ends or other control characters
-// may reshape the box they are shown in, and no length may flood it.
-QString shown(const QString &value)
-{
-    QString text;
-    for (const QChar ch : value)
-        text += ch.category() == QChar::Other_Control || ch.category() == QChar::Other_Format
-                        || ch.category() == QChar::Separator_Line || ch.category() == QChar::Separator_Paragraph
-                    ? QChar(u'?')
-                    : ch;
-    if (text.size() > MaxValueLength)
-        text = text.left(MaxValueLength) + QStringLiteral("...");
-    return text;
-}
 
 // The usual names first, most telling first; any others after them.
 QString distinguishedName(const QSslCertificate &certificate, bool issuer)
@@ -52,7 +29,7 @@ QString distinguishedName(const QSslCertificate &certificate, bool issuer)
     for (const QByteArray &name : ordered) {
         const QStringList values = issuer ? certificate.issuerInfo(name) : certificate.subjectInfo(name);
         for (const QString &value : values)
-            parts << QString::fromLatin1(name) + u'=' + shown(value);
+            parts << QString::fromLatin1(name) + u'=' + PlainText::shown(value);
     }
     return parts.isEmpty() ? QStringLiteral("(none)") : parts.join(QStringLiteral(", "));
 }
@@ -73,7 +50,7 @@ QString CertificateTrust::serverKey(const QString &host, int port)
 
 QString CertificateTrust::trustedFingerprint(const QString &host, int port) const
 {
-    const auto store = openStore(m_settingsFile);
+    const auto store = SettingsStore::open(m_settingsFile);
     return store->value(Group + u'/' + serverKey(host, port)).toString().trimmed().toUpper();
 }
 
@@ -82,14 +59,14 @@ void CertificateTrust::trust(const QString &host, int port, const QSslCertificat
     const QString pin = fingerprint(certificate);
     if (pin.isEmpty())
         return;
-    const auto store = openStore(m_settingsFile);
+    const auto store = SettingsStore::open(m_settingsFile);
     store->setValue(Group + u'/' + serverKey(host, port), pin);
     store->sync();
 }
 
 QString CertificateTrust::storeFileName() const
 {
-    return openStore(m_settingsFile)->fileName();
+    return SettingsStore::open(m_settingsFile)->fileName();
 }
 
 QString CertificateTrust::fingerprint(const QSslCertificate &certificate)

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: every control and every piece of session state of the
 // program. Its procedures are spread over the files of this folder named
-// after the subsystem they serve (frmMainLogin.cpp, frmMainRetrieval.cpp, ...).
+// after the subsystem they serve (frmMainLogin.cpp, frmMainRetrieval.cpp, ...);
+// each section below names the file that defines it.
 
 #include <QPointer>
 #include <QSet>
@@ -10,7 +11,9 @@
 #include <QWidget>
 
 #include "desktop/TrayClicks.h"
+#include "mailbox/DeletionRun.h"
 #include "mailbox/NewMailList.h"
+#include "net/HeldSocketEvents.h"
 #include "window/HelpMode.h"
 #include "window/MessageBoxes.h"
 
@@ -58,7 +61,7 @@ public:
     explicit frmMain(const QString &httpMailEndpoint = QString(), QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // ---- Startup and main window
+    // ---- Startup and main window (frmMain.cpp)
     void Form_Load();
     void Form_Activate();
     void Form_Unload(bool &cancel);
@@ -69,10 +72,10 @@ public:
     void RecoverFromError();
     void InitTrayIcon();
 
-    // ---- Login and logout
+    // ---- Login (frmMainLogin.cpp)
     void cmdLogin_Click();
 
-    // ---- POP3 commands and connection events
+    // ---- POP3 commands and connection events (frmMainCommands.cpp)
     // Each returns false when the line could not be sent; the loss has then
     // been reported and the session reset.
     bool SendUser(const QString &user);
@@ -93,33 +96,41 @@ public:
     void sockPOP3_Encrypted();
     // Port 995 is POP3S: TLS from the first byte.
     bool UsesImplicitTls(int port) const;
+    // Tests shorten the wait for a silent server.
+    void setReplyTimeout(int ms);
 
-    // ---- POP3 replies
+    // ---- POP3 replies (frmMainReplies.cpp)
     void sockPOP3_DataArrival(qint64 bytesTotal);
 
-    // ---- Statistics
+    // ---- Statistics (frmMainStats.cpp)
     void ShowMailboxStats(const QString &sReply);
     void ProcessListReply(const QString &sReply);
     void cmdStats_Click();
 
-    // ---- HTTPMail session
+    // ---- HTTPMail session (frmMainHotmail.cpp)
     void ShowHotmailStats();
     void ShowHotmailSizes();
 
-    // ---- Header retrieval, new mail, deletion, viewing
+    // ---- Header retrieval (frmMainRetrieval.cpp)
     void cmdShow_Click();
     void StartRetrieval(int iFrom, int iTill);
     void ProcessTopReply(const QString &sReply);
     void FetchHotmailHeaders();
+
+    // ---- New mail (frmMainNewMail.cpp)
     void ProcessUidlReply(const QString &sReply);
+
+    // ---- Deletion (frmMainDeletion.cpp)
     void cmdDelete_Click();
     void grdMails_MouseDown(int button, const QPoint &globalPos);
     void mnuDeleteMail_Click();
+
+    // ---- Viewing a complete mail (frmMainView.cpp)
     void mnuCompleteMail_Click();
     void ProcessRetrReply(const QString &sReply);
     void ShowHotmailMail();
 
-    // ---- Tray, autologin and alerts
+    // ---- Tray and autologin (frmMainTray.cpp)
     void Form_Resize();
     void TrayIcon_Activated(int reason);
     void mnuTrayRestore_Click();
@@ -127,19 +138,25 @@ public:
     void ShowMainWindow();
     void ckAutoLogin_Click();
     void timLogin_Timer();
+
+    // ---- Alerts (frmMainAlert.cpp)
     void ShowAlert(const QString &sMsg);
 
-    // ---- Login files, help, about
+    // ---- Login files (frmMainLoginFiles.cpp)
     void cmdSave_Click();
     void cmdLoad_Click();
     void SaveLogin(const QString &fileName);
     void LoadLogin(const QString &fileName);
+
+    // ---- Help (frmMainHelp.cpp)
     void HelpStatus(bool bShow);
     void InvokeHelp(int nCode);
     void ckHelpFlag_Click();
+
+    // ---- About (frmMainAbout.cpp)
     void cmdAbout_Click();
 
-    // ---- Controls (names as the program knows them)
+    // ---- Controls, named as the program knows them (built in frmMainControls.cpp)
     QTimer *timLogin = nullptr;
     TcpClientSocket *sockPOP3 = nullptr;
     QProgressBar *prgProgress = nullptr;
@@ -195,11 +212,10 @@ public:
     QCheckBox *ckHelpFlag = nullptr;
     QPushButton *cmdAbout = nullptr;
 
+    // ---- Accessors and test hooks (defined here)
     // The HTTPMail endpoint every new clsHotmail of this window talks to.
     QString httpMailEndpoint() const { return m_httpMailEndpoint; }
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
-    // Tests shorten the wait for a silent server.
-    void setReplyTimeout(int ms);
     // Tests shorten the wait of every HTTPMail request; 0 keeps clsHotmail's.
     void setHttpMailTimeout(int ms) { m_httpMailTimeoutMs = ms; }
     // Tests treat their POP3S server's port like 995.
@@ -211,6 +227,7 @@ public:
     void setProgramFolder(const QString &folder) { m_programFolder = folder; }
 
 protected:
+    // ---- Window events (frmMain.cpp)
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
@@ -218,7 +235,131 @@ protected:
 private:
     friend class frmMainTestAccess;
 
-    // ---- Session state (tests reach it through frmMainTestAccess)
+    // ---- Startup and main window (frmMain.cpp)
+    void connectEvents();
+    // An OK box, unless the window sits minimised (in the tray nobody would
+    // see it, and the autologin must not wait for it).
+    void msgBoxUnlessMinimized(const QString &text, MsgIcon icon = MsgIcon::Exclamation,
+                               const QString &title = MsgTitle);
+    void removeTrayIcon();
+    void resetCommandButtonColors();
+    QColor windowBackColor() const;
+
+    // ---- Controls (frmMainControls.cpp)
+    void buildControls();
+    // One builder for each frame of the window.
+    void buildLoginFrame();
+    void buildStatsFrame();
+    void buildMailsFrame();
+    void buildRetrievalFrame();
+    void buildDeletionFrame();
+    void buildSettingsFrame();
+    void layOutFrames();
+    QHBoxLayout *buildStatusLine();
+    void buildMailMenu();
+
+    // ---- Login (frmMainLogin.cpp)
+    bool isHotmailUser(const QString &user) const;
+    void loginPop3();
+    void loginHotmail();
+
+    // ---- POP3 commands and connection events (frmMainCommands.cpp)
+    // Every POP3 line goes out through sendLine, which tells the reply reader
+    // what to expect; a command of the dialogue through sendCommand, which
+    // also makes it the outstanding command (vCommand).
+    bool sendLine(const QString &line);
+    bool sendCommand(const QString &line);
+    // The session cannot go on: nothing more is read, the message (if any)
+    // is shown unless minimised, and the window is given back logged out.
+    void abandonSession(const QString &message = QString());
+    void connectionLost();
+    // STLS asked for, or the upgrade under way: what goes wrong now is the
+    // upgrade's failure.
+    bool upgradingToTls() const;
+    void stlsFailed(const QString &reason);
+    void watchForReply();
+    void replyTimedOut();
+
+    // ---- POP3 replies (frmMainReplies.cpp)
+    void handleReplies();
+    // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
+    void preLoginReply(const QString &reply);
+    void dispatchReply(const QString &reply);
+    void serverErrorPath(const QString &reply);
+
+    // ---- Certificates (frmMainCertificates.cpp)
+    // A certificate that does not verify: true when the user was asked to
+    // trust it, or told it changed.
+    bool certificateRefused(const QString &problem);
+    void askToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
+                               int port);
+    void reportChangedCertificate(const QString &host, int port, const QString &trusted,
+                                  const QSslCertificate &presented);
+
+    // ---- Statistics (frmMainStats.cpp)
+    void fillRangeCombos(int count, const QString &tillText);
+    void enableMailboxControls();
+    // The size list in grdStats: headings and rows, then shown.
+    void startSizeList(int rows);
+    void showSizeList();
+    // Show and Delete need the login's size list (and the ids before it) out
+    // of the way: clicked earlier, they wait for it.
+    enum class AfterSizeList { Nothing, Show, Delete };
+    bool sizeListOnItsWay() const;
+    void waitForSizeList(AfterSizeList action);
+    void runActionAfterSizeList();
+
+    // ---- Header retrieval (frmMainRetrieval.cpp)
+    // Reads a range's boxes (a box when they hold no range) and starts the
+    // progress display for it; deletion by range reads its boxes here too.
+    bool startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
+                             int *till);
+    int statsRowOfMail(int mail) const;
+    bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
+    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
+    NextHeader askForNextHeader();
+    // On to the next mail of the range, if there is one.
+    bool moveToNextMail();
+    // Progress ended, controls given back, "Show" again.
+    void endRetrieval();
+    void retrievalFailed();
+
+    // ---- New mail (frmMainNewMail.cpp)
+    bool isNewMail(const QString &mailNumber);
+
+    // ---- Deletion (frmMainDeletion.cpp)
+    void sendRangeDele();
+    void deleReplyArrived(bool accepted);
+    // Deletes the mail of this row once the user has confirmed it.
+    void deleteOneRow(int row);
+    void deleteSelectedRowsFrom(int row);
+    void finishRowsDeletion();
+    void endSelectionDeletion();
+    bool deleteHotmailMail(const QString &id, const QString &url);
+    void endMailboxOperations();
+
+    // ---- Viewing a complete mail (frmMainView.cpp)
+    void saveRetrPiece();
+    bool saveAndOpenMessage(const QByteArray &octets);
+    bool finishMessageFile();
+    QStringList messageFileFolders() const;
+    void viewerFailed(const QString &viewer, const QString &path);
+    bool openMessageFile(const QString &path);
+    void endViewing();
+
+    // ---- Tray and autologin (frmMainTray.cpp)
+    void buildTrayMenu();
+    void restoreFromTray();
+
+    // ---- Login files (frmMainLoginFiles.cpp)
+    bool mayReplaceLoginFile(const QString &fileName);
+
+    // ---- Help (frmMainHelp.cpp)
+    void connectHelpButtons();
+    void closeHelpWindow();
+
+    // ---- Session state: the program's own variables, shared by all the files
+    // (tests reach it through frmMainTestAccess)
     QString strMailServer;
     int iPort = 0;
     QString vCommand;
@@ -244,130 +385,32 @@ private:
     QList<QStringList> colHotmailIds; // mail records, mail n at index n - 1
     std::unique_ptr<clsUIDL> objUIDL;
 
-    // An OK box, unless the window sits minimised (in the tray nobody would
-    // see it, and the autologin must not wait for it).
-    void msgBoxUnlessMinimized(const QString &text, MsgIcon icon = MsgIcon::Exclamation,
-                               const QString &title = MsgTitle);
-    void buildControls();
-    // One builder for each frame of the window.
-    void buildLoginFrame();
-    void buildStatsFrame();
-    void buildMailsFrame();
-    void buildRetrievalFrame();
-    void buildDeletionFrame();
-    void buildSettingsFrame();
-    void layOutFrames();
-    QHBoxLayout *buildStatusLine();
-    void buildMailMenu();
-    void connectEvents();
-    void removeTrayIcon();
-    void buildTrayMenu();
-    void restoreFromTray();
-    void connectHelpButtons();
-    void closeHelpWindow();
-    bool isHotmailUser(const QString &user) const;
-    void loginPop3();
-    void loginHotmail();
-    // Every POP3 line goes out through sendLine, which tells the reply reader
-    // what to expect; a command of the dialogue through sendCommand, which
-    // also makes it the outstanding command (vCommand).
-    bool sendLine(const QString &line);
-    bool sendCommand(const QString &line);
-    void handleReplies();
-    void dispatchReply(const QString &reply);
-    void deleReplyArrived(bool accepted);
-    // Viewing a complete mail (frmMainView.cpp).
-    bool saveAndOpenMessage(const QByteArray &octets);
-    void saveRetrPiece();
-    bool finishMessageFile();
-    QStringList messageFileFolders() const;
-    bool openMessageFile(const QString &path);
-    void viewerFailed(const QString &viewer, const QString &path);
-    void endViewing();
-    // Header retrieval and deletion (frmMainRetrieval.cpp, frmMainDeletion.cpp).
-    void retrievalFailed();
-    // Reads a range's boxes (a box when they hold no range) and starts the
-    // progress display for it.
-    bool startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
-                             int *till);
-    // On to the next mail of the range, if there is one.
-    bool moveToNextMail();
-    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
-    NextHeader askForNextHeader();
-    bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
-    // Progress ended, controls given back, "Show" again.
-    void endRetrieval();
-    void sendRangeDele();
-    // Deletes the mail of this row once the user has confirmed it.
-    void deleteOneRow(int row);
-    void deleteSelectedRowsFrom(int row);
-    void finishRowsDeletion();
-    void endSelectionDeletion();
-    bool deleteHotmailMail(const QString &id, const QString &url);
-    void endMailboxOperations();
-    void watchForReply();
-    void replyTimedOut();
-    void fillRangeCombos(int count, const QString &tillText);
-    // Show and Delete need the login's size list (and the ids before it) out
-    // of the way: clicked earlier, they wait for it.
-    enum class AfterSizeList { Nothing, Show, Delete };
-    bool sizeListOnItsWay() const;
-    void waitForSizeList(AfterSizeList action);
-    void runActionAfterSizeList();
-    void enableMailboxControls();
-    bool isNewMail(const QString &mailNumber);
-    int statsRowOfMail(int mail) const;
-    // The size list in grdStats: headings and rows, then shown.
-    void startSizeList(int rows);
-    void showSizeList();
-    void serverErrorPath(const QString &reply);
-    // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
-    void preLoginReply(const QString &reply);
-    // The session cannot go on: nothing more is read, the message (if any)
-    // is shown unless minimised, and the window is given back logged out.
-    void abandonSession(const QString &message = QString());
-    void connectionLost();
-    void stlsFailed(const QString &reason);
-    // A certificate that does not verify (frmMainCertificates.cpp):
-    // true when the user was asked to trust it, or told it changed.
-    bool certificateRefused(const QString &problem);
-    void askToTrustCertificate(const QString &problem, const QSslCertificate &certificate, const QString &host,
-                               int port);
-    void reportChangedCertificate(const QString &host, int port, const QString &trusted,
-                                  const QSslCertificate &presented);
-    void resetCommandButtonColors();
-    QColor windowBackColor() const;
-    // Login files (frmMainLoginFiles.cpp).
-    bool mayReplaceLoginFile(const QString &fileName);
-
+    // ---- Login: the HTTPMail service (frmMainLogin.cpp)
     QString m_httpMailEndpoint;
+    int m_httpMailTimeoutMs = 0;
+
+    // ---- The POP3 connection (frmMainCommands.cpp, frmMainReplies.cpp)
+    std::unique_ptr<Pop3ReplyReader> m_replyReader;
+    QTimer *m_replyTimer = nullptr;
+    QList<int> m_implicitTlsPorts;
+    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
+    LoginPhase m_loginPhase = LoginPhase::None;
+    // A reply's handler is running, perhaps with a box waiting for the user:
+    // later replies and the connection's end wait until it has returned.
+    HeldSocketEvents m_heldSocketEvents;
+
+    // ---- Mailbox operations (frmMainStats.cpp, frmMainDeletion.cpp, frmMainView.cpp)
+    QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
+    AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
+    DeletionRun m_deletion;
+    std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
+    QString m_programFolder;
+
+    // ---- Tray, autologin and help (frmMain.cpp, frmMainTray.cpp, frmMainHelp.cpp)
     QSystemTrayIcon *m_trayIcon = nullptr;
-    // Help mode and the help window's life (the "?" buttons, the stored flag).
-    HelpMode m_helpMode{this};
     bool m_hiddenInTray = false;
     TrayClicks m_trayClicks;
     int m_autoLoginIntervalMs = 60000;
-    QString m_programFolder;
-    std::unique_ptr<Pop3ReplyReader> m_replyReader;
-    std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
-    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
-    LoginPhase m_loginPhase = LoginPhase::None;
-    QList<int> m_implicitTlsPorts;
-    // A POP3 deletion goes on from each DELE reply, one outstanding at a time.
-    enum class PendingDeletion { None, Range, OneRow, Rows };
-    PendingDeletion m_pendingDeletion = PendingDeletion::None;
-    int m_deleMail = 0;   // mail of the outstanding DELE (range, one row)
-    int m_deleRow = 0;    // grid row of the outstanding DELE (rows)
-    int m_deleLowest = 0; // last mail of a range; first row of a selection
-    QTimer *m_replyTimer = nullptr;
-    AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
-    // A reply's handler is running, perhaps with a box waiting for the user:
-    // later replies and the connection's end wait until it has returned.
-    bool m_handlingReplies = false;
-    bool m_closedWhileHandling = false;
-    bool m_failedWhileHandling = false;
-    int m_socketErrorNumber = 0;
-    QString m_socketErrorText;
-    QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
-    int m_httpMailTimeoutMs = 0;
+    // Help mode and the help window's life (the "?" buttons, the stored flag).
+    HelpMode m_helpMode{this};
 };

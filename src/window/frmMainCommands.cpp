@@ -58,6 +58,11 @@ void frmMain::connectionLost()
                    + QStringLiteral("Please login again."));
 }
 
+bool frmMain::upgradingToTls() const
+{
+    return m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading;
+}
+
 void frmMain::stlsFailed(const QString &reason)
 {
     // The server offered encryption: going on in plain text would hand the
@@ -77,8 +82,8 @@ void frmMain::watchForReply()
     // Any sign of life restarts the wait; nothing outstanding ends it. A TLS
     // handshake is waited for like a reply. While replies are being handled
     // the wait starts only once their handlers have returned.
-    if (!m_handlingReplies && (m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading)
-        && sockPOP3->State() != TcpClientSocket::sckClosed)
+    const bool waiting = m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading;
+    if (waiting && !m_heldSocketEvents.isHandling() && sockPOP3->State() != TcpClientSocket::sckClosed)
         m_replyTimer->start();
     else
         m_replyTimer->stop();
@@ -86,7 +91,7 @@ void frmMain::watchForReply()
 
 void frmMain::replyTimedOut()
 {
-    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+    if (upgradingToTls()) {
         stlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
                    + QStringLiteral(" seconds."));
         return;
@@ -203,11 +208,9 @@ void frmMain::sockPOP3_Encrypted()
 
 void frmMain::sockPOP3_Close()
 {
-    if (m_handlingReplies) {
-        m_closedWhileHandling = true;
+    if (m_heldSocketEvents.holdClose())
         return;
-    }
-    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+    if (upgradingToTls()) {
         stlsFailed(QStringLiteral("The mail server closed the connection."));
         return;
     }
@@ -219,17 +222,13 @@ void frmMain::sockPOP3_Close()
 
 void frmMain::sockPOP3_Error(int number, const QString &description)
 {
-    if (m_handlingReplies) {
-        m_failedWhileHandling = true;
-        m_socketErrorNumber = number;
-        m_socketErrorText = description;
+    if (m_heldSocketEvents.holdError(number, description))
         return;
-    }
     // A failed connection answers nothing more.
     m_replyTimer->stop();
     if (number == TcpClientSocket::sckCertificateRefused && certificateRefused(description))
         return;
-    if (m_loginPhase == LoginPhase::Stls || m_loginPhase == LoginPhase::Upgrading) {
+    if (upgradingToTls()) {
         stlsFailed(description);
         return;
     }

@@ -70,72 +70,61 @@ void frmMain::cmdDelete_Click()
     EnableControls(false);
     mailbox::showAsStopButton(cmdDelete);
     bRelogin = true;
-    // From the highest number down: the mails still to go keep their numbers.
-    m_pendingDeletion = PendingDeletion::Range;
-    m_deleLowest = from;
-    m_deleMail = till;
+    m_deletion.startRange(from, till);
     sendRangeDele();
 }
 
 void frmMain::sendRangeDele()
 {
-    ShowProgressText(QStringLiteral("Deleting message ") + QString::number(m_deleMail));
-    SetProgressValue(m_deleMail);
-    SendDele(m_deleMail); // a lost connection has reset the window by the time this returns
+    const int mail = m_deletion.mail();
+    ShowProgressText(QStringLiteral("Deleting message ") + QString::number(mail));
+    SetProgressValue(mail);
+    SendDele(mail); // a lost connection has reset the window by the time this returns
 }
 
 void frmMain::deleReplyArrived(bool accepted)
 {
-    switch (m_pendingDeletion) {
-    case PendingDeletion::None:
+    switch (m_deletion.replyArrived(accepted, bStopRequested)) {
+    case DeletionRun::Next::Nothing:
         return;
-
-    case PendingDeletion::Range:
-        if (!accepted) {
-            // Reported by the reply handler, which gave the controls back; the
-            // mails marked so far stay marked and the session stays open.
-            m_pendingDeletion = PendingDeletion::None;
-            bRelogin = false;
-            bStopRequested = false;
-            EndProgress();
-            return;
-        }
-        if (CheckInterrupt()) {
-            m_pendingDeletion = PendingDeletion::None;
-            EndProgress();
-            EnableControls(true);
-            return;
-        }
-        if (m_deleMail > m_deleLowest) {
-            --m_deleMail;
-            sendRangeDele();
-            return;
-        }
+    case DeletionRun::Next::DeleNextMail:
+        sendRangeDele();
+        return;
+    case DeletionRun::Next::LogOff:
         // Logging off makes the server carry out the deletions; the reset that
         // follows the QUIT reply logs in again (bRelogin).
-        m_pendingDeletion = PendingDeletion::None;
         StartProgress();
         ShowProgressText(QStringLiteral("Preparing to log off..."));
         cmdDelete->setEnabled(false);
         cmdShow->setEnabled(false);
         SendQuit();
         return;
-
-    case PendingDeletion::OneRow:
-        m_pendingDeletion = PendingDeletion::None;
-        SetProgressValue(m_deleMail);
+    case DeletionRun::Next::RangeStopped:
+        CheckInterrupt();
+        EndProgress();
+        EnableControls(true);
+        return;
+    case DeletionRun::Next::RangeRefused:
+        // Reported by the reply handler, which gave the controls back; the
+        // mails marked so far stay marked and the session stays open.
+        bRelogin = false;
+        bStopRequested = false;
+        EndProgress();
+        return;
+    case DeletionRun::Next::OneRowDone:
+        SetProgressValue(m_deletion.mail());
         EndProgress();
         endSelectionDeletion();
         return;
-
-    case PendingDeletion::Rows:
-        m_pendingDeletion = PendingDeletion::None;
-        if (!accepted) {
-            bStopRequested = false;
-            finishRowsDeletion();
-            return;
-        }
-        deleteSelectedRowsFrom(m_deleRow - 1);
+    case DeletionRun::Next::NextRow:
+        deleteSelectedRowsFrom(m_deletion.nextRow());
+        return;
+    case DeletionRun::Next::RowsDone:
+        finishRowsDeletion();
+        return;
+    case DeletionRun::Next::RowsRefused:
+        bStopRequested = false;
+        finishRowsDeletion();
         return;
     }
 }
@@ -155,7 +144,7 @@ void frmMain::grdMails_MouseDown(int button, const QPoint &globalPos)
 
 void frmMain::mnuDeleteMail_Click()
 {
-    if (m_pendingDeletion != PendingDeletion::None)
+    if (m_deletion.isRunning())
         return; // one deletion at a time
     const int current = grdMails->Row();
     const int first = qMin(current, grdMails->RowSel());
@@ -181,7 +170,7 @@ void frmMain::mnuDeleteMail_Click()
     StartProgress();
     SetProgressMax(last);
     bStopRequested = false;
-    m_deleLowest = first;
+    m_deletion.startSelection(first);
     deleteSelectedRowsFrom(last);
 }
 
@@ -211,8 +200,7 @@ void frmMain::deleteOneRow(int row)
     ShowProgressText(QStringLiteral("Deleting mail ") + id);
     SetProgressMax(mail);
     if (bPOP3Mode) {
-        m_pendingDeletion = PendingDeletion::OneRow;
-        m_deleMail = mail;
+        m_deletion.startOneRow(mail);
         SendDele(mail); // continued in deleReplyArrived
         return;
     }
@@ -225,7 +213,7 @@ void frmMain::deleteOneRow(int row)
 
 void frmMain::deleteSelectedRowsFrom(int row)
 {
-    for (int r = row; r >= m_deleLowest; --r) {
+    for (int r = row; r >= m_deletion.firstRow(); --r) {
         if (CheckInterrupt())
             break;
         const QString id = grdMails->TextMatrix(r, 3);
@@ -238,8 +226,7 @@ void frmMain::deleteSelectedRowsFrom(int row)
         ShowProgressText(QStringLiteral("Deleting mail ") + QString::number(mail));
         SetProgressValue(r);
         if (bPOP3Mode) {
-            m_pendingDeletion = PendingDeletion::Rows;
-            m_deleRow = r;
+            m_deletion.deleForRow(r);
             SendDele(int(mail)); // continued in deleReplyArrived
             return;
         }
@@ -283,8 +270,7 @@ void frmMain::endMailboxOperations()
         EnableControls(true);
         cmdDelete->setText(QStringLiteral("Delete"));
     }
-    if (m_pendingDeletion != PendingDeletion::None) {
-        m_pendingDeletion = PendingDeletion::None;
+    if (m_deletion.abandon()) {
         bRelogin = false;
         EndProgress();
         EnableControls(true);

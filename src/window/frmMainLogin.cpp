@@ -110,8 +110,7 @@ void frmMain::loginPop3()
     colNewMails = std::make_unique<NewMailList>();
 
     m_replyReader->clear();
-    m_closedWhileHandling = false;
-    m_failedWhileHandling = false;
+    m_heldSocketEvents.dropHeld();
     m_replyReader->expectGreeting();
     // POP3S is TLS from the start; elsewhere the greeting is awaited, to
     // upgrade with STLS where the server offers it.

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <utility>
 
 using namespace modProgress;
 namespace Verb = Pop3Command::Verb;
@@ -38,13 +37,13 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
     // A handler's box runs the event loop while it waits for the user; what
     // arrives meanwhile waits too, and is handled in order once the handler
     // has returned.
-    if (!m_handlingReplies)
+    if (!m_heldSocketEvents.isHandling())
         handleReplies();
 }
 
 void frmMain::handleReplies()
 {
-    m_handlingReplies = true;
+    m_heldSocketEvents.startHandling();
     // The server has answered; a box that a handler opens waits for the
     // user, which is no silence of the server's.
     m_replyTimer->stop();
@@ -57,13 +56,13 @@ void frmMain::handleReplies()
             dispatchReply(reply);
         strPrevCommand = vCommand;
     }
-    m_handlingReplies = false;
+    m_heldSocketEvents.endHandling();
     // The end of the connection, when it came while a box was open, comes
     // after every reply that the server sent before it.
-    if (std::exchange(m_closedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckClosing)
+    if (m_heldSocketEvents.takeClose(sockPOP3->State()))
         sockPOP3_Close();
-    if (std::exchange(m_failedWhileHandling, false) && sockPOP3->State() == TcpClientSocket::sckError)
-        sockPOP3_Error(m_socketErrorNumber, m_socketErrorText);
+    if (const auto error = m_heldSocketEvents.takeError(sockPOP3->State()))
+        sockPOP3_Error(error->number, error->description);
     watchForReply();
 }
 

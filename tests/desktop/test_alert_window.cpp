@@ -4,6 +4,7 @@
 #include "desktop/AlertSlots.h"
 #include "window/frmAlertWindow.h"
 #include "window/Platform.h"
+#include "WindowTestKit.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -51,13 +52,6 @@ int ticksUntilGone(frmAlertWindow *window, int bound = 100000)
             return ticks;
     }
     return -1;
-}
-
-bool near(const QColor &actual, const QColor &expected, int tolerance)
-{
-    return qAbs(actual.red() - expected.red()) <= tolerance
-        && qAbs(actual.green() - expected.green()) <= tolerance
-        && qAbs(actual.blue() - expected.blue()) <= tolerance;
 }
 
 bool topMost(const QWidget *window)
@@ -364,14 +358,14 @@ void TestAlertWindow::background()
         QCOMPARE(at(2, h / 2), back);
         QCOMPARE(at(w - 3, h - 3), back);
     } else if (tube) {
-        QVERIFY2(near(at(2, 2), back, 16), qPrintable(at(2, 2).name()));
-        QVERIFY2(near(at(2, h / 2), white, 1), qPrintable(at(2, h / 2).name()));
-        QVERIFY2(near(at(w / 2, h - 3), back, 16), qPrintable(at(w / 2, h - 3).name()));
+        QVERIFY2(kit::nearColour(at(2, 2), back, 16), qPrintable(at(2, 2).name()));
+        QVERIFY2(kit::nearColour(at(2, h / 2), white, 1), qPrintable(at(2, h / 2).name()));
+        QVERIFY2(kit::nearColour(at(w / 2, h - 3), back, 16), qPrintable(at(w / 2, h - 3).name()));
     } else {
-        QVERIFY2(near(at(2, 2), white, 4), qPrintable(at(2, 2).name()));
-        QVERIFY2(near(at(w - 3, 2), white, 12), qPrintable(at(w - 3, 2).name()));
-        QVERIFY2(near(at(2, h - 3), white, 12), qPrintable(at(2, h - 3).name()));
-        QVERIFY2(near(at(w - 3, h - 3), back, 16), qPrintable(at(w - 3, h - 3).name()));
+        QVERIFY2(kit::nearColour(at(2, 2), white, 4), qPrintable(at(2, 2).name()));
+        QVERIFY2(kit::nearColour(at(w - 3, 2), white, 12), qPrintable(at(w - 3, 2).name()));
+        QVERIFY2(kit::nearColour(at(2, h - 3), white, 12), qPrintable(at(2, h - 3).name()));
+        QVERIFY2(kit::nearColour(at(w - 3, h - 3), back, 16), qPrintable(at(w - 3, h - 3).name()));
     }
 
     // Square frame: button face outside, the back colour inside it.

@@ -12,7 +12,6 @@
 #include "window/frmAlertWindow.h"
 #include "window/frmMain.h"
 #include "window/ProgramIcon.h"
-#include "window/VbColor.h"
 #include "WindowTestKit.h"
 
 #include <QApplication>
@@ -40,6 +39,18 @@ QList<qint64> sizesFor(const QStringList &ids)
     return QList<qint64>(ids.size(), 100);
 }
 
+// The mailbox of these ids twice, each session ending in a logout: the
+// login by hand and the autologin's.
+void scriptTwoSessions(ScriptedPop3Server &server, const QStringList &ids)
+{
+    for (int session = 0; session < 2; ++session) {
+        if (session > 0)
+            server.acceptConnection();
+        Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
+        Pop3Scripts::logout(server);
+    }
+}
+
 QList<frmAlertWindow *> openAlerts()
 {
     QList<frmAlertWindow *> alerts;
@@ -59,6 +70,13 @@ quint16 deadPort()
     return port;
 }
 
+// A login has run to its end: logged in, no reply awaited any more (an
+// empty mailbox shows no statistics).
+bool loginEnded(const frmMain &w)
+{
+    return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
+}
+
 // Lets the events queued so far run: a zero timer posted now fires after
 // every zero timer posted before it.
 void settle()
@@ -66,31 +84,6 @@ void settle()
     bool done = false;
     QTimer::singleShot(0, [&done] { done = true; });
     QTRY_VERIFY(done);
-}
-
-// A login (or logout) has run to its end: no reply is awaited any more.
-bool loggedIn(const frmMain &w)
-{
-    return w.cmdLogin->text() == QLatin1String("Logout") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
-}
-
-// "Show" for every mail; the mail numbers of the rows, and of the blue ones.
-void showAll(frmMain &w, int count, QStringList *listed, QStringList *blue)
-{
-    kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QString::number(count));
-    w.cmdShow->click();
-    QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-    *listed = kit::column(w.grdMails, 3);
-    const QColor newMailColor = vb::ColorFromLiteral(QStringLiteral("&HFF0000"));
-    for (int r = 2; r < w.grdMails->Rows(); ++r)
-        if (w.grdMails->CellForeColor(r, 0) == newMailColor)
-            *blue << w.grdMails->TextMatrix(r, 3);
-}
-
-bool near(const QColor &actual, const QColor &expected, int tolerance = 8)
-{
-    return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
-        && qAbs(actual.blue() - expected.blue()) <= tolerance;
 }
 
 // What each alert was asked to show, taken the moment it first appears (its
@@ -181,7 +174,7 @@ void TestAutologin::loginVisible(frmMain &w, ScriptedPop3Server &server)
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.cmdLogin_Click();
-    QTRY_VERIFY(loggedIn(w));
+    QTRY_VERIFY(loginEnded(w));
     QVERIFY(!w.ckAutoLogin->isHidden());
     QVERIFY(!w.ckAutoLogin->isChecked());
     QVERIFY(!w.timLogin->isActive());
@@ -215,38 +208,31 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     if (!store.isEmpty())
         QVERIFY(kit::writeFile(StoreName, store));
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
     AlertWatcher watcher;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(server);
-    server.acceptConnection();
-    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(server);
+    scriptTwoSessions(f.server, ids);
 
-    frmMain w;
-    loginVisible(w, server);
-    boxes.clear(); // an empty mailbox says so while the window is shown
+    loginVisible(f.w, f.server);
+    f.boxes.clear(); // an empty mailbox says so while the window is shown
 
     // Minimising a logged-in, idle window switches autologin on.
-    minimiseToTray(w);
-    QVERIFY(w.ckAutoLogin->isChecked());
-    QVERIFY(w.timLogin->isActive());
-    QCOMPARE(w.timLogin->interval(), 60000);
-    QVERIFY(w.trayIcon()->isVisible());
-    QCOMPARE(w.trayIcon()->toolTip(), QStringLiteral("Mailvane "));
+    minimiseToTray(f.w);
+    QVERIFY(f.w.ckAutoLogin->isChecked());
+    QVERIFY(f.w.timLogin->isActive());
+    QCOMPARE(f.w.timLogin->interval(), 60000);
+    QVERIFY(f.w.trayIcon()->isVisible());
+    QCOMPARE(f.w.trayIcon()->toolTip(), QStringLiteral("Mailvane "));
 
     // First tick: logout without the question; the store is left alone.
-    w.timLogin_Timer();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QVERIFY(w.timLogin->isActive());
+    f.w.timLogin_Timer();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(f.w.timLogin->isActive());
     QCOMPARE(kit::readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
 
     // Second tick: login and an alert with the new-mail count.
-    w.timLogin_Timer();
-    QVERIFY(!w.timLogin->isActive()); // no tick while the login runs
+    f.w.timLogin_Timer();
+    QVERIFY(!f.w.timLogin->isActive()); // no tick while the login runs
     QTRY_COMPARE(watcher.shown.size(), 1);
     const AlertWatcher::Shown alert = watcher.shown.first();
     QCOMPARE(alert.text, QStringLiteral("Mailvane\r\nMailbox of bob\r\n") + announced);
@@ -256,8 +242,8 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QCOMPARE(alert.slot, 1);
     QVERIFY(!alert.untilClosed);
     QVERIFY(!alert.noClickClose);
-    QTRY_VERIFY(loggedIn(w));
-    QVERIFY(w.timLogin->isActive()); // started again at the end of the login
+    QTRY_VERIFY(loginEnded(f.w));
+    QVERIFY(f.w.timLogin->isActive()); // started again at the end of the login
 
     // Square, fitted to its text, pale yellow in the bottom-right corner only.
     const QList<frmAlertWindow *> alerts = openAlerts();
@@ -267,71 +253,64 @@ void TestAutologin::cycleAnnouncesNewMailAndKeepsStore()
     QCOMPARE(window->width(), 160);
     QVERIFY(window->height() < 2000 / 15);
     const QImage picture = window->grab().toImage();
-    QVERIFY(near(picture.pixelColor(3, 3), Qt::white));
-    QVERIFY(near(picture.pixelColor(picture.width() - 3, picture.height() - 3), QColor(255, 255, 192)));
+    QVERIFY(kit::nearColour(picture.pixelColor(3, 3), Qt::white));
+    QVERIFY(kit::nearColour(picture.pixelColor(picture.width() - 3, picture.height() - 3), QColor(255, 255, 192)));
 
-    QVERIFY(w.isHidden());
-    QVERIFY(kit::session(w).bMinimized());
-    QCOMPARE(boxes.texts(), QStringList());
+    QVERIFY(f.w.isHidden());
+    QVERIFY(kit::session(f.w).bMinimized());
+    QCOMPARE(f.boxes.texts(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store.isEmpty() ? QByteArray("<missing>") : store);
 
     // A double-click on the tray icon brings the window back and ends autologin.
-    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(!w.isHidden());
-    QVERIFY(!w.isMinimized());
-    QVERIFY(!kit::session(w).bMinimized());
-    QVERIFY(!w.ckAutoLogin->isChecked());
-    QVERIFY(!w.timLogin->isActive());
-    QTRY_VERIFY(!w.trayIcon()->isVisible()); // gone once the window is active again
+    f.w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!f.w.isHidden());
+    QVERIFY(!f.w.isMinimized());
+    QVERIFY(!kit::session(f.w).bMinimized());
+    QVERIFY(!f.w.ckAutoLogin->isChecked());
+    QVERIFY(!f.w.timLogin->isActive());
+    QTRY_VERIFY(!f.w.trayIcon()->isVisible()); // gone once the window is active again
 
     // Logging out by hand now writes what has been seen.
-    boxes.answers.enqueue(MsgAnswer::Yes);
-    w.cmdLogin_Click();
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QTRY_VERIFY(server.isFinished());
-    QCOMPARE(server.mismatches(), QStringList());
-    QVERIFY(!w.timLogin->isActive());
+    f.boxes.answers.enqueue(MsgAnswer::Yes);
+    f.w.cmdLogin_Click();
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QTRY_VERIFY(f.server.isFinished());
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QVERIFY(!f.w.timLogin->isActive());
     if (!ids.isEmpty())
         QCOMPARE(kit::readFile(StoreName), ids.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
 }
 
 void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
-    ScriptedPop3Server server;
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
     const QStringList ids{"a1", "b2"};
-    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(server);
-    server.acceptConnection();
-    Pop3Scripts::session(server, "bob", "secret", ids, sizesFor(ids));
-    Pop3Scripts::logout(server);
+    scriptTwoSessions(f.server, ids);
 
-    frmMain w;
-    loginVisible(w, server);
-    minimiseToTray(w);
-    w.timLogin_Timer();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    w.timLogin_Timer();
+    loginVisible(f.w, f.server);
+    minimiseToTray(f.w);
+    f.w.timLogin_Timer();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    f.w.timLogin_Timer();
     QTRY_COMPARE(openAlerts().size(), 1);
-    QTRY_VERIFY(loggedIn(w));
+    QTRY_VERIFY(loginEnded(f.w));
 
     QTest::mouseClick(openAlerts().first(), Qt::LeftButton);
-    QVERIFY(!w.isHidden());
-    QVERIFY(!w.isMinimized());
-    QVERIFY(!kit::session(w).bMinimized());
-    QVERIFY(w.ckAutoLogin->isChecked());
-    QVERIFY(w.timLogin->isActive());
+    QVERIFY(!f.w.isHidden());
+    QVERIFY(!f.w.isMinimized());
+    QVERIFY(!kit::session(f.w).bMinimized());
+    QVERIFY(f.w.ckAutoLogin->isChecked());
+    QVERIFY(f.w.timLogin->isActive());
 
     // A minute later the visible window logs out by itself, without asking.
-    w.timLogin_Timer();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QVERIFY(w.timLogin->isActive());
-    QTRY_VERIFY(server.isFinished());
-    QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(boxes.texts(), QStringList());
+    f.w.timLogin_Timer();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(f.w.timLogin->isActive());
+    QTRY_VERIFY(f.server.isFinished());
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(f.boxes.texts(), QStringList());
     // Shown again, the window writes the store at logout.
     QCOMPARE(kit::readFile(StoreName), QByteArray("a1\r\nb2\r\n"));
 }
@@ -339,59 +318,51 @@ void TestAutologin::alertClickBringsWindowBackAndAutologinGoesOn()
 void TestAutologin::cycleWithChangedMailboxMarksOnlyItsOwnNewMail()
 {
     QVERIFY(kit::writeFile(StoreName, "a1\r\nb2\r\nc3\r\n"));
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
     AlertWatcher watcher;
-    ScriptedPop3Server server;
     // Mail 3 is new in the first session; between the cycles it goes and
     // another arrives, so that mail 4 is the one new mail of the second.
     const QStringList first{"a1", "b2", "n1", "c3"};
     const QStringList second{"a1", "b2", "c3", "n2"};
-    Pop3Scripts::session(server, "bob", "secret", first, sizesFor(first));
-    kit::scriptTops(server, kit::numberedMails(4), 1, 4);
-    Pop3Scripts::logout(server);
-    server.acceptConnection();
-    Pop3Scripts::session(server, "bob", "secret", second, sizesFor(second));
-    kit::scriptTops(server, kit::numberedMails(4), 1, 4);
-    kit::scriptTops(server, kit::numberedMails(4), 1, 4);
-    Pop3Scripts::logout(server);
+    Pop3Scripts::session(f.server, "bob", "secret", first, sizesFor(first));
+    kit::scriptTops(f.server, kit::numberedMails(4), 1, 4);
+    Pop3Scripts::logout(f.server);
+    f.server.acceptConnection();
+    Pop3Scripts::session(f.server, "bob", "secret", second, sizesFor(second));
+    kit::scriptTops(f.server, kit::numberedMails(4), 1, 4);
+    kit::scriptTops(f.server, kit::numberedMails(4), 1, 4);
+    Pop3Scripts::logout(f.server);
 
-    frmMain w;
-    loginVisible(w, server);
-    QStringList listed, blue;
-    showAll(w, 4, &listed, &blue);
-    QCOMPARE(listed, QStringList({"1", "2", "3", "4"}));
-    QCOMPARE(blue, QStringList{"3"});
+    loginVisible(f.w, f.server);
+    QVERIFY(kit::showMails(f.w, 1, 4));
+    QCOMPARE(kit::column(f.w.grdMails, 3), QStringList({"1", "2", "3", "4"}));
+    QCOMPARE(kit::blueMails(f.w.grdMails), QStringList{"3"});
 
-    minimiseToTray(w);
-    w.timLogin_Timer();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    w.timLogin_Timer();
+    minimiseToTray(f.w);
+    f.w.timLogin_Timer();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    f.w.timLogin_Timer();
     QTRY_COMPARE(watcher.shown.size(), 1);
     QCOMPARE(watcher.shown.first().text, QStringLiteral("Mailvane\r\nMailbox of bob\r\n1 new mail(s)"));
-    QTRY_VERIFY(loggedIn(w));
+    QTRY_VERIFY(loginEnded(f.w));
 
-    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(!kit::session(w).bMinimized());
-    listed.clear();
-    blue.clear();
-    showAll(w, 4, &listed, &blue);
-    QCOMPARE(listed, QStringList({"1", "2", "3", "4"}));
-    QCOMPARE(blue, QStringList{"4"});
-    w.ckShowOnlyNew->setChecked(true);
-    listed.clear();
-    blue.clear();
-    showAll(w, 4, &listed, &blue);
-    QCOMPARE(listed, QStringList{"4"});
-    QCOMPARE(blue, QStringList{"4"});
+    f.w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!kit::session(f.w).bMinimized());
+    QVERIFY(kit::showMails(f.w, 1, 4));
+    QCOMPARE(kit::column(f.w.grdMails, 3), QStringList({"1", "2", "3", "4"}));
+    QCOMPARE(kit::blueMails(f.w.grdMails), QStringList{"4"});
+    f.w.ckShowOnlyNew->setChecked(true);
+    QVERIFY(kit::showMails(f.w, 1, 4));
+    QCOMPARE(kit::column(f.w.grdMails, 3), QStringList{"4"});
+    QCOMPARE(kit::blueMails(f.w.grdMails), QStringList{"4"});
 
-    boxes.answers.enqueue(MsgAnswer::Yes);
-    w.cmdLogin_Click();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QTRY_VERIFY(server.isFinished());
-    QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+    f.boxes.answers.enqueue(MsgAnswer::Yes);
+    f.w.cmdLogin_Click();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QTRY_VERIFY(f.server.isFinished());
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
 }
 
 void TestAutologin::trayIconOnlyDoubleClickRestores_data()
@@ -405,31 +376,28 @@ void TestAutologin::trayIconOnlyDoubleClickRestores_data()
 void TestAutologin::trayIconOnlyDoubleClickRestores()
 {
     QFETCH(int, reason);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
 
-    frmMain w;
-    loginVisible(w, server);
-    minimiseToTray(w);
-    QVERIFY(w.ckAutoLogin->isChecked());
+    loginVisible(f.w, f.server);
+    minimiseToTray(f.w);
+    QVERIFY(f.w.ckAutoLogin->isChecked());
 
-    w.TrayIcon_Activated(reason);
+    f.w.TrayIcon_Activated(reason);
     settle();
-    QVERIFY(w.isHidden());
-    QVERIFY(kit::session(w).bMinimized());
-    QVERIFY(w.ckAutoLogin->isChecked());
-    QVERIFY(w.timLogin->isActive());
-    QVERIFY(w.trayIcon()->isVisible());
+    QVERIFY(f.w.isHidden());
+    QVERIFY(kit::session(f.w).bMinimized());
+    QVERIFY(f.w.ckAutoLogin->isChecked());
+    QVERIFY(f.w.timLogin->isActive());
+    QVERIFY(f.w.trayIcon()->isVisible());
 
-    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(!w.isHidden());
-    QVERIFY(!kit::session(w).bMinimized());
-    QVERIFY(!w.ckAutoLogin->isChecked());
-    QVERIFY(!w.timLogin->isActive());
-    QCOMPARE(boxes.texts(), QStringList());
+    f.w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!f.w.isHidden());
+    QVERIFY(!kit::session(f.w).bMinimized());
+    QVERIFY(!f.w.ckAutoLogin->isChecked());
+    QVERIFY(!f.w.timLogin->isActive());
+    QCOMPARE(f.boxes.texts(), QStringList());
 }
 
 void TestAutologin::failedLoginWhileMinimisedStopsCycle_data()
@@ -442,122 +410,111 @@ void TestAutologin::failedLoginWhileMinimisedStopsCycle_data()
 void TestAutologin::failedLoginWhileMinimisedStopsCycle()
 {
     QFETCH(bool, serverDown);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
     AlertWatcher watcher;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-    Pop3Scripts::logout(server);
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(f.server);
     if (!serverDown) {
-        server.acceptConnection();
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.reply("USER bob\r\n", "+OK\r\n");
-        server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+        f.server.acceptConnection();
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.reply("USER bob\r\n", "+OK\r\n");
+        f.server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n");
     }
 
-    frmMain w;
-    loginVisible(w, server);
-    minimiseToTray(w);
-    w.timLogin_Timer();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QVERIFY(w.timLogin->isActive());
+    loginVisible(f.w, f.server);
+    minimiseToTray(f.w);
+    f.w.timLogin_Timer();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(f.w.timLogin->isActive());
     if (serverDown)
-        w.cboPort->setEditText(QString::number(deadPort()));
+        f.w.cboPort->setEditText(QString::number(deadPort()));
 
-    w.timLogin_Timer();
-    QVERIFY(!w.prgProgress->isHidden());
+    f.w.timLogin_Timer();
+    QVERIFY(!f.w.prgProgress->isHidden());
     // The failure has been dealt with once the progress display is gone.
-    QTRY_VERIFY(w.prgProgress->isHidden());
-    QTRY_VERIFY(server.isFinished());
-    QCOMPARE(server.mismatches(), QStringList());
+    QTRY_VERIFY(f.w.prgProgress->isHidden());
+    QTRY_VERIFY(f.server.isFinished());
+    QCOMPARE(f.server.mismatches(), QStringList());
 
-    QVERIFY(!w.timLogin->isActive());
-    QCOMPARE(boxes.texts(), QStringList());
+    QVERIFY(!f.w.timLogin->isActive());
+    QCOMPARE(f.boxes.texts(), QStringList());
     QVERIFY(watcher.shown.isEmpty());
     QVERIFY(openAlerts().isEmpty());
-    QVERIFY(w.isHidden());
-    QVERIFY(kit::session(w).bMinimized());
+    QVERIFY(f.w.isHidden());
+    QVERIFY(kit::session(f.w).bMinimized());
 }
 
 void TestAutologin::minimiseWhileOperationRunsLeavesAutologinOff()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-    Pop3Scripts::logout(server);
-    server.acceptConnection(); // and no greeting: the login goes on and on
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(f.server);
+    f.server.acceptConnection(); // and no greeting: the login goes on and on
 
-    frmMain w;
-    loginVisible(w, server);
-    w.cmdLogin_Click(); // "Confirm Logout?" answered Yes
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    w.cmdLogin_Click();
-    QVERIFY(!w.prgProgress->isHidden());
-    QTRY_COMPARE(server.connectionCount(), 2);
+    loginVisible(f.w, f.server);
+    f.w.cmdLogin_Click(); // "Confirm Logout?" answered Yes
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    f.w.cmdLogin_Click();
+    QVERIFY(!f.w.prgProgress->isHidden());
+    QTRY_COMPARE(f.server.connectionCount(), 2);
 
-    minimiseToTray(w);
-    QVERIFY(!w.ckAutoLogin->isHidden());
-    QVERIFY(!w.ckAutoLogin->isChecked());
-    QVERIFY(!w.timLogin->isActive());
-    QVERIFY(w.trayIcon()->isVisible());
+    minimiseToTray(f.w);
+    QVERIFY(!f.w.ckAutoLogin->isHidden());
+    QVERIFY(!f.w.ckAutoLogin->isChecked());
+    QVERIFY(!f.w.timLogin->isActive());
+    QVERIFY(f.w.trayIcon()->isVisible());
 }
 
 void TestAutologin::minimiseBeforeFirstLoginOnlyHides()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = true;
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    minimiseToTray(w);
-    QVERIFY(w.ckAutoLogin->isHidden());
-    QVERIFY(!w.ckAutoLogin->isChecked());
-    QVERIFY(!w.timLogin->isActive());
-    QVERIFY(w.trayIcon()->isVisible());
+    RecordedWindow f;
+    f.platform.systemTrayAvailableResult = true;
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    minimiseToTray(f.w);
+    QVERIFY(f.w.ckAutoLogin->isHidden());
+    QVERIFY(!f.w.ckAutoLogin->isChecked());
+    QVERIFY(!f.w.timLogin->isActive());
+    QVERIFY(f.w.trayIcon()->isVisible());
 
-    w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-    QVERIFY(!w.isHidden());
-    QVERIFY(!kit::session(w).bMinimized());
-    QVERIFY(!w.timLogin->isActive());
+    f.w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(!f.w.isHidden());
+    QVERIFY(!kit::session(f.w).bMinimized());
+    QVERIFY(!f.w.timLogin->isActive());
 }
 
 void TestAutologin::withoutTrayWindowStaysMinimised()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.systemTrayAvailableResult = false;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-    Pop3Scripts::logout(server);
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = false;
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(f.server);
 
-    frmMain w;
-    loginVisible(w, server);
-    w.showMinimized();
+    loginVisible(f.w, f.server);
+    f.w.showMinimized();
     settle();
-    QVERIFY(kit::session(w).bMinimized());
-    QVERIFY(!w.isHidden()); // still reachable from the task bar
-    QVERIFY(w.isMinimized());
-    QVERIFY(!w.trayIcon()->isVisible());
-    QVERIFY(w.ckAutoLogin->isChecked());
-    QVERIFY(w.timLogin->isActive());
+    QVERIFY(kit::session(f.w).bMinimized());
+    QVERIFY(!f.w.isHidden()); // still reachable from the task bar
+    QVERIFY(f.w.isMinimized());
+    QVERIFY(!f.w.trayIcon()->isVisible());
+    QVERIFY(f.w.ckAutoLogin->isChecked());
+    QVERIFY(f.w.timLogin->isActive());
 
     // Autologin runs as in the tray.
-    w.timLogin_Timer();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QTRY_VERIFY(server.isFinished());
-    QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(boxes.texts(), QStringList());
+    f.w.timLogin_Timer();
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QTRY_VERIFY(f.server.isFinished());
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(f.boxes.texts(), QStringList());
     QCOMPARE(kit::readFile(StoreName), QByteArray("<missing>"));
 
     // Restoring it from the task bar is what the tray's double-click is.
-    w.setWindowState(Qt::WindowNoState);
-    QVERIFY(!kit::session(w).bMinimized());
-    QVERIFY(!w.ckAutoLogin->isChecked());
-    QVERIFY(!w.timLogin->isActive());
+    f.w.setWindowState(Qt::WindowNoState);
+    QVERIFY(!kit::session(f.w).bMinimized());
+    QVERIFY(!f.w.ckAutoLogin->isChecked());
+    QVERIFY(!f.w.timLogin->isActive());
 }
 
 QTEST_MAIN(TestAutologin)

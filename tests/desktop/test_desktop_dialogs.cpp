@@ -7,6 +7,7 @@
 #include "window/frmHelp.h"
 #include "window/HelpMode.h"
 #include "window/ProgramIcon.h"
+#include "WindowTestKit.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -20,12 +21,6 @@
 #include <memory>
 
 namespace {
-
-template <typename T>
-T *child(QWidget *parent, const char *name)
-{
-    return parent->findChild<T *>(QLatin1String(name));
-}
 
 // A stand-in for the main window's part that help mode works on.
 struct HelpPanel
@@ -123,11 +118,11 @@ void TestDesktopDialogs::aboutCaptions()
     PlatformRecorder platform;
     frmAbout about;
     QCOMPARE(about.windowTitle(), QStringLiteral("About Mailvane "));
-    QCOMPARE(child<QLabel>(&about, "lblTitle")->text(), QStringLiteral("Mailvane Ver. 2.6.2"));
-    QCOMPARE(child<QPushButton>(&about, "cmdOK")->text(), QStringLiteral("OK"));
-    QCOMPARE(child<QPushButton>(&about, "cmdSysInfo")->text(), QStringLiteral("&System Info..."));
-    QCOMPARE(child<QPushButton>(&about, "cmdWebsite")->text(), QStringLiteral("Visit Website"));
-    QLabel *picIcon = child<QLabel>(&about, "picIcon");
+    QCOMPARE(kit::child<QLabel>(&about, "lblTitle")->text(), QStringLiteral("Mailvane Ver. 2.6.2"));
+    QCOMPARE(kit::child<QPushButton>(&about, "cmdOK")->text(), QStringLiteral("OK"));
+    QCOMPARE(kit::child<QPushButton>(&about, "cmdSysInfo")->text(), QStringLiteral("&System Info..."));
+    QCOMPARE(kit::child<QPushButton>(&about, "cmdWebsite")->text(), QStringLiteral("Visit Website"));
+    QLabel *picIcon = kit::child<QLabel>(&about, "picIcon");
     QVERIFY(picIcon);
     QVERIFY(!picIcon->pixmap().isNull());
     QVERIFY(!ProgramIcon().isNull());
@@ -143,7 +138,7 @@ void TestDesktopDialogs::aboutVisitWebsite()
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
 
-    QTest::mouseClick(child<QPushButton>(&about, "cmdWebsite"), Qt::LeftButton);
+    QTest::mouseClick(kit::child<QPushButton>(&about, "cmdWebsite"), Qt::LeftButton);
     QCOMPARE(platform.functionsCalled(), QStringList{"openUrl"});
     QCOMPARE(platform.calls[0].args, QStringList{"https://www.mailvane.org/"});
     QVERIFY(about.isVisible());
@@ -172,7 +167,7 @@ void TestDesktopDialogs::aboutClosedAtStartShowsMainWindow()
     QVERIFY(!mainWindow.isVisible());
 
     if (how == QLatin1String("ok"))
-        QTest::mouseClick(child<QPushButton>(about, "cmdOK"), Qt::LeftButton);
+        QTest::mouseClick(kit::child<QPushButton>(about, "cmdOK"), Qt::LeftButton);
     else if (how == QLatin1String("close"))
         about->close();
     else
@@ -196,7 +191,7 @@ void TestDesktopDialogs::aboutClosedFromMainWindowLeavesIt()
     about.setMainWindow(&mainWindow);
     QSignalSpy unloaded(&about, &frmAbout::unloaded);
     QTimer::singleShot(0, &about, [&about] {
-        QTest::mouseClick(child<QPushButton>(&about, "cmdOK"), Qt::LeftButton);
+        QTest::mouseClick(kit::child<QPushButton>(&about, "cmdOK"), Qt::LeftButton);
     });
     about.exec();
 
@@ -218,25 +213,25 @@ void TestDesktopDialogs::aboutOpensSysinfo()
     frmAbout about;
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
-    QTest::mouseClick(child<QPushButton>(&about, "cmdSysInfo"), Qt::LeftButton);
+    QTest::mouseClick(kit::child<QPushButton>(&about, "cmdSysInfo"), Qt::LeftButton);
 
     QPointer<dlgSysinfo> dialog = about.findChild<dlgSysinfo *>();
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QVERIFY(dialog->isModal());
     QCOMPARE(dialog->windowTitle(), QStringLiteral("System Info"));
-    QVERIFY(child<QGroupBox>(dialog, "Frame1"));
-    QCOMPARE(child<QLabel>(dialog, "lblWindowsVersion")->text(),
+    QVERIFY(kit::child<QGroupBox>(dialog, "Frame1"));
+    QCOMPARE(kit::child<QLabel>(dialog, "lblWindowsVersion")->text(),
              QStringLiteral("Windows XP (Version 5.1) Build 2600 (Service Pack 1)"));
-    QCOMPARE(child<QLabel>(dialog, "lblMemoryUsed")->text(), QStringLiteral("Percentage of RAM in use:37%"));
-    QCOMPARE(child<QLabel>(dialog, "lblTotalMem")->text(), QStringLiteral("Total RAM:8589934592 bytes"));
-    QCOMPARE(child<QLabel>(dialog, "lblAvailMem")->text(), QStringLiteral("Available RAM:3221225472 bytes"));
+    QCOMPARE(kit::child<QLabel>(dialog, "lblMemoryUsed")->text(), QStringLiteral("Percentage of RAM in use:37%"));
+    QCOMPARE(kit::child<QLabel>(dialog, "lblTotalMem")->text(), QStringLiteral("Total RAM:8589934592 bytes"));
+    QCOMPARE(kit::child<QLabel>(dialog, "lblAvailMem")->text(), QStringLiteral("Available RAM:3221225472 bytes"));
     // Each figure comes from a single query.
     QCOMPARE(platform.count(QStringLiteral("osVersion")), 1);
     QCOMPARE(platform.count(QStringLiteral("memoryStatus")), 1);
     QCOMPARE(dialog->fOSName(), QStringLiteral("Windows XP (Version 5.1) Build 2600 (Service Pack 1)"));
 
-    QPushButton *cmdClose = child<QPushButton>(dialog, "cmdClose");
+    QPushButton *cmdClose = kit::child<QPushButton>(dialog, "cmdClose");
     QCOMPARE(cmdClose->text(), QStringLiteral("Close"));
     QTest::mouseClick(cmdClose, Qt::LeftButton);
     QTRY_VERIFY(dialog.isNull());
@@ -247,19 +242,19 @@ void TestDesktopDialogs::sysinfoOnThisSystem()
 {
     // The real platform: some name, and the figures of /proc/meminfo.
     dlgSysinfo dialog;
-    const QString name = child<QLabel>(&dialog, "lblWindowsVersion")->text();
+    const QString name = kit::child<QLabel>(&dialog, "lblWindowsVersion")->text();
     QVERIFY(!name.isEmpty());
     QCOMPARE(name, dialog.fOSName());
 
     const QRegularExpression total(QStringLiteral("^Total RAM:([0-9]+) bytes$"));
-    const QRegularExpressionMatch match = total.match(child<QLabel>(&dialog, "lblTotalMem")->text());
-    QVERIFY2(match.hasMatch(), qPrintable(child<QLabel>(&dialog, "lblTotalMem")->text()));
+    const QRegularExpressionMatch match = total.match(kit::child<QLabel>(&dialog, "lblTotalMem")->text());
+    QVERIFY2(match.hasMatch(), qPrintable(kit::child<QLabel>(&dialog, "lblTotalMem")->text()));
     QVERIFY(match.captured(1).toULongLong() > 0);
     QVERIFY(QRegularExpression(QStringLiteral("^Percentage of RAM in use:[0-9]{1,3}%$"))
-                .match(child<QLabel>(&dialog, "lblMemoryUsed")->text())
+                .match(kit::child<QLabel>(&dialog, "lblMemoryUsed")->text())
                 .hasMatch());
     QVERIFY(QRegularExpression(QStringLiteral("^Available RAM:[0-9]+ bytes$"))
-                .match(child<QLabel>(&dialog, "lblAvailMem")->text())
+                .match(kit::child<QLabel>(&dialog, "lblAvailMem")->text())
                 .hasMatch());
 }
 
@@ -315,8 +310,8 @@ void TestDesktopDialogs::helpTopics()
     help.ShowHelp(topic);
     QVERIFY(help.isVisible());
 
-    QCOMPARE(child<QLabel>(&help, "lblTitle")->text(), title);
-    const QString shown = child<QPlainTextEdit>(&help, "txtHelp")->toPlainText();
+    QCOMPARE(kit::child<QLabel>(&help, "lblTitle")->text(), title);
+    const QString shown = kit::child<QPlainTextEdit>(&help, "txtHelp")->toPlainText();
     QCOMPARE(shown, frmHelp::TopicText(topic).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QVERIFY(!frmHelp::TopicText(topic).contains(QRegularExpression(QStringLiteral("\r(?!\n)|(?<!\r)\n"))));
     const QStringList shownLines = shown.split(QLatin1Char('\n'));
@@ -341,12 +336,12 @@ void TestDesktopDialogs::helpOtherTopicKeepsContent()
     help.hide();
     help.ShowHelp(0);
     QVERIFY(help.isVisible());
-    QCOMPARE(child<QLabel>(&help, "lblTitle")->text(), QStringLiteral("Mailbox Statistics"));
+    QCOMPARE(kit::child<QLabel>(&help, "lblTitle")->text(), QStringLiteral("Mailbox Statistics"));
     help.hide();
     help.ShowHelp(10);
     QVERIFY(help.isVisible());
-    QCOMPARE(child<QLabel>(&help, "lblTitle")->text(), QStringLiteral("Mailbox Statistics"));
-    QVERIFY(child<QPlainTextEdit>(&help, "txtHelp")->toPlainText().startsWith(
+    QCOMPARE(kit::child<QLabel>(&help, "lblTitle")->text(), QStringLiteral("Mailbox Statistics"));
+    QVERIFY(kit::child<QPlainTextEdit>(&help, "txtHelp")->toPlainText().startsWith(
         QLatin1String("After logging in")));
 }
 
@@ -356,7 +351,7 @@ void TestDesktopDialogs::helpCloseOnlyHides()
     QPointer<frmHelp> guard(help.get());
     help->ShowHelp(2);
     QVERIFY(QTest::qWaitForWindowExposed(help.get()));
-    QPushButton *cmdClose = child<QPushButton>(help.get(), "cmdClose");
+    QPushButton *cmdClose = kit::child<QPushButton>(help.get(), "cmdClose");
     QCOMPARE(cmdClose->text(), QStringLiteral("Close"));
     QTest::mouseClick(cmdClose, Qt::LeftButton);
     QVERIFY(!help->isVisible());
@@ -432,18 +427,18 @@ void TestDesktopDialogs::helpButtonsInvokeTopicsAndUnload()
     QPointer<frmHelp> first = help.helpWindow();
     QVERIFY(first->isVisible());
     QCOMPARE(first->parentWidget(), &panel.window);
-    QCOMPARE(child<QLabel>(first, "lblTitle")->text(), QStringLiteral("Mailbox Statistics"));
-    QCOMPARE(child<QPlainTextEdit>(first, "txtHelp")->toPlainText().split(QLatin1Char('\n')).size(), 2);
+    QCOMPARE(kit::child<QLabel>(first, "lblTitle")->text(), QStringLiteral("Mailbox Statistics"));
+    QCOMPARE(kit::child<QPlainTextEdit>(first, "txtHelp")->toPlainText().split(QLatin1Char('\n')).size(), 2);
 
     // A second request reuses the loaded window.
     QTest::mouseClick(panel.buttons[5], Qt::LeftButton);
     QCOMPARE(help.helpWindow(), first.data());
-    QCOMPARE(child<QLabel>(first, "lblTitle")->text(), QStringLiteral("Retrieval"));
+    QCOMPARE(kit::child<QLabel>(first, "lblTitle")->text(), QStringLiteral("Retrieval"));
 
     // Each button opens its own topic.
     for (int topic = 1; topic <= frmHelp::TopicCount; ++topic) {
         panel.buttons[topic - 1]->click();
-        QCOMPARE(child<QLabel>(help.helpWindow(), "lblTitle")->text(), frmHelp::TopicTitle(topic));
+        QCOMPARE(kit::child<QLabel>(help.helpWindow(), "lblTitle")->text(), frmHelp::TopicTitle(topic));
     }
 
     // What the main window does when it becomes active again.
@@ -455,7 +450,7 @@ void TestDesktopDialogs::helpButtonsInvokeTopicsAndUnload()
     // The next request loads it anew.
     help.InvokeHelp(HelpTopicAutoLogin);
     QVERIFY(help.isHelpLoaded());
-    QCOMPARE(child<QLabel>(help.helpWindow(), "lblTitle")->text(), QStringLiteral("AutoLogin"));
+    QCOMPARE(kit::child<QLabel>(help.helpWindow(), "lblTitle")->text(), QStringLiteral("AutoLogin"));
 }
 
 QTEST_MAIN(TestDesktopDialogs)

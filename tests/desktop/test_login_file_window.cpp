@@ -103,33 +103,31 @@ void TestLoginFileWindow::saveThenLoadThroughButtons()
 {
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, line);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
-    platform.saveFileAnswers << path;
-    platform.openFileAnswers << path;
+    f.platform.saveFileAnswers << path;
+    f.platform.openFileAnswers << path;
 
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    fill(w, fields);
-    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
-    QCOMPARE(platform.count(QStringLiteral("getSaveFileName")), 1);
-    const PlatformRecorder::Call save = platform.callsTo(QStringLiteral("getSaveFileName")).first();
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    fill(f.w, fields);
+    QTest::mouseClick(f.w.cmdSave, Qt::LeftButton);
+    QCOMPARE(f.platform.count(QStringLiteral("getSaveFileName")), 1);
+    const PlatformRecorder::Call save = f.platform.callsTo(QStringLiteral("getSaveFileName")).first();
     QCOMPARE(save.args.value(1), QCoreApplication::applicationDirPath());
     QCOMPARE(save.args.value(2), Filter);
     QCOMPARE(kit::readFile(path), line);
 
     // Existing contents are replaced.
-    fill(w, OldFields);
-    QTest::mouseClick(w.cmdLoad, Qt::LeftButton);
-    QCOMPARE(platform.count(QStringLiteral("getOpenFileName")), 1);
-    const PlatformRecorder::Call open = platform.callsTo(QStringLiteral("getOpenFileName")).first();
+    fill(f.w, OldFields);
+    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+    QCOMPARE(f.platform.count(QStringLiteral("getOpenFileName")), 1);
+    const PlatformRecorder::Call open = f.platform.callsTo(QStringLiteral("getOpenFileName")).first();
     QCOMPARE(open.args.value(1), QString()); // no folder of its own
     QCOMPARE(open.args.value(2), Filter);
-    QCOMPARE(fieldsOf(w), fields);
-    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login")); // loading does not log in
-    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(fieldsOf(f.w), fields);
+    QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login")); // loading does not log in
+    QCOMPARE(f.boxes.texts(), QStringList());
 }
 
 void TestLoginFileWindow::savedNameGetsExtensionOnlyWhenMissing_data()
@@ -146,17 +144,15 @@ void TestLoginFileWindow::savedNameGetsExtensionOnlyWhenMissing()
 {
     QFETCH(QString, chosen);
     QFETCH(QString, saved);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     const QDir dir(m_dir.path());
-    platform.saveFileAnswers << dir.filePath(chosen);
+    f.platform.saveFileAnswers << dir.filePath(chosen);
 
-    frmMain w;
-    fill(w, {"jim", "abc", "mailhost", "110"});
-    w.cmdSave_Click();
+    fill(f.w, {"jim", "abc", "mailhost", "110"});
+    f.w.cmdSave_Click();
     QCOMPARE(dir.entryList(QDir::Files), QStringList{saved});
     QCOMPARE(kit::readFile(dir.filePath(saved)), QByteArray("jim 024E616263 mailhost 110\r\n"));
-    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(f.boxes.texts(), QStringList());
 }
 
 void TestLoginFileWindow::saveNeedsUserPasswordAndServer_data()
@@ -170,37 +166,33 @@ void TestLoginFileWindow::saveNeedsUserPasswordAndServer_data()
 void TestLoginFileWindow::saveNeedsUserPasswordAndServer()
 {
     QFETCH(int, emptyField);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.saveFileAnswers << QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
+    RecordedWindow f;
+    f.platform.saveFileAnswers << QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
 
-    frmMain w;
     QStringList fields{"jim", "abc", "mailhost", "110"};
     fields[emptyField].clear();
-    fill(w, fields);
-    w.cmdSave_Click();
+    fill(f.w, fields);
+    f.w.cmdSave_Click();
 
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Login details have not been entered"));
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-    QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
-    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-    QCOMPARE(platform.count(QStringLiteral("getSaveFileName")), 0);
+    QCOMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("Login details have not been entered"));
+    QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(f.platform.count(QStringLiteral("getSaveFileName")), 0);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
 }
 
 void TestLoginFileWindow::cancelledDialogsChangeNothing()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform; // no answers: both dialogs are cancelled
-    frmMain w;
-    fill(w, OldFields);
-    w.cmdSave_Click();
-    w.cmdLoad_Click();
-    QCOMPARE(platform.functionsCalled(), (QStringList{"getSaveFileName", "getOpenFileName"}));
-    QCOMPARE(fieldsOf(w), OldFields);
+    RecordedWindow f; // no answers: both dialogs are cancelled
+    fill(f.w, OldFields);
+    f.w.cmdSave_Click();
+    f.w.cmdLoad_Click();
+    QCOMPARE(f.platform.functionsCalled(), (QStringList{"getSaveFileName", "getOpenFileName"}));
+    QCOMPARE(fieldsOf(f.w), OldFields);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
-    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(f.boxes.texts(), QStringList());
 }
 
 void TestLoginFileWindow::unwritableFileIsReported_data()
@@ -213,20 +205,18 @@ void TestLoginFileWindow::unwritableFileIsReported_data()
 void TestLoginFileWindow::unwritableFileIsReported()
 {
     QFETCH(QString, relativePath);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.mvl")));
     const QString path = QDir(m_dir.path()).filePath(relativePath);
-    platform.saveFileAnswers << path;
+    f.platform.saveFileAnswers << path;
 
-    frmMain w;
-    fill(w, {"jim", "abc", "mailhost", "110"});
-    w.cmdSave_Click();
-    QCOMPARE(boxes.boxes.size(), 1);
-    QVERIFY2(boxes.boxes[0].text.startsWith(QStringLiteral("Error saving ") + path),
-             qPrintable(boxes.boxes[0].text));
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+    fill(f.w, {"jim", "abc", "mailhost", "110"});
+    f.w.cmdSave_Click();
+    QCOMPARE(f.boxes.boxes.size(), 1);
+    QVERIFY2(f.boxes.boxes[0].text.startsWith(QStringLiteral("Error saving ") + path),
+             qPrintable(f.boxes.boxes[0].text));
+    QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
 }
 
@@ -250,42 +240,38 @@ void TestLoginFileWindow::loadFailureKeepsFieldsReadSoFar()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, fields);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("broken.mvl"));
     if (bytes != "<none>")
         QVERIFY(kit::writeFile(path, bytes));
-    platform.openFileAnswers << path;
+    f.platform.openFileAnswers << path;
 
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    fill(w, OldFields);
-    QTest::mouseClick(w.cmdLoad, Qt::LeftButton);
-    QCOMPARE(fieldsOf(w), fields);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Error opening ") + path);
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-    QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
-    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Information);
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    fill(f.w, OldFields);
+    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+    QCOMPARE(fieldsOf(f.w), fields);
+    QCOMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("Error opening ") + path);
+    QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Information);
 }
 
 void TestLoginFileWindow::noBoxesWhileMinimised()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     const QDir dir(m_dir.path());
-    platform.openFileAnswers << dir.filePath(QStringLiteral("missing.mvl"));
-    platform.saveFileAnswers << dir.filePath(QStringLiteral("no/such/folder/home"));
-    frmMain w;
-    kit::session(w).bMinimized() = true;
-    fill(w, {"jim", "", "mailhost", "110"});
-    w.cmdSave_Click();
-    w.cmdLoad_Click();
-    w.txtPwd->setText(QStringLiteral("abc"));
-    w.cmdSave_Click();
-    QCOMPARE(boxes.texts(), QStringList());
-    QCOMPARE(platform.functionsCalled(), (QStringList{"getOpenFileName", "getSaveFileName"}));
+    f.platform.openFileAnswers << dir.filePath(QStringLiteral("missing.mvl"));
+    f.platform.saveFileAnswers << dir.filePath(QStringLiteral("no/such/folder/home"));
+    kit::session(f.w).bMinimized() = true;
+    fill(f.w, {"jim", "", "mailhost", "110"});
+    f.w.cmdSave_Click();
+    f.w.cmdLoad_Click();
+    f.w.txtPwd->setText(QStringLiteral("abc"));
+    f.w.cmdSave_Click();
+    QCOMPARE(f.boxes.texts(), QStringList());
+    QCOMPARE(f.platform.functionsCalled(), (QStringList{"getOpenFileName", "getSaveFileName"}));
 }
 
 void TestLoginFileWindow::characterBeyondCodePageIsRefused_data()
@@ -305,27 +291,25 @@ void TestLoginFileWindow::characterBeyondCodePageIsRefused()
     QFETCH(int, field);
     QFETCH(QString, text);
     QFETCH(QString, message);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("home.mvl"));
     QVERIFY(kit::writeFile(path, "old 0000 host 110\r\n"));
-    platform.saveFileAnswers << path;
+    f.platform.saveFileAnswers << path;
 
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
     QStringList fields{"jim", "abc", "mailhost", "110"};
     fields[field] = text;
-    fill(w, fields);
-    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+    fill(f.w, fields);
+    QTest::mouseClick(f.w.cmdSave, Qt::LeftButton);
 
-    QCOMPARE(boxes.texts(), QStringList{message});
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-    QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
-    QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(f.boxes.texts(), QStringList{message});
+    QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
     QCOMPARE(kit::readFile(path), QByteArray("old 0000 host 110\r\n"));
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"home.mvl"});
-    QCOMPARE(fieldsOf(w), fields); // nothing the user typed is lost
+    QCOMPARE(fieldsOf(f.w), fields); // nothing the user typed is lost
 }
 
 void TestLoginFileWindow::replaceQuestionNamesTheFileWritten_data()
@@ -350,28 +334,26 @@ void TestLoginFileWindow::replaceQuestionNamesTheFileWritten()
     QFETCH(QStringList, existing);
     QFETCH(int, answer);
     QFETCH(bool, written);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    RecordedWindow f;
     const QDir dir(m_dir.path());
     const QByteArray old = "old 0000 host 110\r\n";
     for (const QString &name : existing)
         QVERIFY(kit::writeFile(dir.filePath(name), old));
-    platform.saveFileAnswers << dir.filePath(typed);
+    f.platform.saveFileAnswers << dir.filePath(typed);
     if (answer)
-        boxes.answers.enqueue(MsgAnswer(answer));
+        f.boxes.answers.enqueue(MsgAnswer(answer));
 
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    fill(w, {"jim", "abc", "mailhost", "110"});
-    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    fill(f.w, {"jim", "abc", "mailhost", "110"});
+    QTest::mouseClick(f.w.cmdSave, Qt::LeftButton);
 
     if (answer) {
-        QCOMPARE(boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-        QCOMPARE(boxes.boxes[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(f.boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
+        QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::YesNo);
     } else {
-        QCOMPARE(boxes.texts(), QStringList());
+        QCOMPARE(f.boxes.texts(), QStringList());
     }
     QCOMPARE(kit::readFile(dir.filePath(QStringLiteral("home.mvl"))),
              written ? QByteArray("jim 024E616263 mailhost 110\r\n") : old);
@@ -391,14 +373,14 @@ void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
     // The program's own file dialog, answered as a user would: type the
     // name, press Save, and say Yes to every question it asks.
     QFETCH(QString, typed);
-    MessageBoxRecorder boxes; // the window's own questions
     const QDir dir(m_dir.path());
     QVERIFY(kit::writeFile(dir.filePath(QStringLiteral("home.mvl")), "old 0000 host 110\r\n"));
 
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    fill(w, {"jim", "abc", "mailhost", "110"});
+    RecordedWindow f; // the window's own questions
+    f.useRealPlatform(); // the program's own file dialog
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    fill(f.w, {"jim", "abc", "mailhost", "110"});
 
     QStringList dialogQuestions;
     bool dialogSeen = false;
@@ -406,7 +388,7 @@ void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
     user.setInterval(20);
     QElapsedTimer clock;
     clock.start();
-    connect(&user, &QTimer::timeout, &w, [&] {
+    connect(&user, &QTimer::timeout, &f.w, [&] {
         if (clock.elapsed() > 20000) { // a dialog this test cannot answer: fail, never hang
             if (QWidget *stuck = QApplication::activeModalWidget())
                 stuck->close();
@@ -430,12 +412,12 @@ void TestLoginFileWindow::systemDialogLeavesTheQuestionToTheWindow()
         QMetaObject::invokeMethod(dialog, "accept"); // the Save button
     });
     user.start();
-    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+    QTest::mouseClick(f.w.cmdSave, Qt::LeftButton);
     user.stop();
 
     QVERIFY(dialogSeen);
     QCOMPARE(dialogQuestions, QStringList());
-    QCOMPARE(boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
+    QCOMPARE(f.boxes.texts(), QStringList{"home.mvl already exists.\r\nDo you want to replace it?"});
     QCOMPARE(kit::readFile(dir.filePath(QStringLiteral("home.mvl"))), QByteArray("jim 024E616263 mailhost 110\r\n"));
 }
 

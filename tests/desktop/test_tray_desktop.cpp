@@ -325,13 +325,12 @@ void TestTrayDesktop::clicksOnTheIcon()
     QFETCH(int, interval);
     QFETCH(QStringList, clicks);
     QFETCH(bool, restored);
-    MessageBoxRecorder boxes;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-    frmMain w;
-    const QString item = loggedInInTray(w, server);
+    WindowFixture f;
+    f.useRealPlatform(); // the desktop's own tray
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    const QString item = loggedInInTray(f.w, f.server);
     QVERIFY(!item.isEmpty());
-    QVERIFY(w.ckAutoLogin->isChecked()); // minimising switched autologin on
+    QVERIFY(f.w.ckAutoLogin->isChecked()); // minimising switched autologin on
 
     QGuiApplication::styleHints()->setMouseDoubleClickInterval(interval);
     QElapsedTimer sinceClick;
@@ -346,28 +345,27 @@ void TestTrayDesktop::clicksOnTheIcon()
     }
 
     if (restored)
-        verifyRestored(w);
+        verifyRestored(f.w);
     else
-        verifyStillInTray(w, item);
-    QCOMPARE(boxes.texts(), QStringList());
-    QCOMPARE(server.mismatches(), QStringList());
+        verifyStillInTray(f.w, item);
+    QCOMPARE(f.boxes.texts(), QStringList());
+    QCOMPARE(f.server.mismatches(), QStringList());
 }
 
 void TestTrayDesktop::menuRestores()
 {
-    MessageBoxRecorder boxes;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-    frmMain w;
-    const QString item = loggedInInTray(w, server);
+    WindowFixture f;
+    f.useRealPlatform(); // the desktop's own tray
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    const QString item = loggedInInTray(f.w, f.server);
     QVERIFY(!item.isEmpty());
 
     QCOMPARE(labelsOf(m_panel.menu(item)), (QStringList{QStringLiteral("Restore"), QStringLiteral("Quit")}));
     QDBusPendingCall chosen = m_panel.choose(item, QStringLiteral("Restore"));
     QTRY_VERIFY(chosen.isFinished());
     QVERIFY2(!chosen.isError(), qPrintable(chosen.error().message()));
-    verifyRestored(w);
-    QCOMPARE(boxes.texts(), QStringList());
+    verifyRestored(f.w);
+    QCOMPARE(f.boxes.texts(), QStringList());
 }
 
 void TestTrayDesktop::menuQuits_data()
@@ -386,37 +384,36 @@ void TestTrayDesktop::menuQuits()
     QFETCH(bool, loggedIn);
     QFETCH(int, answer);
     QFETCH(int, mainLoop);
-    MessageBoxRecorder boxes;
-    boxes.answers.enqueue(MsgAnswer(answer));
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-    Pop3Scripts::logout(server);
-    frmMain w;
-    const QString item = loggedInInTray(w, server);
+    WindowFixture f;
+    f.useRealPlatform(); // the desktop's own tray
+    f.boxes.answers.enqueue(MsgAnswer(answer));
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    Pop3Scripts::logout(f.server);
+    const QString item = loggedInInTray(f.w, f.server);
     QVERIFY(!item.isEmpty());
     if (!loggedIn) {
-        w.timLogin_Timer(); // the autologin's next step logs out in the tray
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QTRY_VERIFY(server.isFinished());
+        f.w.timLogin_Timer(); // the autologin's next step logs out in the tray
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(f.server.isFinished());
     }
-    QVERIFY(w.isHidden());
+    QVERIFY(f.w.isHidden());
 
     QCOMPARE(runMainLoopUntilAnswered(m_panel.choose(item, QStringLiteral("Quit"))), mainLoop);
 
-    QCOMPARE(boxes.texts(), loggedIn ? QStringList{QuitQuestion} : QStringList());
+    QCOMPARE(f.boxes.texts(), loggedIn ? QStringList{QuitQuestion} : QStringList());
     if (loggedIn) {
-        QCOMPARE(boxes.boxes.first().title, QStringLiteral("Mailvane "));
-        QCOMPARE(boxes.boxes.first().buttons, MsgButtons::YesNo);
+        QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("Mailvane "));
+        QCOMPARE(f.boxes.boxes.first().buttons, MsgButtons::YesNo);
     }
     if (mainLoop == 0) {
         // Gone for good: no icon is left on the desktop, no timer runs.
         QTRY_COMPARE(m_panel.items(), QStringList());
-        QVERIFY(w.isHidden());
-        QVERIFY(!w.timLogin->isActive());
+        QVERIFY(f.w.isHidden());
+        QVERIFY(!f.w.timLogin->isActive());
     } else {
-        verifyStillInTray(w, item);
+        verifyStillInTray(f.w, item);
     }
-    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(f.server.mismatches(), QStringList());
 }
 
 QTEST_MAIN(TestTrayDesktop)

@@ -10,6 +10,7 @@
 #include "window/frmMain.h"
 #include "window/ProgramIcon.h"
 #include "window/ProgramStart.h"
+#include "WindowTestKit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,15 +29,9 @@
 
 namespace {
 
-template <typename T>
-T *child(QObject *parent, const QString &name)
-{
-    return parent->findChild<T *>(name);
-}
-
 QString helpTitle(frmHelp *help)
 {
-    return child<QLabel>(help, QStringLiteral("lblTitle"))->text();
+    return kit::child<QLabel>(help, QStringLiteral("lblTitle"))->text();
 }
 
 // The window with every area showing, as after a login and a deletion.
@@ -121,7 +116,7 @@ void TestWindowHelpAbout::helpButtonOpensItsTopic()
     QFETCH(QString, title);
     frmMain w;
     showAllAreas(w);
-    QPushButton *help = child<QPushButton>(&w, button);
+    QPushButton *help = kit::child<QPushButton>(&w, button);
     QVERIFY(help);
     QVERIFY(help->isVisible());
     QCOMPARE(help->text(), QStringLiteral("?"));
@@ -139,7 +134,7 @@ void TestWindowHelpAbout::helpButtonsArePaleYellow()
     QFETCH(QString, button);
     frmMain w;
     showAllAreas(w);
-    QPushButton *help = child<QPushButton>(&w, button);
+    QPushButton *help = kit::child<QPushButton>(&w, button);
     QVERIFY(help && help->isVisible());
 
     // &HC0FFFF is blue C0, green FF, red FF.
@@ -159,7 +154,7 @@ void TestWindowHelpAbout::statisticsHelpClosesWhenMainWindowIsActivated()
     QVERIFY(help->isVisible());
     QCOMPARE(help->windowTitle(), QStringLiteral("Mailvane Help"));
     QCOMPARE(helpTitle(help), QStringLiteral("Mailbox Statistics"));
-    QCOMPARE(child<QPlainTextEdit>(help, QStringLiteral("txtHelp"))->toPlainText().split(QLatin1Char('\n')),
+    QCOMPARE(kit::child<QPlainTextEdit>(help, QStringLiteral("txtHelp"))->toPlainText().split(QLatin1Char('\n')),
              (QStringList{"After logging in, this shows the number of mails in your mailbox and their total size "
                           "in bytes.",
                           "Clicking on the More button will give you the size of each mail in bytes"}));
@@ -182,16 +177,15 @@ void TestWindowHelpAbout::statisticsHelpClosesWhenMainWindowIsActivated()
 
 void TestWindowHelpAbout::helpWindowGoesWithMainWindow()
 {
-    MessageBoxRecorder boxes;
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QTest::mouseClick(w.cmdHlpLogin, Qt::LeftButton);
-    QPointer<frmHelp> help = w.findChild<frmHelp *>();
+    RecordedWindow f;
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    QTest::mouseClick(f.w.cmdHlpLogin, Qt::LeftButton);
+    QPointer<frmHelp> help = f.w.findChild<frmHelp *>();
     QVERIFY(help && help->isVisible());
-    QVERIFY(w.close());
+    QVERIFY(f.w.close());
     QTRY_VERIFY(help.isNull());
-    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(f.boxes.texts(), QStringList());
 }
 
 void TestWindowHelpAbout::autologinHelpAppearsWithLoginInHelpMode_data()
@@ -206,86 +200,82 @@ void TestWindowHelpAbout::autologinHelpAppearsWithLoginInHelpMode()
     QFETCH(bool, helpOn);
     QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane"))
         .setValue(QStringLiteral("Settings/Help"), helpOn ? QStringLiteral("1") : QStringLiteral("0"));
-    MessageBoxRecorder boxes;
-    ScriptedPop3Server server;
-    Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
+    WindowFixture f;
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
 
-    frmMain w;
-    QCOMPARE(w.ckHelpFlag->isChecked(), helpOn);
-    QCOMPARE(!w.cmdHlpLogin->isHidden(), helpOn);
-    QVERIFY(w.ckAutoLogin->isHidden());
-    QVERIFY(w.cmdHlpAutoLogin->isHidden());
+    QCOMPARE(f.w.ckHelpFlag->isChecked(), helpOn);
+    QCOMPARE(!f.w.cmdHlpLogin->isHidden(), helpOn);
+    QVERIFY(f.w.ckAutoLogin->isHidden());
+    QVERIFY(f.w.cmdHlpAutoLogin->isHidden());
 
-    w.txtUser->setText(QStringLiteral("bob"));
-    w.txtPwd->setText(QStringLiteral("secret"));
-    w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-    w.cboPort->setEditText(QString::number(server.port()));
-    w.cmdLogin_Click();
-    QTRY_VERIFY(server.isFinished());
-    QTRY_VERIFY(w.prgProgress->isHidden());
-    QCOMPARE(server.mismatches(), QStringList());
-    QVERIFY(!w.ckAutoLogin->isHidden());
-    QCOMPARE(!w.cmdHlpAutoLogin->isHidden(), helpOn);
-    QCOMPARE(!w.cmdHlpStats->isHidden(), helpOn);
+    f.w.txtUser->setText(QStringLiteral("bob"));
+    f.w.txtPwd->setText(QStringLiteral("secret"));
+    f.w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+    f.w.cboPort->setEditText(QString::number(f.server.port()));
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_VERIFY(f.w.prgProgress->isHidden());
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QVERIFY(!f.w.ckAutoLogin->isHidden());
+    QCOMPARE(!f.w.cmdHlpAutoLogin->isHidden(), helpOn);
+    QCOMPARE(!f.w.cmdHlpStats->isHidden(), helpOn);
 }
 
 void TestWindowHelpAbout::aboutButtonOpensModalAboutBox()
 {
-    PlatformRecorder platform;
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const QRect before = w.geometry();
+    RecordedWindow f;
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    const QRect before = f.w.geometry();
 
     bool seen = false;
     bool modal = false;
     QString title;
     QWidget *parent = nullptr;
-    QTimer::singleShot(0, &w, [&] {
+    QTimer::singleShot(0, &f.w, [&] {
         auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
         if (about) {
             seen = true;
             modal = about->isModal();
             title = about->windowTitle();
             parent = about->parentWidget();
-            QTest::mouseClick(child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+            QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
         }
         // Whatever happened, nothing may stay open and block the test.
         for (QWidget *widget : QApplication::topLevelWidgets())
             if (auto *box = qobject_cast<frmAbout *>(widget))
                 box->reject();
     });
-    QTest::mouseClick(w.cmdAbout, Qt::LeftButton);
+    QTest::mouseClick(f.w.cmdAbout, Qt::LeftButton);
 
     QVERIFY(seen);
     QVERIFY(modal);
     QCOMPARE(title, QStringLiteral("About Mailvane "));
-    QCOMPARE(parent, &w);
-    QVERIFY(w.isVisible());
-    QCOMPARE(w.geometry(), before);
+    QCOMPARE(parent, &f.w);
+    QVERIFY(f.w.isVisible());
+    QCOMPARE(f.w.geometry(), before);
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<frmAbout *>(widget) || widget->isHidden());
 }
 
 void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon()
 {
-    PlatformRecorder platform;
-    frmMain w;
-    QPointer<frmAbout> about = StartProgram(w);
+    RecordedWindow f;
+    QPointer<frmAbout> about = StartProgram(f.w);
     QVERIFY(about);
     QVERIFY(QTest::qWaitForWindowExposed(about));
     QVERIFY(!about->isModal());
-    QVERIFY(w.isHidden());
+    QVERIFY(f.w.isHidden());
 
     // The program's picture on the window, its hidden image and the tray icon.
     const QImage picture = iconImage(ProgramIcon());
     QVERIFY(!picture.isNull());
-    QCOMPARE(iconImage(w.windowIcon()), picture);
-    QCOMPARE(iconImage(w.trayIcon()->icon()), picture);
-    QVERIFY(!w.imgIcon->pixmap().isNull());
+    QCOMPARE(iconImage(f.w.windowIcon()), picture);
+    QCOMPARE(iconImage(f.w.trayIcon()->icon()), picture);
+    QVERIFY(!f.w.imgIcon->pixmap().isNull());
 
-    QTest::mouseClick(child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
-    QVERIFY(!w.isHidden());
+    QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+    QVERIFY(!f.w.isHidden());
     QTRY_VERIFY(about.isNull());
 }
 

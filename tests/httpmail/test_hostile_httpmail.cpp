@@ -25,7 +25,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using CannedReply = HttpMailServer::CannedReply;
@@ -34,8 +33,6 @@ Q_DECLARE_METATYPE(HttpMailServer::CannedReply)
 
 namespace {
 
-const QString User = QStringLiteral("alice@hotmail.com");
-const QString Password = QStringLiteral("secret");
 const QString NoLogin = QStringLiteral("Could not connect to Hotmail! \r\nEither your userid/pwd is not correct or "
                                        "Hotmail servers are busy.\r\n Please try again. ");
 // Short enough for a test, long enough for a loaded machine's loopback.
@@ -43,16 +40,6 @@ constexpr int TimeoutMs = 300;
 
 const QByteArray MailText = "From: Bob <bob@example.com>\r\nSubject: Hello\r\n\r\nHi there.\r\n";
 const QByteArray SecondText = "From: Carol <carol@example.com>\r\nSubject: Figures\r\n\r\n1, 2, 3.\r\n";
-
-void fillMailbox(HttpMailServer &server)
-{
-    server.setCredentials(User, Password);
-    server.setMails({
-        HttpMailServer::makeMail("m1", "Bob <bob@example.com>", "Hello", "2004-08-03T10:11:12Z", MailText, true),
-        HttpMailServer::makeMail("m2", "Carol <carol@example.com>", "Figures", "2004-08-04T09:00:00Z", SecondText, false),
-        HttpMailServer::makeMail("m3", "Dave <dave@example.com>", "Photos", "2004-08-05T08:30:00Z", "yy", false),
-    });
-}
 
 QByteArray noise(int size, quint32 seed)
 {
@@ -63,26 +50,13 @@ QByteArray noise(int size, quint32 seed)
     return bytes;
 }
 
-// Which action controls are enabled, in a fixed order.
-QList<bool> enabledControls(const frmMain &w)
+// Logs in to the three-mail inbox, replies waited for TimeoutMs, and lists
+// every mail with the window's own Show.
+bool loginAndShowAll(HotmailWindowFixture &f)
 {
-    return {w.cmdLogin->isEnabled(), w.cmdStats->isEnabled(), w.cmdLoad->isEnabled(), w.cmdSave->isEnabled(),
-            w.cmdDelete->isEnabled(), w.cmdShow->isEnabled(), w.ckAutoLogin->isEnabled()};
-}
-const QList<bool> AllEnabled{true, true, true, true, true, true, true};
-
-bool login(frmMain &w)
-{
-    return kit::loginHotmail(w, User, Password);
-}
-
-// Lists every mail in the grid with the window's own Show.
-bool showAll(frmMain &w)
-{
-    w.cboFrom->setEditText(QStringLiteral("1"));
-    w.cboTill->setEditText(w.lblMails->text());
-    w.cmdShow_Click(); // no network: done inside the click
-    return w.cmdShow->text() == QLatin1String("Show") && w.prgProgress->isHidden();
+    f.server.setMails(kit::threeHotmailMails(MailText, SecondText, "yy"));
+    f.w.setHttpMailTimeout(TimeoutMs);
+    return f.started && f.login() && kit::showMails(f.w, 1, f.w.lblMails->text().toInt());
 }
 
 // One mail of an inbox listing written by hand; a null field is left out.
@@ -118,8 +92,6 @@ private slots:
     void init()
     {
         QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QVERIFY(m_programDir.isValid());
-        QFile::remove(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml")));
     }
 
     void loginReplies_data();
@@ -131,9 +103,6 @@ private slots:
     void viewReplies();
     void deletionReplies_data();
     void deletionReplies();
-
-private:
-    QTemporaryDir m_programDir;
 };
 
 void TestHostileHttpMail::loginReplies_data()
@@ -193,50 +162,45 @@ void TestHostileHttpMail::loginReplies()
 {
     QFETCH(CannedReply, canned);
     QFETCH(bool, loggedIn);
-    MessageBoxRecorder boxes;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    fillMailbox(server);
+    HotmailWindowFixture f;
+    QVERIFY(f.started);
+    f.server.setMails(kit::threeHotmailMails(MailText, SecondText, "yy"));
     if (canned.body.startsWith('@')) {
-        const QByteArray xml = canned.body.startsWith("@login@") ? server.loginReplyXml() : server.inboxReplyXml();
+        const QByteArray xml = canned.body.startsWith("@login@") ? f.server.loginReplyXml() : f.server.inboxReplyXml();
         canned.body = canned.body.endsWith("@half@") ? xml.left(xml.size() / 2) : xml;
     }
-    server.addCannedReply(canned);
+    f.server.addCannedReply(canned);
 
-    frmMain w(server.endpointUrl().toString());
-    w.setHttpMailTimeout(TimeoutMs);
-    QCOMPARE(login(w), loggedIn);
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(w.lblProgress->isHidden());
-    QCOMPARE(enabledControls(w).first(), true);
+    f.w.setHttpMailTimeout(TimeoutMs);
+    QCOMPARE(f.login(), loggedIn);
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(f.w.lblProgress->isHidden());
+    QCOMPARE(kit::enabledControls(f.w).first(), true);
     if (loggedIn) {
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(w.lblMails->text(), QStringLiteral("3"));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-        QCOMPARE(clsHotmail::GetFieldSubject(kit::session(w).colHotmailIds().at(2)), QStringLiteral("Photos"));
-        QVERIFY(showAll(w));
-        QCOMPARE(w.grdMails->TextMatrix(3, 2), QStringLiteral("Figures"));
+        QVERIFY(f.boxes.boxes.isEmpty());
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("3"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+        QCOMPARE(clsHotmail::GetFieldSubject(kit::session(f.w).colHotmailIds().at(2)), QStringLiteral("Photos"));
+        QVERIFY(kit::showMails(f.w, 1, f.w.lblMails->text().toInt()));
+        QCOMPARE(f.w.grdMails->TextMatrix(3, 2), QStringLiteral("Figures"));
     } else {
-        QCOMPARE(boxes.texts(), QStringList{NoLogin});
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.fraStats->isHidden());
+        QCOMPARE(f.boxes.texts(), QStringList{NoLogin});
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.fraStats->isHidden());
         // Five attempts, each a new client that is challenged once.
         int attempts = 0;
-        for (const HttpMailServer::Request &request : server.requests("PROPFIND"))
+        for (const HttpMailServer::Request &request : f.server.requests("PROPFIND"))
             attempts += !request.authorized && request.path == HttpMailServer::endpointPath();
         QCOMPARE(attempts, 5);
     }
-    QCOMPARE(server.problems(), QStringList());
+    QCOMPARE(f.server.problems(), QStringList());
 }
 
 void TestHostileHttpMail::twentyThousandMails()
 {
     constexpr int Count = 20000;
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    server.setCredentials(User, Password);
+    HotmailWindowFixture f;
+    QVERIFY(f.started);
     QList<HttpMailServer::Mail> mails;
     qint64 total = 0;
     for (int n = 1; n <= Count; ++n) {
@@ -247,42 +211,39 @@ void TestHostileHttpMail::twentyThousandMails()
                                           QStringLiteral("2004-08-03T10:%1:00Z").arg(n % 60, 2, 10, QLatin1Char('0')),
                                           text, n % 3 != 0);
     }
-    server.setMails(mails);
+    f.server.setMails(mails);
 
-    frmMain w(server.endpointUrl().toString());
-    w.setProgramFolder(m_programDir.path());
-    QVERIFY(login(w));
-    QCOMPARE(w.lblMails->text(), QString::number(Count));
-    QCOMPARE(w.lblMailSize->text(), QString::number(total));
-    QCOMPARE(w.lblNewMails->text(), QStringLiteral("6666 new mail(s)"));
-    QCOMPARE(w.cboTill->currentText(), QString::number(Count));
-    QCOMPARE(w.cboDelFrom->count(), Count);
+    QVERIFY(f.login());
+    QCOMPARE(f.w.lblMails->text(), QString::number(Count));
+    QCOMPARE(f.w.lblMailSize->text(), QString::number(total));
+    QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("6666 new mail(s)"));
+    QCOMPARE(f.w.cboTill->currentText(), QString::number(Count));
+    QCOMPARE(f.w.cboDelFrom->count(), Count);
 
-    w.cmdStats_Click();
-    QCOMPARE(w.grdStats->Rows(), Count + 1);
-    QCOMPARE(w.grdStats->TextMatrix(Count, 0), QString::number(Count));
+    f.w.cmdStats_Click();
+    QCOMPARE(f.w.grdStats->Rows(), Count + 1);
+    QCOMPARE(f.w.grdStats->TextMatrix(Count, 0), QString::number(Count));
 
-    QVERIFY(showAll(w));
-    QCOMPARE(w.grdMails->Rows(), Count + 2);
-    QCOMPARE(w.grdMails->TextMatrix(Count + 1, 1), QStringLiteral("Sender %1").arg(Count));
-    QCOMPARE(w.grdMails->TextMatrix(Count + 1, 3), QString::number(Count));
-    QCOMPARE(w.grdMails->TextMatrix(Count + 1, 5), server.mailUrl(QStringLiteral("MSG%1.eml").arg(Count)).toString());
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(kit::showMails(f.w, 1, f.w.lblMails->text().toInt()));
+    QCOMPARE(f.w.grdMails->Rows(), Count + 2);
+    QCOMPARE(f.w.grdMails->TextMatrix(Count + 1, 1), QStringLiteral("Sender %1").arg(Count));
+    QCOMPARE(f.w.grdMails->TextMatrix(Count + 1, 3), QString::number(Count));
+    QCOMPARE(f.w.grdMails->TextMatrix(Count + 1, 5),
+             f.server.mailUrl(QStringLiteral("MSG%1.eml").arg(Count)).toString());
+    QVERIFY(f.boxes.boxes.isEmpty());
 
     // The last mail, viewed and deleted, is the last mail.
-    w.grdMails->SetCol(1);
-    w.grdMails->SetRow(Count + 1);
-    w.mnuCompleteMail_Click();
-    QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mails.last().text);
-    QVERIFY(server.inbox().last().read);
-    w.grdMails->SetRow(Count + 1);
-    w.mnuDeleteMail_Click();
-    QCOMPARE(server.inbox().size(), Count - 1);
-    QCOMPARE(server.deletedItems().size(), 1);
-    QCOMPARE(server.deletedItems().first().name, QStringLiteral("MSG%1.eml").arg(Count));
-    QCOMPARE(w.grdMails->Rows(), Count + 1);
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QCOMPARE(server.problems(), QStringList());
+    kit::viewMail(f.w, Count);
+    QCOMPARE(kit::readFile(f.messageFile()), mails.last().text);
+    QVERIFY(f.server.inbox().last().read);
+    f.w.grdMails->SetRow(Count + 1);
+    f.w.mnuDeleteMail_Click();
+    QCOMPARE(f.server.inbox().size(), Count - 1);
+    QCOMPARE(f.server.deletedItems().size(), 1);
+    QCOMPARE(f.server.deletedItems().first().name, QStringLiteral("MSG%1.eml").arg(Count));
+    QCOMPARE(f.w.grdMails->Rows(), Count + 1);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QCOMPARE(f.server.problems(), QStringList());
 }
 
 void TestHostileHttpMail::fieldValuesNoMailHas_data()
@@ -305,48 +266,46 @@ void TestHostileHttpMail::fieldValuesNoMailHas()
     // without sender, subject and date, and a read flag that is no flag.
     QFETCH(QStringList, lengths);
     QFETCH(QString, totalSize);
-    MessageBoxRecorder boxes;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    fillMailbox(server);
-    const QString base = server.inboxUrl().toString();
+    HotmailWindowFixture f;
+    QVERIFY(f.started);
+    f.server.setMails(kit::threeHotmailMails(MailText, SecondText, "yy"));
+    const QString base = f.server.inboxUrl().toString();
     const QString megaSubject(1 << 20, QLatin1Char('s'));
     // Control characters XML lets through.
     const QString controls = QString::fromUtf8("Eve \t<eve@example.com>\x7f\xc2\x85\xc2\x9b");
     const QString subject = QString::fromUtf8("ctl \xc2\x9b" "31m red \xe2\x80\x8e");
-    server.addCannedReply(CannedReply::reply(
+    f.server.addCannedReply(CannedReply::reply(
         "PROPFIND", HttpMailServer::inboxPath(), 207,
         inboxXml({{base + "m1", "0", "Bob <bob@example.com>", megaSubject, "2004-08-03T10:11:12Z", lengths.at(0)},
                   {base + "m2", "yes", controls, subject, "not a date", lengths.at(1)},
                   {base + "m3", "0", QString(), QString(), QString(), lengths.at(2)}})));
 
-    frmMain w(server.endpointUrl().toString());
-    w.setHttpMailTimeout(TimeoutMs);
-    QVERIFY(login(w));
-    QCOMPARE(w.lblMails->text(), QStringLiteral("3"));
-    QCOMPARE(w.lblMailSize->text(), totalSize);
-    QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-    w.cmdStats_Click();
+    f.w.setHttpMailTimeout(TimeoutMs);
+    QVERIFY(f.login());
+    QCOMPARE(f.w.lblMails->text(), QStringLiteral("3"));
+    QCOMPARE(f.w.lblMailSize->text(), totalSize);
+    QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+    f.w.cmdStats_Click();
     for (int n = 1; n <= 3; ++n)
-        QCOMPARE(w.grdStats->TextMatrix(n, 1), lengths.at(n - 1)); // shown as sent
+        QCOMPARE(f.w.grdStats->TextMatrix(n, 1), lengths.at(n - 1)); // shown as sent
 
-    QVERIFY(showAll(w));
-    QCOMPARE(w.grdMails->Rows(), 5);
-    QCOMPARE(w.grdMails->TextMatrix(2, 2), megaSubject);
-    QCOMPARE(w.grdMails->TextMatrix(3, 1), controls);
-    QCOMPARE(w.grdMails->TextMatrix(3, 2), subject);
-    QCOMPARE(w.grdMails->TextMatrix(3, 0), QStringLiteral("not a date"));
-    QCOMPARE(w.grdMails->TextMatrix(4, 1), QString());
-    QCOMPARE(w.grdMails->TextMatrix(4, 4), lengths.at(2));
-    QCOMPARE(w.grdMails->TextMatrix(4, 5), base + "m3");
+    QVERIFY(kit::showMails(f.w, 1, f.w.lblMails->text().toInt()));
+    QCOMPARE(f.w.grdMails->Rows(), 5);
+    QCOMPARE(f.w.grdMails->TextMatrix(2, 2), megaSubject);
+    QCOMPARE(f.w.grdMails->TextMatrix(3, 1), controls);
+    QCOMPARE(f.w.grdMails->TextMatrix(3, 2), subject);
+    QCOMPARE(f.w.grdMails->TextMatrix(3, 0), QStringLiteral("not a date"));
+    QCOMPARE(f.w.grdMails->TextMatrix(4, 1), QString());
+    QCOMPARE(f.w.grdMails->TextMatrix(4, 4), lengths.at(2));
+    QCOMPARE(f.w.grdMails->TextMatrix(4, 5), base + "m3");
 
     // Filters run over these texts like any other.
-    w.txtFrom->setText(QStringLiteral("eve"));
-    QVERIFY(showAll(w));
-    QCOMPARE(w.grdMails->Rows(), 3);
-    QCOMPARE(w.grdMails->TextMatrix(2, 3), QStringLiteral("2"));
-    QVERIFY(boxes.boxes.isEmpty());
-    QCOMPARE(enabledControls(w), AllEnabled);
+    f.w.txtFrom->setText(QStringLiteral("eve"));
+    QVERIFY(kit::showMails(f.w, 1, f.w.lblMails->text().toInt()));
+    QCOMPARE(f.w.grdMails->Rows(), 3);
+    QCOMPARE(f.w.grdMails->TextMatrix(2, 3), QStringLiteral("2"));
+    QVERIFY(f.boxes.boxes.isEmpty());
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
 }
 
 void TestHostileHttpMail::viewReplies_data()
@@ -391,45 +350,37 @@ void TestHostileHttpMail::viewReplies()
     QFETCH(QString, report);
     QFETCH(QByteArray, file);
     QFETCH(bool, markedRead);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    fillMailbox(server);
-    frmMain w(server.endpointUrl().toString());
-    w.setProgramFolder(m_programDir.path());
-    w.setHttpMailTimeout(TimeoutMs);
-    QVERIFY(login(w));
-    QVERIFY(showAll(w));
-    server.addCannedReply(canned);
+    HotmailWindowFixture f;
+    QVERIFY(loginAndShowAll(f));
+    f.server.addCannedReply(canned);
 
-    w.grdMails->SetCol(1);
-    w.grdMails->SetRow(3); // mail 2
-    w.mnuCompleteMail_Click();
+    f.w.grdMails->SetCol(1);
+    f.w.grdMails->SetRow(3); // mail 2
+    f.w.mnuCompleteMail_Click();
 
-    QCOMPARE(boxes.boxes.size(), report.isEmpty() ? 1 : 2);
-    QVERIFY(boxes.boxes.first().text.endsWith(QLatin1String("Want to View?")));
+    QCOMPARE(f.boxes.boxes.size(), report.isEmpty() ? 1 : 2);
+    QVERIFY(f.boxes.boxes.first().text.endsWith(QLatin1String("Want to View?")));
     if (!report.isEmpty()) {
-        QVERIFY2(boxes.boxes.at(1).text.startsWith(report), qPrintable(boxes.boxes.at(1).text));
-        QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+        QVERIFY2(f.boxes.boxes.at(1).text.startsWith(report), qPrintable(f.boxes.boxes.at(1).text));
+        QCOMPARE(f.boxes.boxes.at(1).icon, MsgIcon::Exclamation);
     }
-    const QString path = QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"));
+    const QString path = f.messageFile();
     QCOMPARE(QFile::exists(path), !file.isEmpty());
     if (!file.isEmpty())
         QCOMPARE(kit::readFile(path), file);
-    QCOMPARE(platform.count(QStringLiteral("startTextViewer")), file.isEmpty() ? 0 : 1);
-    QCOMPARE(server.inbox().at(1).read, markedRead);
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QVERIFY(w.prgProgress->isHidden());
+    QCOMPARE(f.platform.count(QStringLiteral("startTextViewer")), file.isEmpty() ? 0 : 1);
+    QCOMPARE(f.server.inbox().at(1).read, markedRead);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QVERIFY(f.w.prgProgress->isHidden());
 
     // The session goes on: the next view of the same mail works.
-    server.clearCannedReplies();
-    boxes.clear();
-    w.grdMails->SetRow(3);
-    w.mnuCompleteMail_Click();
-    QCOMPARE(boxes.boxes.size(), 1);
+    f.server.clearCannedReplies();
+    f.boxes.clear();
+    f.w.grdMails->SetRow(3);
+    f.w.mnuCompleteMail_Click();
+    QCOMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(kit::readFile(path), SecondText);
-    QVERIFY(server.inbox().at(1).read);
+    QVERIFY(f.server.inbox().at(1).read);
 }
 
 void TestHostileHttpMail::deletionReplies_data()
@@ -459,42 +410,36 @@ void TestHostileHttpMail::deletionReplies()
     QFETCH(bool, deleted);
     QFETCH(bool, reported);
     QFETCH(int, sends);
-    MessageBoxRecorder boxes;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    fillMailbox(server);
-    frmMain w(server.endpointUrl().toString());
-    w.setHttpMailTimeout(TimeoutMs);
-    QVERIFY(login(w));
-    QVERIFY(showAll(w));
-    server.addCannedReply(canned);
-    server.clearRequests();
+    HotmailWindowFixture f;
+    QVERIFY(loginAndShowAll(f));
+    f.server.addCannedReply(canned);
+    f.server.clearRequests();
 
-    w.grdMails->SetCol(1);
-    w.grdMails->SetRow(3); // mail 2
-    w.mnuDeleteMail_Click();
+    f.w.grdMails->SetCol(1);
+    f.w.grdMails->SetRow(3); // mail 2
+    f.w.mnuDeleteMail_Click();
 
     QStringList texts{QStringLiteral("From:Carol <carol@example.com>\r\nSubject:Figures\r\nWant to delete?")};
-    QCOMPARE(boxes.texts().size(), reported ? 2 : 1);
-    QCOMPARE(boxes.texts().first(), texts.first());
+    QCOMPARE(f.boxes.texts().size(), reported ? 2 : 1);
+    QCOMPARE(f.boxes.texts().first(), texts.first());
     if (reported)
-        QVERIFY2(boxes.texts().at(1).startsWith(QLatin1String("Mail 2 could not be deleted.\r\n")),
-                 qPrintable(boxes.texts().at(1)));
-    QCOMPARE(server.requests("BMOVE").size(), sends);
-    QCOMPARE(server.inbox().size(), deleted ? 2 : 3);
-    QCOMPARE(w.grdMails->Rows(), 4); // the row goes as the deletion starts
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QCOMPARE(w.cmdDelete->text(), QStringLiteral("Delete"));
-    QVERIFY(w.prgProgress->isHidden());
+        QVERIFY2(f.boxes.texts().at(1).startsWith(QLatin1String("Mail 2 could not be deleted.\r\n")),
+                 qPrintable(f.boxes.texts().at(1)));
+    QCOMPARE(f.server.requests("BMOVE").size(), sends);
+    QCOMPARE(f.server.inbox().size(), deleted ? 2 : 3);
+    QCOMPARE(f.w.grdMails->Rows(), 4); // the row goes as the deletion starts
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QCOMPARE(f.w.cmdDelete->text(), QStringLiteral("Delete"));
+    QVERIFY(f.w.prgProgress->isHidden());
 
     // The session goes on: the next deletion works.
-    server.clearCannedReplies();
-    boxes.clear();
-    w.grdMails->SetRow(2); // mail 1
-    w.mnuDeleteMail_Click();
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(server.deletedItems().last().name, QStringLiteral("m1"));
-    QCOMPARE(server.problems(), QStringList());
+    f.server.clearCannedReplies();
+    f.boxes.clear();
+    f.w.grdMails->SetRow(2); // mail 1
+    f.w.mnuDeleteMail_Click();
+    QCOMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.server.deletedItems().last().name, QStringLiteral("m1"));
+    QCOMPARE(f.server.problems(), QStringList());
 }
 
 QTEST_MAIN(TestHostileHttpMail)

@@ -2,6 +2,7 @@
 // folder URLs found there, the mail records built from an inbox listing.
 // No network: replies are parsed and walked directly.
 
+#include "httpmail/HttpMailTags.h"
 #include "httpmail/clsHotmail.h"
 
 #include <QDomDocument>
@@ -104,8 +105,8 @@ void TestHotmailReplies::loadXml()
     QFETCH(bool, parses);
 
     QDomDocument doc;
-    clsHotmail::LoadXml(doc, QStringLiteral("<a>stale</a>"));
-    QCOMPARE(clsHotmail::LoadXml(doc, text), parses);
+    HttpMailTags::loadXml(doc, QStringLiteral("<a>stale</a>"));
+    QCOMPARE(HttpMailTags::loadXml(doc, text), parses);
     // A failed parse leaves nothing of the old or the broken document to walk.
     if (!parses)
         QCOMPARE(doc.childNodes().count(), 0);
@@ -202,7 +203,7 @@ void TestHotmailReplies::folderWalk()
     QFETCH(QString, deletedUrl);
 
     QDomDocument doc;
-    QVERIFY(clsHotmail::LoadXml(doc, xml));
+    QVERIFY(HttpMailTags::loadXml(doc, xml));
     clsHotmail hotmail;
     hotmail.FlattenFolderNodes(doc.childNodes());
     QCOMPARE(hotmail.folderTags(), tags);
@@ -239,9 +240,9 @@ void TestHotmailReplies::twoTextNodesInOneElement()
 void TestHotmailReplies::markerKeptBetweenWalks()
 {
     QDomDocument first;
-    QVERIFY(clsHotmail::LoadXml(first, QStringLiteral("<r><hm:inbox>I</hm:inbox></r>")));
+    QVERIFY(HttpMailTags::loadXml(first, QStringLiteral("<r><hm:inbox>I</hm:inbox></r>")));
     QDomDocument second;
-    QVERIFY(clsHotmail::LoadXml(second, QStringLiteral("<r>next</r>")));
+    QVERIFY(HttpMailTags::loadXml(second, QStringLiteral("<r>next</r>")));
     const QDomNodeList bareText = second.documentElement().childNodes();
 
     clsHotmail hotmail;
@@ -287,9 +288,9 @@ void TestHotmailReplies::textWalkIsTheDocumentWalk()
     const QString before = QStringLiteral("<r><hm:inbox>I</hm:inbox></r>");
     clsHotmail fromDocument;
     QDomDocument doc;
-    QVERIFY(clsHotmail::LoadXml(doc, before));
+    QVERIFY(HttpMailTags::loadXml(doc, before));
     fromDocument.FlattenInboxNodes(doc.childNodes());
-    const bool parsed = clsHotmail::LoadXml(doc, xml);
+    const bool parsed = HttpMailTags::loadXml(doc, xml);
     if (parsed)
         fromDocument.FlattenInboxNodes(doc.childNodes());
     clsHotmail fromText;
@@ -454,7 +455,7 @@ void TestHotmailReplies::inboxMails()
     QFETCH(int, fresh);
 
     QDomDocument doc;
-    QVERIFY(clsHotmail::LoadXml(doc, xml));
+    QVERIFY(HttpMailTags::loadXml(doc, xml));
     clsHotmail hotmail;
     hotmail.FlattenInboxNodes(doc.childNodes());
     QCOMPARE(hotmail.GetInboxMails(), mails);
@@ -471,7 +472,7 @@ void TestHotmailReplies::inboxMails()
 void TestHotmailReplies::secondListingAddsToCounters()
 {
     QDomDocument doc;
-    QVERIFY(clsHotmail::LoadXml(
+    QVERIFY(HttpMailTags::loadXml(
         doc, MultistatusOpen
                  + MailResponse(QStringLiteral("a"), QStringLiteral("0"), QStringLiteral("x@y"),
                                 QStringLiteral("S"), QStringLiteral("d"), QStringLiteral("1"))

@@ -25,14 +25,10 @@ namespace {
 const QString User = QStringLiteral("alice@hotmail.com");
 const QString Password = QStringLiteral("secret");
 
-void fillMailbox(HttpMailServer &server)
+// Bob's mail read, Carol's and Dave's of 1500 and 2500 octets new.
+QList<HttpMailServer::Mail> threeMails()
 {
-    server.setCredentials(User, Password);
-    server.setMails({
-        HttpMailServer::makeMail("m1", "Bob <bob@example.com>", "Hello", "2004-08-03T10:11:12Z", "Subject: Hello\r\n\r\nHi\r\n", true),
-        HttpMailServer::makeMail("m2", "Carol <carol@example.com>", "Figures", "2004-08-04T09:00:00Z", QByteArray(1500, 'x'), false),
-        HttpMailServer::makeMail("m3", "Dave <dave@example.com>", "Photos", "2004-08-05T08:30:00Z", QByteArray(2500, 'y'), false),
-    });
+    return kit::threeHotmailMails("Subject: Hello\r\n\r\nHi\r\n", QByteArray(1500, 'x'), QByteArray(2500, 'y'));
 }
 } // namespace
 
@@ -59,76 +55,72 @@ private slots:
     {
         QFETCH(QString, user);
         QFETCH(bool, hotmail);
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        server.setCredentials(user, Password);
-        frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(user);
-        w.txtPwd->setText(Password);
-        w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
-        w.cboPort->setEditText(QStringLiteral("1")); // nothing listens there
-        w.cmdLogin_Click();
-        QCOMPARE(kit::session(w).bHotmailMode(), hotmail);
-        QCOMPARE(kit::session(w).bPOP3Mode(), !hotmail);
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setCredentials(user, Password);
+        f.w.txtUser->setText(user);
+        f.w.txtPwd->setText(Password);
+        f.w.txtMailServer->setText(QStringLiteral("127.0.0.1"));
+        f.w.cboPort->setEditText(QStringLiteral("1")); // nothing listens there
+        f.w.cmdLogin_Click();
+        QCOMPARE(kit::session(f.w).bHotmailMode(), hotmail);
+        QCOMPARE(kit::session(f.w).bPOP3Mode(), !hotmail);
         if (hotmail) {
             int logins = 0;
-            for (const HttpMailServer::Request &request : server.requests("PROPFIND"))
+            for (const HttpMailServer::Request &request : f.server.requests("PROPFIND"))
                 logins += request.authorized && request.path == HttpMailServer::endpointPath();
             QCOMPARE(logins, 5); // the inbox is empty: five attempts
         } else {
-            QVERIFY(server.requests().isEmpty());
-            QTRY_COMPARE(boxes.boxes.size(), 1); // the refused connection
+            QVERIFY(f.server.requests().isEmpty());
+            QTRY_COMPARE(f.boxes.boxes.size(), 1); // the refused connection
         }
-        w.sockPOP3->Close();
+        f.w.sockPOP3->Close();
     }
 
     void loginShowsTheInbox()
     {
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        fillMailbox(server);
-        frmMain w(server.endpointUrl().toString());
-        kit::loginHotmail(w, User, Password); // runs to its end inside the click
-        QCOMPARE(server.problems(), QStringList());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.lblMails->text(), QStringLiteral("3"));
-        QCOMPARE(w.lblMailSize->text(), QString::number(QByteArray("Subject: Hello\r\n\r\nHi\r\n").size() + 4000));
-        QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 3 mails"));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-        QCOMPARE(w.cboTill->currentText(), QStringLiteral("3"));
-        QCOMPARE(w.cboDelFrom->count(), 3);
-        QVERIFY(!w.fraRetrieval->isHidden());
-        QVERIFY(!w.fraBrowse->isHidden());
-        QVERIFY(!w.cmdStats->isHidden());
-        QVERIFY(!w.ckAutoLogin->isHidden());
-        QVERIFY(w.prgProgress->isHidden());
-        QVERIFY(!w.timLogin->isActive()); // autologin unchecked: the timer is left alone
-        QCOMPARE(kit::session(w).colHotmailIds().size(), 3);
-        QVERIFY(boxes.boxes.isEmpty());
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setMails(threeMails());
+        QVERIFY(f.login()); // runs to its end inside the click
+        QCOMPARE(f.server.problems(), QStringList());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("3"));
+        QCOMPARE(f.w.lblMailSize->text(), QString::number(QByteArray("Subject: Hello\r\n\r\nHi\r\n").size() + 4000));
+        QCOMPARE(f.w.lblTotalMails->text(), QStringLiteral("Total 3 mails"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+        QCOMPARE(f.w.cboTill->currentText(), QStringLiteral("3"));
+        QCOMPARE(f.w.cboDelFrom->count(), 3);
+        QVERIFY(!f.w.fraRetrieval->isHidden());
+        QVERIFY(!f.w.fraBrowse->isHidden());
+        QVERIFY(!f.w.cmdStats->isHidden());
+        QVERIFY(!f.w.ckAutoLogin->isHidden());
+        QVERIFY(f.w.prgProgress->isHidden());
+        QVERIFY(!f.w.timLogin->isActive()); // autologin unchecked: the timer is left alone
+        QCOMPARE(kit::session(f.w).colHotmailIds().size(), 3);
+        QVERIFY(f.boxes.boxes.isEmpty());
         int unauthorized = 0;
-        for (const HttpMailServer::Request &request : server.requests())
+        for (const HttpMailServer::Request &request : f.server.requests())
             unauthorized += !request.authorized;
         QCOMPARE(unauthorized, 1); // only the first request is challenged
 
-        w.cmdStats_Click();
-        QCOMPARE(w.cmdStats->text(), QStringLiteral("<< Hide"));
-        QCOMPARE(w.grdStats->Rows(), 4);
-        QCOMPARE(w.grdStats->TextMatrix(0, 0), QStringLiteral("Mail no."));
-        QCOMPARE(w.grdStats->TextMatrix(2, 0), QStringLiteral("2"));
-        QCOMPARE(w.grdStats->TextMatrix(3, 1), QStringLiteral("2500"));
-        QVERIFY(w.cmdShow->isEnabled());
+        f.w.cmdStats_Click();
+        QCOMPARE(f.w.cmdStats->text(), QStringLiteral("<< Hide"));
+        QCOMPARE(f.w.grdStats->Rows(), 4);
+        QCOMPARE(f.w.grdStats->TextMatrix(0, 0), QStringLiteral("Mail no."));
+        QCOMPARE(f.w.grdStats->TextMatrix(2, 0), QStringLiteral("2"));
+        QCOMPARE(f.w.grdStats->TextMatrix(3, 1), QStringLiteral("2500"));
+        QVERIFY(f.w.cmdShow->isEnabled());
 
-        const int before = int(server.requests().size());
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin_Click();
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login")); // at once, no network
-        QCOMPARE(int(server.requests().size()), before);
-        QVERIFY(!kit::session(w).objHotmail());
-        QVERIFY(w.fraStats->isHidden());
+        const int before = int(f.server.requests().size());
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
+        f.w.cmdLogin_Click();
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login")); // at once, no network
+        QCOMPARE(int(f.server.requests().size()), before);
+        QVERIFY(!kit::session(f.w).objHotmail());
+        QVERIFY(f.w.fraStats->isHidden());
     }
 
     void loginAttempts_data()
@@ -141,38 +133,36 @@ private slots:
     void loginAttempts()
     {
         QFETCH(int, failingAttempts);
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        fillMailbox(server);
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setMails(threeMails());
         if (failingAttempts > 0)
-            server.addCannedReply(HttpMailServer::CannedReply::reply(
+            f.server.addCannedReply(HttpMailServer::CannedReply::reply(
                 "PROPFIND", HttpMailServer::endpointPath(), 503, "<html>Busy</html>", "text/html"));
         if (failingAttempts > 0 && failingAttempts < 5) {
-            server.clearCannedReplies();
+            f.server.clearCannedReplies();
             HttpMailServer::CannedReply busy = HttpMailServer::CannedReply::reply(
                 "PROPFIND", HttpMailServer::endpointPath(), 503, "<html>Busy</html>", "text/html");
             busy.times = failingAttempts;
-            server.addCannedReply(busy);
+            f.server.addCannedReply(busy);
         }
-        frmMain w(server.endpointUrl().toString());
-        kit::loginHotmail(w, User, Password);
+        f.login(); // fails when every attempt does
         int logins = 0;
-        for (const HttpMailServer::Request &request : server.requests("PROPFIND"))
+        for (const HttpMailServer::Request &request : f.server.requests("PROPFIND"))
             logins += request.authorized && request.path == HttpMailServer::endpointPath();
         QCOMPARE(logins, qMin(failingAttempts + 1, 5));
         if (failingAttempts < 5) {
-            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-            QVERIFY(boxes.boxes.isEmpty());
+            QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+            QVERIFY(f.boxes.boxes.isEmpty());
         } else {
-            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-            QCOMPARE(boxes.boxes.size(), 1);
-            QCOMPARE(boxes.boxes[0].text,
+            QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+            QCOMPARE(f.boxes.boxes.size(), 1);
+            QCOMPARE(f.boxes.boxes[0].text,
                      QStringLiteral("Could not connect to Hotmail! \r\nEither your userid/pwd is not correct or "
                                     "Hotmail servers are busy.\r\n Please try again. "));
-            QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-            QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-            QVERIFY(w.prgProgress->isHidden());
+            QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
+            QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+            QVERIFY(f.w.prgProgress->isHidden());
         }
     }
 
@@ -187,43 +177,38 @@ private slots:
     void failuresThatCountAsFailedAttempts()
     {
         QFETCH(QString, kind);
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        fillMailbox(server);
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setMails(threeMails());
         QString password = Password;
         if (kind == QLatin1String("password"))
             password = QStringLiteral("wrong");
         else if (kind == QLatin1String("html"))
-            server.addCannedReply(HttpMailServer::CannedReply::reply(
+            f.server.addCannedReply(HttpMailServer::CannedReply::reply(
                 "PROPFIND", HttpMailServer::endpointPath(), 500, "<html><body>Busy<br></body></html>", "text/html"));
         else if (kind == QLatin1String("empty"))
-            server.setMails({});
+            f.server.setMails({});
         else
-            server.addCannedReply(HttpMailServer::CannedReply::reply(
+            f.server.addCannedReply(HttpMailServer::CannedReply::reply(
                 "PROPFIND", HttpMailServer::endpointPath(), 207,
-                QByteArray(server.loginReplyXml()).replace("hm:", "x:").replace("xmlns:hm", "xmlns:x")));
-        frmMain w(server.endpointUrl().toString());
-        kit::loginHotmail(w, User, password);
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QCOMPARE(boxes.boxes.size(), 1);
-        QVERIFY(boxes.boxes[0].text.startsWith(QStringLiteral("Could not connect to Hotmail! ")));
+                QByteArray(f.server.loginReplyXml()).replace("hm:", "x:").replace("xmlns:hm", "xmlns:x")));
+        kit::loginHotmail(f.w, User, password);
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(f.boxes.boxes.size(), 1);
+        QVERIFY(f.boxes.boxes[0].text.startsWith(QStringLiteral("Could not connect to Hotmail! ")));
     }
 
     void noMessageInTrayMode()
     {
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        fillMailbox(server);
-        server.setMails({});
-        frmMain w(server.endpointUrl().toString());
-        w.txtUser->setText(User);
-        w.txtPwd->setText(Password);
-        kit::session(w).bMinimized() = true;
-        w.cmdLogin_Click();
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setMails({});
+        f.w.txtUser->setText(User);
+        f.w.txtPwd->setText(Password);
+        kit::session(f.w).bMinimized() = true;
+        f.w.cmdLogin_Click();
+        QVERIFY(f.boxes.boxes.isEmpty());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
     }
 };
 

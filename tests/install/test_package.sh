@@ -15,7 +15,7 @@ deb=$(echo "$work"/package/mailvane_*.deb)
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 qt6-qpa-plugins; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6keychain1 libc6 qt6-qpa-plugins libsecret-1-0; do
   grep -Eq "(^|, )$lib( |,|$)" <<<"$depends" || fail "the package does not depend on $lib"
 done
 

@@ -80,59 +80,57 @@ private slots:
         QFETCH(bool, deletion);
         QFETCH(bool, uidlRefused);
         QFETCH(bool, stop);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = kit::numberedMails(3);
-        scriptSlowLogin(server, mails, uidlRefused);
+        scriptSlowLogin(f.server, mails, uidlRefused);
         if (!stop && !deletion)
-            kit::scriptTops(server, mails, 1, 3);
+            kit::scriptTops(f.server, mails, 1, 3);
         if (!stop && deletion) {
-            server.reply("DELE 3\r\n", "+OK\r\n");
-            server.reply("DELE 2\r\n", "+OK\r\n");
-            Pop3Scripts::quit(server);
-            server.acceptConnection();
-            kit::scriptLogin(server, mails.mid(0, 1));
+            f.server.reply("DELE 3\r\n", "+OK\r\n");
+            f.server.reply("DELE 2\r\n", "+OK\r\n");
+            Pop3Scripts::quit(f.server);
+            f.server.acceptConnection();
+            kit::scriptLogin(f.server, mails.mid(0, 1));
         }
 
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin->click();
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin->click();
         // The count is shown and the buttons are there; the rest of the
         // login's replies has not come yet.
-        QTRY_VERIFY(server.isWaitingForSendNext());
-        QTRY_COMPARE(w.lblMails->text(), QStringLiteral("3"));
-        QPushButton *button = deletion ? w.cmdDelete : w.cmdShow;
+        QTRY_VERIFY(f.server.isWaitingForSendNext());
+        QTRY_COMPARE(f.w.lblMails->text(), QStringLiteral("3"));
+        QPushButton *button = deletion ? f.w.cmdDelete : f.w.cmdShow;
         QVERIFY(button->isEnabled() && !button->isHidden());
-        kit::setRange(w.cboDelFrom, w.cboDelTill, QStringLiteral("2"), QStringLiteral("3"));
+        kit::setRange(f.w.cboDelFrom, f.w.cboDelTill, QStringLiteral("2"), QStringLiteral("3"));
         button->click();
         QCOMPARE(button->text(), QStringLiteral("Stop")); // the click is taken
         if (stop)
             button->click();
-        server.sendNext();
+        f.server.sendNext();
 
         if (deletion && !stop) {
             // Deleted, logged off, and logged in again with the mail left.
-            QTRY_VERIFY(server.isFinished());
-            QTRY_VERIFY(!w.grdStats->isHidden() && w.cmdShow->isEnabled());
-            QCOMPARE(w.lblMails->text(), QStringLiteral("1"));
+            QTRY_VERIFY(f.server.isFinished());
+            QTRY_VERIFY(!f.w.grdStats->isHidden() && f.w.cmdShow->isEnabled());
+            QCOMPARE(f.w.lblMails->text(), QStringLiteral("1"));
         } else {
-            QTRY_VERIFY(server.isFinished());
+            QTRY_VERIFY(f.server.isFinished());
             QTRY_COMPARE(button->text(), deletion ? QStringLiteral("Delete") : QStringLiteral("Show"));
-            QVERIFY(w.prgProgress->isHidden());
+            QVERIFY(f.w.prgProgress->isHidden());
         }
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(boxes.texts(), QStringList());
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QVERIFY(!w.grdStats->isHidden());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(f.boxes.texts(), QStringList());
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(!f.w.grdStats->isHidden());
         if (stop) {
-            QCOMPARE(w.lblProgress->text(), QStringLiteral("Interrupted by user!"));
-            QCOMPARE(w.grdStats->Rows(), 4); // the size list is in all the same
+            QCOMPARE(f.w.lblProgress->text(), QStringLiteral("Interrupted by user!"));
+            QCOMPARE(f.w.grdStats->Rows(), 4); // the size list is in all the same
         }
         if (!deletion)
-            QCOMPARE(kit::column(w.grdMails, 3), stop ? QStringList() : QStringList({"1", "2", "3"}));
+            QCOMPARE(kit::column(f.w.grdMails, 3), stop ? QStringList() : QStringList({"1", "2", "3"}));
         if (!uidlRefused && !deletion)
-            QCOMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2", "3"}));
+            QCOMPARE(*kit::session(f.w).colNewMails(), (QStringList{"1", "2", "3"}));
     }
 };
 

@@ -5,7 +5,6 @@
 
 #include "DovecotServer.h"
 #include "MessageBoxRecorder.h"
-#include "window/VbColor.h"
 #include "WindowTestKit.h"
 
 #include <QCheckBox>
@@ -18,26 +17,6 @@ using kit::TestMail;
 
 namespace {
 
-const QColor Blue = vb::ColorFromLiteral(QStringLiteral("&HFF0000"));
-
-bool isBlueRow(const FlexGrid *grid, int row)
-{
-    for (int c = 0; c <= 4; ++c)
-        if (grid->CellForeColor(row, c) != Blue)
-            return false;
-    return true;
-}
-
-// The mail numbers of the blue rows.
-QStringList blueMails(const FlexGrid *grid)
-{
-    QStringList mails;
-    for (int r = 2; r < grid->Rows(); ++r)
-        if (isBlueRow(grid, r))
-            mails << grid->TextMatrix(r, 3);
-    return mails;
-}
-
 QStringList numbersUpTo(int count)
 {
     QStringList numbers;
@@ -46,35 +25,22 @@ QStringList numbersUpTo(int count)
     return numbers;
 }
 
-bool showRange(frmMain &w, int count, bool onlyNew)
-{
-    w.ckShowOnlyNew->setChecked(onlyNew);
-    kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QString::number(count));
-    w.cmdShow->click();
-    return QTest::qWaitFor([&] { return w.cmdShow->text() == QLatin1String("Show"); }, 10000);
-}
-
 // The logged-in window with `count` mails, of which only `newMail` is new:
 // every mail listed with only that one blue, then "Show only new mails"
 // listing only that one.
 void checkOnlyNewMailIs(frmMain &w, int count, int newMail)
 {
     QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
-    QVERIFY(showRange(w, count, false));
-    QCOMPARE(kit::column(w.grdMails, 3), numbersUpTo(count));
-    QCOMPARE(blueMails(w.grdMails), QStringList{QString::number(newMail)});
-
-    QVERIFY(showRange(w, count, true));
-    QCOMPARE(kit::column(w.grdMails, 3), QStringList{QString::number(newMail)});
-    QCOMPARE(blueMails(w.grdMails), QStringList{QString::number(newMail)});
     w.ckShowOnlyNew->setChecked(false);
-}
+    QVERIFY(kit::showMails(w, 1, count));
+    QCOMPARE(kit::column(w.grdMails, 3), numbersUpTo(count));
+    QCOMPARE(kit::blueMails(w.grdMails), QStringList{QString::number(newMail)});
 
-bool logout(frmMain &w, MessageBoxRecorder &boxes)
-{
-    boxes.answers.enqueue(MsgAnswer::Yes);
-    w.cmdLogin->click();
-    return QTest::qWaitFor([&] { return w.cmdLogin->text() == QLatin1String("Login"); }, 10000);
+    w.ckShowOnlyNew->setChecked(true);
+    QVERIFY(kit::showMails(w, 1, count));
+    QCOMPARE(kit::column(w.grdMails, 3), QStringList{QString::number(newMail)});
+    QCOMPARE(kit::blueMails(w.grdMails), QStringList{QString::number(newMail)});
+    w.ckShowOnlyNew->setChecked(false);
 }
 
 TestMail mailWithUid(int n, const QByteArray &uid)
@@ -99,49 +65,43 @@ private slots:
 
     void twoSessionsScripted()
     {
-        MessageBoxRecorder boxes;
-        QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
-        QVERIFY(store.open(QIODevice::WriteOnly));
-        store.write("u1\r\nu2\r\n");
-        store.close();
+        WindowFixture f;
+        QVERIFY(kit::writeFile(QStringLiteral("bob_127.0.0.1.uidl"), "u1\r\nu2\r\n"));
 
         // Mail 3 arrives before the first session, mail 4 before the second.
         const QList<TestMail> first{mailWithUid(1, "u1"), mailWithUid(2, "u2"), mailWithUid(3, "u3")};
         const QList<TestMail> second = first + QList<TestMail>{mailWithUid(4, "u4")};
-        ScriptedPop3Server server;
-        kit::scriptLogin(server, first);
-        kit::scriptTops(server, first, 1, 3);
-        kit::scriptTops(server, first, 1, 3);
-        Pop3Scripts::logout(server);
-        server.acceptConnection();
-        kit::scriptLogin(server, second);
-        kit::scriptTops(server, second, 1, 4);
-        kit::scriptTops(server, second, 1, 4);
-        Pop3Scripts::logout(server);
+        kit::scriptLogin(f.server, first);
+        kit::scriptTops(f.server, first, 1, 3);
+        kit::scriptTops(f.server, first, 1, 3);
+        Pop3Scripts::logout(f.server);
+        f.server.acceptConnection();
+        kit::scriptLogin(f.server, second);
+        kit::scriptTops(f.server, second, 1, 4);
+        kit::scriptTops(f.server, second, 1, 4);
+        Pop3Scripts::logout(f.server);
 
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        checkOnlyNewMailIs(w, 3, 3);
+        QVERIFY(f.login());
+        checkOnlyNewMailIs(f.w, 3, 3);
         if (QTest::currentTestFailed())
             return;
-        QVERIFY(logout(w, boxes));
+        QVERIFY(kit::logout(f.w, f.boxes));
 
-        QVERIFY(kit::login(w, server.port()));
-        checkOnlyNewMailIs(w, 4, 4);
+        QVERIFY(f.login());
+        checkOnlyNewMailIs(f.w, 4, 4);
         if (QTest::currentTestFailed())
             return;
-        QVERIFY(logout(w, boxes));
+        QVERIFY(kit::logout(f.w, f.boxes));
 
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(boxes.texts(), QStringList({"Confirm Logout?", "Confirm Logout?"}));
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(f.boxes.texts(), QStringList({"Confirm Logout?", "Confirm Logout?"}));
     }
 
     void twoSessionsDovecot()
     {
         if (!DovecotServer::isAvailable())
             QSKIP(qPrintable(DovecotServer::unavailableReason()));
-        MessageBoxRecorder boxes;
         DovecotServer dovecot;
         QVERIFY(dovecot.addUser(QStringLiteral("alice"), QStringLiteral("secret")));
         const QList<TestMail> mails = kit::numberedMails(4);
@@ -149,27 +109,27 @@ private slots:
         QVERIFY(dovecot.deliver(QStringLiteral("alice"), kit::mailText(mails[1])));
         QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString() + dovecot.log()));
 
-        frmMain w;
-        const auto login = [&] { return kit::login(w, dovecot.port(), 10000, QStringLiteral("alice")); };
+        RecordedWindow f;
+        const auto login = [&] { return kit::login(f.w, dovecot.port(), 10000, QStringLiteral("alice")); };
         // A first session sees mails 1 and 2.
         QVERIFY(login());
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-        QVERIFY(logout(w, boxes));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+        QVERIFY(kit::logout(f.w, f.boxes));
 
         QVERIFY(dovecot.deliver(QStringLiteral("alice"), kit::mailText(mails[2])));
         QVERIFY(login());
-        checkOnlyNewMailIs(w, 3, 3);
+        checkOnlyNewMailIs(f.w, 3, 3);
         if (QTest::currentTestFailed())
             return;
-        QVERIFY(logout(w, boxes));
+        QVERIFY(kit::logout(f.w, f.boxes));
 
         QVERIFY(dovecot.deliver(QStringLiteral("alice"), kit::mailText(mails[3])));
         QVERIFY(login());
-        checkOnlyNewMailIs(w, 4, 4);
+        checkOnlyNewMailIs(f.w, 4, 4);
         if (QTest::currentTestFailed())
             return;
-        QVERIFY(logout(w, boxes));
-        QCOMPARE(boxes.texts(), QStringList(3, QStringLiteral("Confirm Logout?")));
+        QVERIFY(kit::logout(f.w, f.boxes));
+        QCOMPARE(f.boxes.texts(), QStringList(3, QStringLiteral("Confirm Logout?")));
     }
 };
 

@@ -37,14 +37,6 @@ void writeStore(const QByteArray &ids)
     QVERIFY(kit::writeFile(QStringLiteral("bob_127.0.0.1.uidl"), ids));
 }
 
-bool isBlueRow(const FlexGrid *grid, int row)
-{
-    for (int c = 0; c <= 4; ++c)
-        if (grid->CellForeColor(row, c) != Blue)
-            return false;
-    return true;
-}
-
 } // namespace
 
 class TestRetrieval : public QObject
@@ -76,44 +68,42 @@ private slots:
         QFETCH(QString, sender);
         QFETCH(QString, subject);
         QFETCH(QStringList, listed);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = filterMails();
-        kit::scriptLogin(server, mails);
-        kit::scriptTops(server, mails, 1, 4); // one round trip per mail, listed or not
+        kit::scriptLogin(f.server, mails);
+        kit::scriptTops(f.server, mails, 1, 4); // one round trip per mail, listed or not
 
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        w.txtFrom->setText(sender);
-        w.txtSubject->setText(subject);
-        kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QStringLiteral("4"));
-        w.cmdShow->click();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QVERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(f.login());
+        f.w.txtFrom->setText(sender);
+        f.w.txtSubject->setText(subject);
+        kit::setRange(f.w.cboFrom, f.w.cboTill, QStringLiteral("1"), QStringLiteral("4"));
+        f.w.cmdShow->click();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QVERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QVERIFY(f.boxes.boxes.isEmpty());
 
-        QCOMPARE(kit::column(w.grdMails, 3), listed);
-        QCOMPARE(w.grdMails->Rows(), 2 + listed.size());
+        QCOMPARE(kit::column(f.w.grdMails, 3), listed);
+        QCOMPARE(f.w.grdMails->Rows(), 2 + listed.size());
         const QStringList headings{"Date", "From", "Subject", "Id", "Size", "URL"};
         for (int c = 0; c < 6; ++c)
-            QCOMPARE(w.grdMails->TextMatrix(0, c), headings[c]);
+            QCOMPARE(f.w.grdMails->TextMatrix(0, c), headings[c]);
         for (int c = 0; c < 6; ++c)
-            QCOMPARE(w.grdMails->TextMatrix(1, c), QString()); // row 1 stays empty
-        QVERIFY(w.grdMails->isColumnHidden(5));
-        for (int r = 2; r < w.grdMails->Rows(); ++r) {
-            const TestMail &mail = mails[w.grdMails->TextMatrix(r, 3).toInt() - 1];
+            QCOMPARE(f.w.grdMails->TextMatrix(1, c), QString()); // row 1 stays empty
+        QVERIFY(f.w.grdMails->isColumnHidden(5));
+        for (int r = 2; r < f.w.grdMails->Rows(); ++r) {
+            const TestMail &mail = mails[f.w.grdMails->TextMatrix(r, 3).toInt() - 1];
             // The texts after the colon, the blank included.
-            QCOMPARE(w.grdMails->TextMatrix(r, 0), " " + QString::fromLatin1(mail.date));
-            QCOMPARE(w.grdMails->TextMatrix(r, 1), " " + QString::fromLatin1(mail.from));
-            QCOMPARE(w.grdMails->TextMatrix(r, 2), " " + QString::fromLatin1(mail.subject));
-            QCOMPARE(w.grdMails->TextMatrix(r, 4), QString::number(kit::mailText(mail).size()));
-            QCOMPARE(w.grdMails->TextMatrix(r, 5), QString());
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 0), " " + QString::fromLatin1(mail.date));
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 1), " " + QString::fromLatin1(mail.from));
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 2), " " + QString::fromLatin1(mail.subject));
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 4), QString::number(kit::mailText(mail).size()));
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 5), QString());
         }
-        QVERIFY(w.prgProgress->isHidden());
-        QVERIFY(w.cmdLogin->isEnabled());
-        QVERIFY(w.cmdDelete->isEnabled());
-        QCOMPARE(kit::session(w).iCurMail(), 4);
+        QVERIFY(f.w.prgProgress->isHidden());
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QVERIFY(f.w.cmdDelete->isEnabled());
+        QCOMPARE(kit::session(f.w).iCurMail(), 4);
     }
 
     void onlyNewMails_data()
@@ -125,30 +115,28 @@ private slots:
     void onlyNewMails()
     {
         QFETCH(bool, onlyNew);
-        MessageBoxRecorder boxes;
+        WindowFixture f;
         writeStore("u1\r\nu3\r\n"); // mails 2 and 4 are new
-        ScriptedPop3Server server;
         const QList<TestMail> mails = kit::numberedMails(4);
         QList<TestMail> stored = mails;
         stored[0].uid = "u1";
         stored[2].uid = "u3";
-        kit::scriptLogin(server, stored);
-        kit::scriptTops(server, stored, 1, 4);
+        kit::scriptLogin(f.server, stored);
+        kit::scriptTops(f.server, stored, 1, 4);
 
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        QCOMPARE(*kit::session(w).colNewMails(), (QStringList{"2", "4"}));
-        w.ckShowOnlyNew->setChecked(onlyNew);
-        w.cmdShow->click();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(server.mismatches(), QStringList());
+        QVERIFY(f.login());
+        QCOMPARE(*kit::session(f.w).colNewMails(), (QStringList{"2", "4"}));
+        f.w.ckShowOnlyNew->setChecked(onlyNew);
+        f.w.cmdShow->click();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(f.server.mismatches(), QStringList());
 
-        const QStringList listed = kit::column(w.grdMails, 3);
+        const QStringList listed = kit::column(f.w.grdMails, 3);
         QCOMPARE(listed, onlyNew ? QStringList({"2", "4"}) : QStringList({"1", "2", "3", "4"}));
-        for (int r = 2; r < w.grdMails->Rows(); ++r) {
-            const bool isNew = w.grdMails->TextMatrix(r, 3) == "2" || w.grdMails->TextMatrix(r, 3) == "4";
-            QCOMPARE(isBlueRow(w.grdMails, r), isNew);
-            QVERIFY(w.grdMails->CellForeColor(r, 5) != Blue);
+        for (int r = 2; r < f.w.grdMails->Rows(); ++r) {
+            const bool isNew = f.w.grdMails->TextMatrix(r, 3) == "2" || f.w.grdMails->TextMatrix(r, 3) == "4";
+            QCOMPARE(kit::isBlueRow(f.w.grdMails, r), isNew);
+            QVERIFY(f.w.grdMails->CellForeColor(r, 5) != Blue);
         }
     }
 
@@ -187,22 +175,20 @@ private slots:
         QFETCH(QString, date);
         QFETCH(QString, from);
         QFETCH(QString, subject);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        kit::scriptLogin(server, kit::numberedMails(1));
-        kit::scriptTop(server, 1, reply);
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        w.cmdShow->click();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(server.mismatches(), QStringList());
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(w.grdMails->Rows(), 3);
-        QCOMPARE(w.grdMails->TextMatrix(2, 0), date);
-        QCOMPARE(w.grdMails->TextMatrix(2, 1), from);
-        QCOMPARE(w.grdMails->TextMatrix(2, 2), subject);
-        QCOMPARE(w.grdMails->TextMatrix(2, 3), QStringLiteral("1"));
-        QCOMPARE(w.grdMails->Row(), 2); // the current cell lies in the last row added
+        WindowFixture f;
+        kit::scriptLogin(f.server, kit::numberedMails(1));
+        kit::scriptTop(f.server, 1, reply);
+        QVERIFY(f.login());
+        f.w.cmdShow->click();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QVERIFY(f.boxes.boxes.isEmpty());
+        QCOMPARE(f.w.grdMails->Rows(), 3);
+        QCOMPARE(f.w.grdMails->TextMatrix(2, 0), date);
+        QCOMPARE(f.w.grdMails->TextMatrix(2, 1), from);
+        QCOMPARE(f.w.grdMails->TextMatrix(2, 2), subject);
+        QCOMPARE(f.w.grdMails->TextMatrix(2, 3), QStringLiteral("1"));
+        QCOMPARE(f.w.grdMails->Row(), 2); // the current cell lies in the last row added
     }
 
     void filterMatchesDecodedText_data()
@@ -216,60 +202,57 @@ private slots:
     {
         QFETCH(QString, subjectFilter);
         QFETCH(int, rows);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        kit::scriptLogin(server, kit::numberedMails(1));
-        kit::scriptTop(server, 1, "+OK\r\nFrom: f\r\nSubject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_K=C3=B6ln?=\r\n\r\n.\r\n");
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        w.txtSubject->setText(subjectFilter);
-        w.cmdShow->click();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(w.grdMails->Rows(), rows);
+        WindowFixture f;
+        kit::scriptLogin(f.server, kit::numberedMails(1));
+        kit::scriptTop(f.server, 1,
+                       "+OK\r\nFrom: f\r\nSubject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_K=C3=B6ln?=\r\n\r\n.\r\n");
+        QVERIFY(f.login());
+        f.w.txtSubject->setText(subjectFilter);
+        f.w.cmdShow->click();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(f.w.grdMails->Rows(), rows);
     }
 
     void stopInTheMiddle()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = kit::numberedMails(4);
-        kit::scriptLogin(server, mails);
-        kit::scriptTops(server, mails, 1, 1);
+        kit::scriptLogin(f.server, mails);
+        kit::scriptTops(f.server, mails, 1, 1);
         const QByteArray second = kit::multiLine(kit::mailText(mails[1]));
-        server.expect("TOP 2 10\r\n").sendManually({second.left(20), second.mid(20)});
-        Pop3Scripts::logout(server, true); // "Update Changes" checked: QUIT only
+        f.server.expect("TOP 2 10\r\n").sendManually({second.left(20), second.mid(20)});
+        Pop3Scripts::logout(f.server, true); // "Update Changes" checked: QUIT only
 
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        w.cmdShow->click();
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Stop"));
-        QCOMPARE(w.cmdShow->palette().color(QPalette::Button), vb::ColorFromLiteral(QStringLiteral("&H0000FF")));
-        QVERIFY(w.cmdShow->isEnabled());
-        QVERIFY(!w.cmdLogin->isEnabled());
-        QVERIFY(!w.cmdDelete->isEnabled());
-        QVERIFY(w.cboTill->isEnabled());
-        QVERIFY(w.txtFrom->isEnabled());
-        QCOMPARE(w.lblProgress->text(), QStringLiteral("Fetching message 1"));
-        QTRY_VERIFY(server.isWaitingForSendNext()); // TOP 2 is outstanding
-        QCOMPARE(w.lblProgress->text(), QStringLiteral("Fetching message 2"));
+        QVERIFY(f.login());
+        f.w.cmdShow->click();
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Stop"));
+        QCOMPARE(f.w.cmdShow->palette().color(QPalette::Button), vb::ColorFromLiteral(QStringLiteral("&H0000FF")));
+        QVERIFY(f.w.cmdShow->isEnabled());
+        QVERIFY(!f.w.cmdLogin->isEnabled());
+        QVERIFY(!f.w.cmdDelete->isEnabled());
+        QVERIFY(f.w.cboTill->isEnabled());
+        QVERIFY(f.w.txtFrom->isEnabled());
+        QCOMPARE(f.w.lblProgress->text(), QStringLiteral("Fetching message 1"));
+        QTRY_VERIFY(f.server.isWaitingForSendNext()); // TOP 2 is outstanding
+        QCOMPARE(f.w.lblProgress->text(), QStringLiteral("Fetching message 2"));
 
-        w.cmdShow->click();
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Stop")); // until the reply is in
-        server.sendNext();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(kit::column(w.grdMails, 3), (QStringList{"1", "2"})); // the outstanding mail is listed
-        QCOMPARE(w.lblProgress->text(), QStringLiteral("Interrupted by user!"));
-        QVERIFY(w.prgProgress->isHidden());
-        QVERIFY(w.cmdLogin->isEnabled());
-        QVERIFY(!kit::session(w).bStopRequested());
+        f.w.cmdShow->click();
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Stop")); // until the reply is in
+        f.server.sendNext();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(kit::column(f.w.grdMails, 3), (QStringList{"1", "2"})); // the outstanding mail is listed
+        QCOMPARE(f.w.lblProgress->text(), QStringLiteral("Interrupted by user!"));
+        QVERIFY(f.w.prgProgress->isHidden());
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QVERIFY(!kit::session(f.w).bStopRequested());
 
         // No further TOP: the next thing the server sees is the logout.
-        w.ckUpdtChanges->setChecked(true);
-        w.cmdLogin_Click();
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+        f.w.ckUpdtChanges->setChecked(true);
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
     }
 
     void tillMailReadAfterEveryReply_data()
@@ -286,87 +269,81 @@ private slots:
         QFETCH(QString, till);
         QFETCH(QString, changedTill);
         QFETCH(int, last);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = kit::numberedMails(5);
-        kit::scriptLogin(server, mails);
+        kit::scriptLogin(f.server, mails);
         const QByteArray first = kit::multiLine(kit::mailText(mails[0]));
-        server.expect("TOP 1 10\r\n").sendManually({first.left(10), first.mid(10)});
-        kit::scriptTops(server, mails, 2, last);
+        f.server.expect("TOP 1 10\r\n").sendManually({first.left(10), first.mid(10)});
+        kit::scriptTops(f.server, mails, 2, last);
 
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), till);
-        w.cmdShow->click();
-        QTRY_VERIFY(server.isWaitingForSendNext());
-        w.cboTill->setEditText(changedTill);
-        w.txtSubject->setText(QStringLiteral("subject 1")); // filters too are read when a reply is handled
-        server.sendNext();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QVERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(kit::session(w).iCurMail(), last);
-        QCOMPARE(kit::column(w.grdMails, 3), QStringList{QStringLiteral("1")});
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(f.login());
+        kit::setRange(f.w.cboFrom, f.w.cboTill, QStringLiteral("1"), till);
+        f.w.cmdShow->click();
+        QTRY_VERIFY(f.server.isWaitingForSendNext());
+        f.w.cboTill->setEditText(changedTill);
+        f.w.txtSubject->setText(QStringLiteral("subject 1")); // filters too are read when a reply is handled
+        f.server.sendNext();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QVERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(kit::session(f.w).iCurMail(), last);
+        QCOMPARE(kit::column(f.w.grdMails, 3), QStringList{QStringLiteral("1")});
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
 
     void mailMissingFromSizeList()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = kit::numberedMails(3);
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 3, 600);
-        Pop3Scripts::uidl(server, {"u1", "u2", "u3"});
-        server.reply("LIST \r\n", "+OK\r\n1 100\r\n3 300\r\n.\r\n"); // no line for mail 2
-        kit::scriptTops(server, mails, 1, 2);
-        Pop3Scripts::logout(server, true);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 3, 600);
+        Pop3Scripts::uidl(f.server, {"u1", "u2", "u3"});
+        f.server.reply("LIST \r\n", "+OK\r\n1 100\r\n3 300\r\n.\r\n"); // no line for mail 2
+        kit::scriptTops(f.server, mails, 1, 2);
+        Pop3Scripts::logout(f.server, true);
 
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QStringLiteral("3"));
-        w.cmdShow->click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].text, QStringLiteral("There was an error getting mail config info from the server\r\n"
-                                                     "Please login again"));
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QVERIFY(w.cmdShow->isEnabled());
-        QVERIFY(w.prgProgress->isHidden());
-        QCOMPARE(kit::session(w).iCurMail(), 3);
-        QVERIFY(kit::session(w).bTopDone());
-        QCOMPARE(kit::column(w.grdMails, 3), QStringList{QStringLiteral("1")});
-        QCOMPARE(kit::column(w.grdMails, 4), QStringList{QStringLiteral("100")});
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout")); // the session stays open
+        QVERIFY(f.login());
+        kit::setRange(f.w.cboFrom, f.w.cboTill, QStringLiteral("1"), QStringLiteral("3"));
+        f.w.cmdShow->click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("There was an error getting mail config info from the server\r\n"
+                                                       "Please login again"));
+        QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QVERIFY(f.w.cmdShow->isEnabled());
+        QVERIFY(f.w.prgProgress->isHidden());
+        QCOMPARE(kit::session(f.w).iCurMail(), 3);
+        QVERIFY(kit::session(f.w).bTopDone());
+        QCOMPARE(kit::column(f.w.grdMails, 3), QStringList{QStringLiteral("1")});
+        QCOMPARE(kit::column(f.w.grdMails, 4), QStringList{QStringLiteral("100")});
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout")); // the session stays open
 
         // No TOP 3: the next thing the server sees is the logout.
-        w.ckUpdtChanges->setChecked(true);
-        w.cmdLogin_Click();
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
+        f.w.ckUpdtChanges->setChecked(true);
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void mailNumbersBeyondSixteenBits()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = kit::numberedMails(2);
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 300);
-        Pop3Scripts::uidl(server, {"u1", "u2"});
-        server.reply("LIST \r\n", "+OK\r\n32767 100\r\n32768 200\r\n.\r\n");
-        kit::scriptTop(server, 32767, kit::multiLine(kit::mailText(mails[0])));
-        kit::scriptTop(server, 32768, kit::multiLine(kit::mailText(mails[1])));
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("32767"), QStringLiteral("32768"));
-        w.cmdShow->click();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(kit::column(w.grdMails, 3), (QStringList{"32767", "32768"}));
-        QCOMPARE(kit::column(w.grdMails, 4), (QStringList{"100", "200"}));
-        QVERIFY(boxes.boxes.isEmpty());
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 300);
+        Pop3Scripts::uidl(f.server, {"u1", "u2"});
+        f.server.reply("LIST \r\n", "+OK\r\n32767 100\r\n32768 200\r\n.\r\n");
+        kit::scriptTop(f.server, 32767, kit::multiLine(kit::mailText(mails[0])));
+        kit::scriptTop(f.server, 32768, kit::multiLine(kit::mailText(mails[1])));
+        QVERIFY(f.login());
+        kit::setRange(f.w.cboFrom, f.w.cboTill, QStringLiteral("32767"), QStringLiteral("32768"));
+        f.w.cmdShow->click();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(kit::column(f.w.grdMails, 3), (QStringList{"32767", "32768"}));
+        QCOMPARE(kit::column(f.w.grdMails, 4), (QStringList{"100", "200"}));
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
 
     void invalidRange_data()
@@ -386,32 +363,30 @@ private slots:
     {
         QFETCH(QString, from);
         QFETCH(QString, till);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         const QList<TestMail> mails = kit::numberedMails(3);
-        kit::scriptLogin(server, mails);
-        kit::scriptTops(server, mails, 1, 1);
-        Pop3Scripts::logout(server, true);
-        frmMain w;
-        QVERIFY(kit::login(w, server.port()));
-        kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QStringLiteral("1"));
-        w.cmdShow->click(); // equal bounds fetch exactly one mail
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(kit::column(w.grdMails, 3), QStringList{QStringLiteral("1")});
+        kit::scriptLogin(f.server, mails);
+        kit::scriptTops(f.server, mails, 1, 1);
+        Pop3Scripts::logout(f.server, true);
+        QVERIFY(f.login());
+        kit::setRange(f.w.cboFrom, f.w.cboTill, QStringLiteral("1"), QStringLiteral("1"));
+        f.w.cmdShow->click(); // equal bounds fetch exactly one mail
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(kit::column(f.w.grdMails, 3), QStringList{QStringLiteral("1")});
 
-        kit::setRange(w.cboFrom, w.cboTill, from, till);
-        w.cmdShow->click();
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Mail range selected is not valid")});
-        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QVERIFY(w.prgProgress->isHidden());
-        QCOMPARE(kit::column(w.grdMails, 3), QStringList{QStringLiteral("1")}); // grid untouched
+        kit::setRange(f.w.cboFrom, f.w.cboTill, from, till);
+        f.w.cmdShow->click();
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Mail range selected is not valid")});
+        QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QVERIFY(f.w.prgProgress->isHidden());
+        QCOMPARE(kit::column(f.w.grdMails, 3), QStringList{QStringLiteral("1")}); // grid untouched
 
-        boxes.clear();
-        w.ckUpdtChanges->setChecked(true);
-        w.cmdLogin_Click();
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
+        f.boxes.clear();
+        f.w.ckUpdtChanges->setChecked(true);
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void hotmailListing_data()
@@ -428,11 +403,9 @@ private slots:
         QFETCH(bool, onlyNew);
         QFETCH(QString, sender);
         QFETCH(QStringList, listed);
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        server.setCredentials(QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
-        server.setMails({
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setMails({
             HttpMailServer::makeMail("m1", "Bob <bob@example.com>", "Hello", "2004-08-03T10:11:12Z", "one", true),
             HttpMailServer::makeMail("m2", "Carol <carol@example.com>", "Figures", "2004-08-04T09:00:00Z",
                                      QByteArray(1500, 'x'), false),
@@ -440,57 +413,54 @@ private slots:
                                      QByteArray(20, 'y'), true),
             HttpMailServer::makeMail("m4", "Dave <dave@example.com>", "", "2004-08-06T07:00:00Z", "four", false),
         });
-        frmMain w(server.endpointUrl().toString());
-        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        const int requestsAtLogin = int(server.requests().size());
+        QVERIFY(f.login());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        const int requestsAtLogin = int(f.server.requests().size());
 
-        w.ckShowOnlyNew->setChecked(onlyNew);
-        w.txtFrom->setText(sender);
-        w.cmdShow->click(); // runs to its end inside the click
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QVERIFY(w.cmdShow->isEnabled());
-        QVERIFY(w.prgProgress->isHidden());
-        QCOMPARE(server.requests().size(), requestsAtLogin); // no network traffic
-        QVERIFY(boxes.boxes.isEmpty());
+        f.w.ckShowOnlyNew->setChecked(onlyNew);
+        f.w.txtFrom->setText(sender);
+        f.w.cmdShow->click(); // runs to its end inside the click
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QVERIFY(f.w.cmdShow->isEnabled());
+        QVERIFY(f.w.prgProgress->isHidden());
+        QCOMPARE(f.server.requests().size(), requestsAtLogin); // no network traffic
+        QVERIFY(f.boxes.boxes.isEmpty());
 
-        QCOMPARE(kit::column(w.grdMails, 3), listed);
-        QCOMPARE(w.grdMails->TextMatrix(1, 0), QString());
-        const QList<HttpMailServer::Mail> inbox = server.inbox();
-        for (int r = 2; r < w.grdMails->Rows(); ++r) {
-            const HttpMailServer::Mail &mail = inbox[w.grdMails->TextMatrix(r, 3).toInt() - 1];
+        QCOMPARE(kit::column(f.w.grdMails, 3), listed);
+        QCOMPARE(f.w.grdMails->TextMatrix(1, 0), QString());
+        const QList<HttpMailServer::Mail> inbox = f.server.inbox();
+        for (int r = 2; r < f.w.grdMails->Rows(); ++r) {
+            const HttpMailServer::Mail &mail = inbox[f.w.grdMails->TextMatrix(r, 3).toInt() - 1];
             QString date = mail.date;
-            QCOMPARE(w.grdMails->TextMatrix(r, 0), date.replace(u'T', u' '));
-            QCOMPARE(w.grdMails->TextMatrix(r, 1), mail.from);
-            QCOMPARE(w.grdMails->TextMatrix(r, 2), mail.subject);
-            QCOMPARE(w.grdMails->TextMatrix(r, 4), QString::number(mail.text.size()));
-            QCOMPARE(w.grdMails->TextMatrix(r, 5), server.mailUrl(mail.name).toString());
-            QCOMPARE(isBlueRow(w.grdMails, r), !mail.read);
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 0), date.replace(u'T', u' '));
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 1), mail.from);
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 2), mail.subject);
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 4), QString::number(mail.text.size()));
+            QCOMPARE(f.w.grdMails->TextMatrix(r, 5), f.server.mailUrl(mail.name).toString());
+            QCOMPARE(kit::isBlueRow(f.w.grdMails, r), !mail.read);
         }
         if (listed.contains("1"))
-            QCOMPARE(w.grdMails->TextMatrix(2, 0), QStringLiteral("2004-08-03 10:11:12Z"));
+            QCOMPARE(f.w.grdMails->TextMatrix(2, 0), QStringLiteral("2004-08-03 10:11:12Z"));
     }
 
     void hotmailRecordMissing()
     {
-        MessageBoxRecorder boxes;
-        HttpMailServer server;
-        QVERIFY(server.start());
-        server.setCredentials(QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
-        server.setMails({
+        HotmailWindowFixture f;
+        QVERIFY(f.started);
+        f.server.setMails({
             HttpMailServer::makeMail("m1", "Bob", "One", "2004-08-03T10:11:12Z", "one", true),
             HttpMailServer::makeMail("m2", "Carol", "Two", "2004-08-04T09:00:00Z", "two", false),
         });
-        frmMain w(server.endpointUrl().toString());
-        kit::loginHotmail(w, QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
-        kit::setRange(w.cboFrom, w.cboTill, QStringLiteral("1"), QStringLiteral("4"));
-        w.cmdShow->click();
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Mail 3 is not in the inbox listing.\r\nPlease login again")});
-        QCOMPARE(kit::column(w.grdMails, 3), (QStringList{"1", "2"}));
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QVERIFY(w.cmdShow->isEnabled());
-        QVERIFY(w.cmdLogin->isEnabled());
-        QVERIFY(w.prgProgress->isHidden());
+        QVERIFY(f.login());
+        kit::setRange(f.w.cboFrom, f.w.cboTill, QStringLiteral("1"), QStringLiteral("4"));
+        f.w.cmdShow->click();
+        QCOMPARE(f.boxes.texts(),
+                 QStringList{QStringLiteral("Mail 3 is not in the inbox listing.\r\nPlease login again")});
+        QCOMPARE(kit::column(f.w.grdMails, 3), (QStringList{"1", "2"}));
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QVERIFY(f.w.cmdShow->isEnabled());
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QVERIFY(f.w.prgProgress->isHidden());
     }
 };
 

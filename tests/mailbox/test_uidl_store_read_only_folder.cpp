@@ -110,36 +110,33 @@ void TestUidlStoreReadOnlyFolder::nextLoginSeesTheMailsAsOld()
     QVERIFY(QDir::setCurrent(folder.path()));
 
     const QList<kit::TestMail> mails = kit::numberedMails(3);
-    ScriptedPop3Server server;
-    kit::scriptLogin(server, mails);
-    Pop3Scripts::logout(server);
-    server.acceptConnection();
-    kit::scriptLogin(server, mails);
-    Pop3Scripts::logout(server);
+    WindowFixture f;
+    kit::scriptLogin(f.server, mails);
+    Pop3Scripts::logout(f.server);
+    f.server.acceptConnection();
+    kit::scriptLogin(f.server, mails);
+    Pop3Scripts::logout(f.server);
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    frmMain w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
 
-    QVERIFY(loginThroughWindow(w, server.port()));
-    QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-    boxes.clear();
-    QVERIFY(logoutThroughWindow(w));
+    QVERIFY(loginThroughWindow(f.w, f.server.port()));
+    QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+    f.boxes.clear();
+    QVERIFY(logoutThroughWindow(f.w));
     QStringList shown;
-    for (const MessageBoxRecorder::Box &box : boxes.boxes)
+    for (const MessageBoxRecorder::Box &box : f.boxes.boxes)
         if (box.text != QLatin1String("Confirm Logout?"))
             shown << box.title + QLatin1Char('|') + box.text;
     QCOMPARE(shown, notices);
     QCOMPARE(kit::readFile(StoreName), storeAfter);
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{StoreName});
 
-    QVERIFY(loginThroughWindow(w, server.port()));
-    QCOMPARE(w.lblNewMails->text(), secondLogin);
-    QVERIFY(logoutThroughWindow(w));
-    QTRY_VERIFY(server.isFinished());
-    QCOMPARE(server.mismatches(), QStringList());
+    QVERIFY(loginThroughWindow(f.w, f.server.port()));
+    QCOMPARE(f.w.lblNewMails->text(), secondLogin);
+    QVERIFY(logoutThroughWindow(f.w));
+    QTRY_VERIFY(f.server.isFinished());
+    QCOMPARE(f.server.mismatches(), QStringList());
 }
 
 QTEST_MAIN(TestUidlStoreReadOnlyFolder)

@@ -17,7 +17,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -51,27 +50,6 @@ QByteArray retrFromServer(quint16 port, int n)
     return RawPop3MultiLine(port, "bob", "secret", "RETR " + QByteArray::number(n));
 }
 
-void putRows(frmMain &w, int count)
-{
-    w.grdMails->Clear();
-    w.grdMails->SetRows(2 + count);
-    for (int n = 1; n <= count; ++n) {
-        w.grdMails->SetTextMatrix(1 + n, 1, QStringLiteral(" Sender %1").arg(n));
-        w.grdMails->SetTextMatrix(1 + n, 2, QStringLiteral(" Subject %1").arg(n));
-        w.grdMails->SetTextMatrix(1 + n, 3, QString::number(n));
-    }
-}
-
-bool view(frmMain &w, int row)
-{
-    w.grdMails->SetCol(1);
-    w.grdMails->SetRow(row);
-    w.mnuCompleteMail_Click();
-    if (!kit::session(w).bListForView())
-        return false;
-    return QTest::qWaitFor([&] { return !kit::session(w).bListForView() && w.prgProgress->isHidden(); }, 60000);
-}
-
 } // namespace
 
 class TestViewDovecot : public QObject
@@ -97,30 +75,30 @@ private slots:
         QCOMPARE(retrFromServer(dovecot.port(), 1), big);
         QCOMPARE(retrFromServer(dovecot.port(), 2), small);
 
-        MessageBoxRecorder boxes;
-        PlatformRecorder platform;
-        QTemporaryDir programDir;
-        const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
-        frmMain w;
-        w.setProgramFolder(programDir.path());
-        kit::fillLogin(w, dovecot.port());
-        w.cmdLogin_Click();
-        QVERIFY2(QTest::qWaitFor([&] { return !w.grdStats->isHidden() && w.prgProgress->isHidden(); }, 20000),
-                 qPrintable(boxes.texts().join(u'|') + dovecot.log()));
-        putRows(w, 2);
+        RecordedWindow f;
+        const QString path = f.messageFile();
+        kit::fillLogin(f.w, dovecot.port());
+        f.w.cmdLogin_Click();
+        QVERIFY2(QTest::qWaitFor([&] { return !f.w.grdStats->isHidden() && f.w.prgProgress->isHidden(); }, 20000),
+                 qPrintable(f.boxes.texts().join(u'|') + dovecot.log()));
+        kit::putMailRows(f.w, 2);
 
-        QVERIFY2(view(w, 2), qPrintable(boxes.texts().join(u'|')));
+        kit::viewMail(f.w, 1);
+        QVERIFY2(kit::session(f.w).bListForView() && kit::viewDone(f.w, 60000),
+                 qPrintable(f.boxes.texts().join(u'|')));
         QCOMPARE(kit::readFile(path).size(), big.size());
         QVERIFY(kit::readFile(path) == big); // no multi-megabyte diff in the log
-        QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 1);
+        QCOMPARE(f.platform.callsTo(QStringLiteral("startTextViewer")).size(), 1);
 
-        QVERIFY2(view(w, 3), qPrintable(boxes.texts().join(u'|')));
+        kit::viewMail(f.w, 2);
+        QVERIFY2(kit::session(f.w).bListForView() && kit::viewDone(f.w, 60000),
+                 qPrintable(f.boxes.texts().join(u'|')));
         QCOMPARE(kit::readFile(path), small);
-        QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
-        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("From: Sender 1\r\nSubject: Subject 1\r\nWant to View?"),
-                                             QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?")}));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(f.platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
+        QCOMPARE(f.boxes.texts(), (QStringList{QStringLiteral("From: Sender 1\r\nSubject: Subject 1\r\nWant to View?"),
+                                               QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?")}));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
     }
 };
 

@@ -55,22 +55,6 @@ QByteArray bigMail(int size, char fill)
     return mail;
 }
 
-// RETR's reply: status line, the mail dot-stuffed, the terminating line.
-QByteArray retrReply(const QByteArray &mail)
-{
-    QByteArray reply = "+OK " + QByteArray::number(mail.size()) + " octets\r\n";
-    qsizetype pos = 0;
-    while (pos < mail.size()) {
-        const qsizetype nl = mail.indexOf("\r\n", pos);
-        const qsizetype end = nl < 0 ? mail.size() : nl + 2;
-        if (mail.at(pos) == '.')
-            reply += '.';
-        reply += mail.mid(pos, end - pos);
-        pos = end;
-    }
-    return reply + ".\r\n";
-}
-
 QByteArray listOneReply(int n, qint64 size)
 {
     return "+OK " + QByteArray::number(n) + ' ' + QByteArray::number(size) + "\r\n";
@@ -80,7 +64,7 @@ void scriptView(ScriptedPop3Server &server, int n, const QByteArray &mail, const
 {
     server.reply("LIST " + QByteArray::number(n) + "\r\n", listOneReply(n, mail.size()));
     server.expect("RETR " + QByteArray::number(n) + "\r\n");
-    server.send(chunks.isEmpty() ? QList<QByteArray>{retrReply(mail)} : chunks);
+    server.send(chunks.isEmpty() ? QList<QByteArray>{kit::retrReply(mail)} : chunks);
 }
 
 void scriptSession(ScriptedPop3Server &server, const QList<QByteArray> &mails)
@@ -94,71 +78,9 @@ void scriptSession(ScriptedPop3Server &server, const QList<QByteArray> &mails)
     Pop3Scripts::session(server, "bob", "secret", ids, sizes);
 }
 
-bool loginPop3(frmMain &w, ScriptedPop3Server &server)
-{
-    if (kit::login(w, server.port()))
-        return true;
-    qWarning() << "login failed:" << server.mismatches() << server.receivedLines();
-    return false;
-}
-
-struct Row
-{
-    QString date, from, subject, id, size, url;
-};
-
-// The mail grid as a header retrieval leaves it: headings, the empty row 1,
-// one row per mail from row 2.
-void listRows(frmMain &w, const QList<Row> &rows)
-{
-    FlexGrid *g = w.grdMails;
-    g->Clear();
-    g->SetRows(2 + int(rows.size()));
-    const QStringList headings{"Date", "From", "Subject", "Id", "Size", "URL"};
-    for (int c = 0; c < headings.size(); ++c)
-        g->SetTextMatrix(0, c, headings.at(c));
-    for (int i = 0; i < rows.size(); ++i) {
-        const Row &r = rows.at(i);
-        const QStringList cells{r.date, r.from, r.subject, r.id, r.size, r.url};
-        for (int c = 0; c < cells.size(); ++c)
-            g->SetTextMatrix(2 + i, c, cells.at(c));
-    }
-}
-
-QList<Row> pop3Rows(const QList<QByteArray> &mails)
-{
-    QList<Row> rows;
-    for (int i = 0; i < mails.size(); ++i)
-        rows << Row{QStringLiteral("03/08/2004"), QStringLiteral(" Sender %1").arg(i + 1),
-                    QStringLiteral(" Subject %1").arg(i + 1), QString::number(i + 1),
-                    QString::number(mails.at(i).size()), QString()};
-    return rows;
-}
-
-void select(frmMain &w, int row, int col = 1)
-{
-    w.grdMails->SetCol(col);
-    w.grdMails->SetRow(row);
-}
-
 QString questionFor(int n)
 {
     return QStringLiteral("From: Sender %1\r\nSubject: Subject %1\r\n").arg(n) + Question;
-}
-
-// Which action controls are enabled, in a fixed order.
-QList<bool> enabledControls(const frmMain &w)
-{
-    return {w.cmdLogin->isEnabled(), w.cmdStats->isEnabled(), w.cmdLoad->isEnabled(), w.cmdSave->isEnabled(),
-            w.cmdDelete->isEnabled(), w.cmdShow->isEnabled(), w.ckAutoLogin->isEnabled()};
-}
-
-const QList<bool> AllEnabled{true, true, true, true, true, true, true};
-
-// Waits until a POP3 view has run to its end (file handed over or failure).
-bool viewDone(frmMain &w)
-{
-    return QTest::qWaitFor([&] { return !kit::session(w).bListForView() && w.prgProgress->isHidden(); }, 10000);
 }
 
 const QByteArray PlainMail = "Return-Path: <a@example.com>\r\nFrom: Ann <a@example.com>\r\nSubject: hi\r\n\r\nHello Bob.\r\n";
@@ -236,151 +158,130 @@ void TestViewMail::viewWritesTheMailItself()
     QFETCH(QByteArray, splitBefore);
     QFETCH(bool, parserNotice);
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    QVERIFY(programDir.isValid());
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QList<QByteArray> mails{PlainMail, mail};
-    scriptSession(server, mails);
-    const QByteArray reply = retrReply(mail);
+    scriptSession(f.server, mails);
+    const QByteArray reply = kit::retrReply(mail);
     QList<QByteArray> chunks = chunkSize > 0 ? ScriptedPop3Server::chunksOf(reply, chunkSize) : QList<QByteArray>{reply};
     if (!splitBefore.isEmpty()) {
         const int at = int(reply.indexOf(splitBefore, reply.indexOf("\r\n\r\n")));
         QVERIFY(at > 0);
         chunks = ScriptedPop3Server::splitAt(reply, {at});
     }
-    scriptView(server, 2, mail, chunks);
+    scriptView(f.server, 2, mail, chunks);
 
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 3);
-    const int linesBefore = int(server.receivedLines().size());
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::selectCell(f.w, 3);
+    const int linesBefore = int(f.server.receivedLines().size());
 
-    w.mnuCompleteMail->trigger();
-    QVERIFY(!w.cmdLogin->isEnabled()); // the controls wait for the mail
-    QVERIFY(viewDone(w));
+    f.w.mnuCompleteMail->trigger();
+    QVERIFY(!f.w.cmdLogin->isEnabled()); // the controls wait for the mail
+    QVERIFY(kit::viewDone(f.w));
 
-    QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(server.receivedLines().mid(linesBefore), (QList<QByteArray>{"LIST 2\r\n", "RETR 2\r\n"}));
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(f.server.receivedLines().mid(linesBefore), (QList<QByteArray>{"LIST 2\r\n", "RETR 2\r\n"}));
+    const QString path = f.messageFile();
     QCOMPARE(kit::readFile(path), mail);
-    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
-    QCOMPARE(platform.calls.last().args, QStringList{path});
+    QCOMPARE(f.platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(f.platform.calls.last().args, QStringList{path});
 
     QStringList expectedBoxes{questionFor(2)};
     if (parserNotice)
         expectedBoxes << QStringLiteral("Message:Invalid message format");
-    QCOMPARE(boxes.texts(), expectedBoxes);
-    QCOMPARE(boxes.boxes.first().title, QStringLiteral("Mailvane"));
-    QCOMPARE(boxes.boxes.first().buttons, MsgButtons::YesNo);
-    QCOMPARE(boxes.boxes.first().icon, MsgIcon::Question);
+    QCOMPARE(f.boxes.texts(), expectedBoxes);
+    QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("Mailvane"));
+    QCOMPARE(f.boxes.boxes.first().buttons, MsgButtons::YesNo);
+    QCOMPARE(f.boxes.boxes.first().icon, MsgIcon::Question);
 
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(w.lblProgress->isHidden());
-    QCOMPARE(kit::session(w).lRetrSize(), qint64(0));
-    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(f.w.lblProgress->isHidden());
+    QCOMPARE(kit::session(f.w).lRetrSize(), qint64(0));
+    QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
 }
 
 void TestViewMail::answeringNoTouchesNothing()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QList<QByteArray> mails{PlainMail, PlainMail};
-    scriptSession(server, mails);
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.cmdShow->setEnabled(false); // a control in an odd state stays in it
-    const QList<bool> before = enabledControls(w);
-    const int linesBefore = int(server.receivedLines().size());
+    scriptSession(f.server, mails);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::selectCell(f.w, 2);
+    f.w.cmdShow->setEnabled(false); // a control in an odd state stays in it
+    const QList<bool> before = kit::enabledControls(f.w);
+    const int linesBefore = int(f.server.receivedLines().size());
 
-    boxes.answers.enqueue(MsgAnswer::No);
-    w.mnuCompleteMail_Click();
-    QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
-    QCOMPARE(enabledControls(w), before);
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(!kit::session(w).bListForView());
-    QVERIFY(platform.calls.isEmpty());
+    f.boxes.answers.enqueue(MsgAnswer::No);
+    f.w.mnuCompleteMail_Click();
+    QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
+    QCOMPARE(kit::enabledControls(f.w), before);
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(!kit::session(f.w).bListForView());
+    QVERIFY(f.platform.calls.isEmpty());
     // Nothing goes to the server: a command sent now would be answered before
     // this one, and the server takes only what its script expects.
-    server.reply("STAT \r\n", "+OK 2 10\r\n");
-    w.SendStat();
-    QTRY_COMPARE(server.receivedLines().size(), linesBefore + 1);
-    QCOMPARE(server.receivedLines().last(), QByteArray("STAT \r\n"));
-    QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+    f.server.reply("STAT \r\n", "+OK 2 10\r\n");
+    f.w.SendStat();
+    QTRY_COMPARE(f.server.receivedLines().size(), linesBefore + 1);
+    QCOMPARE(f.server.receivedLines().last(), QByteArray("STAT \r\n"));
+    QVERIFY(!QFile::exists(f.messageFile()));
 }
 
 void TestViewMail::mailReachesTheFileAsItArrives()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QByteArray mail = bigMail(30000, 's');
     const QList<QByteArray> mails{mail};
-    scriptSession(server, mails);
-    const QList<QByteArray> chunks = ScriptedPop3Server::chunksOf(retrReply(mail), 1000);
-    server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
-    server.expect("RETR 1\r\n");
-    server.sendManually(chunks);
+    scriptSession(f.server, mails);
+    const QList<QByteArray> chunks = ScriptedPop3Server::chunksOf(kit::retrReply(mail), 1000);
+    f.server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
+    f.server.expect("RETR 1\r\n");
+    f.server.sendManually(chunks);
 
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail->trigger();
-    QTRY_VERIFY(server.isWaitingForSendNext());
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::selectCell(f.w, 2);
+    f.w.mnuCompleteMail->trigger();
+    QTRY_VERIFY(f.server.isWaitingForSendNext());
+    const QString path = f.messageFile();
     // Half the reply in: what has come is in the file already, unstuffed,
     // and nothing has been shown.
     for (int i = 0; i < chunks.size() / 2; ++i)
-        server.sendNext();
+        f.server.sendNext();
     QTRY_VERIFY(QFileInfo(path).size() > 12000);
     const QByteArray half = kit::readFile(path);
     QVERIFY(half.size() < 16000);
     QVERIFY(mail.startsWith(half));
     QVERIFY(half.endsWith("\r\n"));
-    QVERIFY(platform.calls.isEmpty());
-    QVERIFY(!w.cmdLogin->isEnabled());
-    while (server.isWaitingForSendNext())
-        server.sendNext();
-    QVERIFY(viewDone(w));
+    QVERIFY(f.platform.calls.isEmpty());
+    QVERIFY(!f.w.cmdLogin->isEnabled());
+    while (f.server.isWaitingForSendNext())
+        f.server.sendNext();
+    QVERIFY(kit::viewDone(f.w));
     QCOMPARE(kit::readFile(path), mail);
-    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
-    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(f.platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(f.server.mismatches(), QStringList());
 }
 
 void TestViewMail::progressFollowsTheRetrBytes()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
     // Many stuffed dots: the reply is longer than the mail by more than a
     // chunk, so the bar reaches its end before the last chunk.
     const QByteArray mail = bigMail(6000, 'p');
     const QList<QByteArray> mails{PlainMail, PlainMail, mail};
-    scriptSession(server, mails);
-    const QByteArray reply = retrReply(mail);
+    scriptSession(f.server, mails);
+    const QByteArray reply = kit::retrReply(mail);
     QVERIFY(reply.size() - mail.size() > 40);
-    server.reply("LIST 3\r\n", listOneReply(3, mail.size()));
-    server.expect("RETR 3\r\n");
-    server.sendManually(ScriptedPop3Server::chunksOf(reply, 40));
+    f.server.reply("LIST 3\r\n", listOneReply(3, mail.size()));
+    f.server.expect("RETR 3\r\n");
+    f.server.sendManually(ScriptedPop3Server::chunksOf(reply, 40));
 
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 4);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::selectCell(f.w, 4);
 
     struct Seen
     {
@@ -393,26 +294,26 @@ void TestViewMail::progressFollowsTheRetrBytes()
     };
     QList<Seen> seen;
     bool retrSent = false;
-    connect(&server, &ScriptedPop3Server::lineReceived, &w,
+    connect(&f.server, &ScriptedPop3Server::lineReceived, &f.w,
             [&](const QByteArray &line) { retrSent = retrSent || line.startsWith("RETR "); });
     // Connected after the window's own handler: sees the bar as it left it.
-    connect(w.sockPOP3, &TcpClientSocket::dataArrival, &w, [&](qint64 bytes) {
+    connect(f.w.sockPOP3, &TcpClientSocket::dataArrival, &f.w, [&](qint64 bytes) {
         if (retrSent)
             seen << Seen{bytes,
                          modProgress::GetProgressValue(),
                          modProgress::GetProgressMax(),
-                         w.prgProgress->value(),
-                         !w.prgProgress->isHidden(),
-                         w.lblProgress->text(),
-                         kit::session(w).bListForView(),
-                         w.cmdLogin->isEnabled()};
-        if (server.isWaitingForSendNext())
-            server.sendNext();
+                         f.w.prgProgress->value(),
+                         !f.w.prgProgress->isHidden(),
+                         f.w.lblProgress->text(),
+                         kit::session(f.w).bListForView(),
+                         f.w.cmdLogin->isEnabled()};
+        if (f.server.isWaitingForSendNext())
+            f.server.sendNext();
     });
 
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
-    QCOMPARE(server.mismatches(), QStringList());
+    f.w.mnuCompleteMail_Click();
+    QVERIFY(kit::viewDone(f.w));
+    QCOMPARE(f.server.mismatches(), QStringList());
     QVERIFY(seen.size() >= 2);
 
     qint64 received = 0;
@@ -438,40 +339,33 @@ void TestViewMail::progressFollowsTheRetrBytes()
     }
     QVERIFY(!seen.last().viewing);
     QVERIFY(capped);
-    QCOMPARE(kit::readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
-    QCOMPARE(boxes.texts(), QStringList{questionFor(3)});
+    QCOMPARE(kit::readFile(f.messageFile()), mail);
+    QCOMPARE(f.boxes.texts(), QStringList{questionFor(3)});
 }
 
 void TestViewMail::shorterMailLeavesNoTail()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    WindowFixture f;
+    const QString path = f.messageFile();
     QVERIFY(kit::writeFile(path, QByteArray(200000, 'o'))); // left by an earlier run
-    ScriptedPop3Server server;
     const QByteArray longMail = bigMail(20000, 'l');
     const QList<QByteArray> mails{longMail, PlainMail};
-    scriptSession(server, mails);
-    scriptView(server, 1, longMail);
-    scriptView(server, 2, PlainMail);
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, longMail);
+    scriptView(f.server, 2, PlainMail);
 
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
     QCOMPARE(kit::readFile(path), longMail);
 
-    select(w, 3);
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
-    QCOMPARE(server.mismatches(), QStringList());
+    kit::viewMail(f.w, 2);
+    QVERIFY(kit::viewDone(f.w));
+    QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(path), PlainMail);
-    QCOMPARE(platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
-    QCOMPARE(boxes.texts(), (QStringList{questionFor(1), questionFor(2)}));
+    QCOMPARE(f.platform.callsTo(QStringLiteral("startTextViewer")).size(), 2);
+    QCOMPARE(f.boxes.texts(), (QStringList{questionFor(1), questionFor(2)}));
 }
 
 void TestViewMail::unwritableProgramFolderUsesDataFolder_data()
@@ -498,27 +392,23 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
         QVERIFY(kit::writeFile(programFolder, "not a folder"));
     }
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.hasMailViewerResult = true;
-    ScriptedPop3Server server;
+    WindowFixture f;
+    f.platform.hasMailViewerResult = true;
     const QList<QByteArray> mails{PlainMail};
-    scriptSession(server, mails);
-    scriptView(server, 1, PlainMail);
-    frmMain w;
-    w.setProgramFolder(programFolder);
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, PlainMail);
+    f.w.setProgramFolder(programFolder);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QCOMPARE(kit::readFile(dataFolderFile()), PlainMail);
-    QCOMPARE(platform.callsTo(QStringLiteral("openDocument")).size(), 1);
-    QCOMPARE(platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile()});
-    QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
-    QCOMPARE(enabledControls(w), AllEnabled);
+    QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).size(), 1);
+    QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile()});
+    QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
     if (kind == QLatin1String("read-only"))
         QCOMPARE(kit::readFile(QDir(programFolder).filePath(QStringLiteral("test.eml"))), oldFile);
     if (kind == QLatin1String("missing"))
@@ -536,27 +426,23 @@ void TestViewMail::nowhereToWriteIsReported()
     qputenv("XDG_DATA_HOME", blockedDataHome.toLocal8Bit());
     const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QList<QByteArray> mails{PlainMail};
-    scriptSession(server, mails);
-    scriptView(server, 1, PlainMail);
-    frmMain w;
-    w.setProgramFolder(programFolder);
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, PlainMail);
+    f.w.setProgramFolder(programFolder);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
 
     // No viewer is handed a file that does not hold this mail.
-    QCOMPARE(platform.count(QStringLiteral("openDocument")) + platform.count(QStringLiteral("startTextViewer")), 0);
-    QCOMPARE(boxes.boxes.size(), 2);
-    QVERIFY2(boxes.boxes.at(1).text.startsWith(QStringLiteral("The message could not be saved as test.eml")),
-             qPrintable(boxes.boxes.at(1).text));
-    QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
-    QCOMPARE(enabledControls(w), AllEnabled);
+    QCOMPARE(f.platform.count(QStringLiteral("openDocument")) + f.platform.count(QStringLiteral("startTextViewer")), 0);
+    QCOMPARE(f.boxes.boxes.size(), 2);
+    QVERIFY2(f.boxes.boxes.at(1).text.startsWith(QStringLiteral("The message could not be saved as test.eml")),
+             qPrintable(f.boxes.boxes.at(1).text));
+    QCOMPARE(f.boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
 }
 
 void TestViewMail::viewerChoice_data()
@@ -581,38 +467,32 @@ void TestViewMail::viewerChoice()
     QFETCH(QString, opener);
     QFETCH(QString, failure);
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.hasMailViewerResult = mailViewer;
-    platform.openDocumentResult = starts;
-    platform.startTextViewerResult = starts;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
+    f.platform.hasMailViewerResult = mailViewer;
+    f.platform.openDocumentResult = starts;
+    f.platform.startTextViewerResult = starts;
     const QList<QByteArray> mails{PlainMail};
-    scriptSession(server, mails);
-    scriptView(server, 1, PlainMail);
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, PlainMail);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
 
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
-    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", opener}));
-    QCOMPARE(platform.calls.last().args, QStringList{path});
+    const QString path = f.messageFile();
+    QCOMPARE(f.platform.functionsCalled(), (QStringList{"hasMailViewer", opener}));
+    QCOMPARE(f.platform.calls.last().args, QStringList{path});
     QCOMPARE(kit::readFile(path), PlainMail);
     if (failure.isEmpty()) {
-        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes.size(), 1);
     } else {
-        QCOMPARE(boxes.boxes.size(), 2);
-        QCOMPARE(boxes.boxes.at(1).text,
+        QCOMPARE(f.boxes.boxes.size(), 2);
+        QCOMPARE(f.boxes.boxes.at(1).text,
                  failure + QStringLiteral("\r\nThe message is in ") + QDir::toNativeSeparators(path));
-        QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
-        QCOMPARE(boxes.boxes.at(1).title, QStringLiteral("Mailvane"));
+        QCOMPARE(f.boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+        QCOMPARE(f.boxes.boxes.at(1).title, QStringLiteral("Mailvane"));
     }
-    QCOMPARE(enabledControls(w), AllEnabled);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
 }
 
 void TestViewMail::desktopTextViewerShowsTheMail_data()
@@ -635,32 +515,30 @@ void TestViewMail::desktopTextViewerShowsTheMail()
         desktop.addProgram(QStringLiteral("fakeview"));
         desktop.setDefaultTextApplication(QStringLiteral("fakeview.desktop"), "Name=View\nExec=fakeview %f");
     }
-    MessageBoxRecorder boxes;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
+    f.useRealPlatform();
     const QList<QByteArray> mails{PlainMail};
-    scriptSession(server, mails);
-    scriptView(server, 1, PlainMail);
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail->trigger();
-    QVERIFY(viewDone(w));
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, PlainMail);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::selectCell(f.w, 2);
+    f.w.mnuCompleteMail->trigger();
+    QVERIFY(kit::viewDone(f.w));
 
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    const QString path = f.messageFile();
     QCOMPARE(kit::readFile(path), PlainMail);
     if (defaultViewer) {
         QTRY_COMPARE(desktop.argumentsOf(QStringLiteral("fakeview")), QStringList{path});
-        QCOMPARE(boxes.texts(), QStringList{questionFor(1)});
+        QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
     } else {
-        QCOMPARE(boxes.texts(), (QStringList{questionFor(1), QStringLiteral("The text viewer could not be started.\r\n"
-                                                                           "The message is in ")
-                                                                + QDir::toNativeSeparators(path)}));
+        QCOMPARE(f.boxes.texts(),
+                 (QStringList{questionFor(1), QStringLiteral("The text viewer could not be started.\r\n"
+                                                             "The message is in ")
+                                                  + QDir::toNativeSeparators(path)}));
     }
     QVERIFY(!desktop.wasStarted(QStringLiteral("xdg-open")));
-    QCOMPARE(enabledControls(w), AllEnabled);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
 }
 
 void TestViewMail::selectionRules_data()
@@ -684,116 +562,96 @@ void TestViewMail::selectionRules()
     QFETCH(bool, minimized);
     QFETCH(bool, box);
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QList<QByteArray> mails{PlainMail, PlainMail};
-    scriptSession(server, mails);
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    QList<Row> rows = pop3Rows(mails);
+    scriptSession(f.server, mails);
+    QVERIFY(f.login());
+    QList<kit::MailRow> rows = kit::numberedRows(int(mails.size()));
     rows[0].date.clear();
     rows[1].id = QStringLiteral("x");
-    listRows(w, rows);
-    select(w, row, col);
-    QCOMPARE(w.grdMails->Row(), row);
-    const int linesBefore = int(server.receivedLines().size());
-    kit::session(w).bMinimized() = minimized;
+    kit::putMailRows(f.w, rows);
+    kit::selectCell(f.w, row, col);
+    QCOMPARE(f.w.grdMails->Row(), row);
+    const int linesBefore = int(f.server.receivedLines().size());
+    kit::session(f.w).bMinimized() = minimized;
 
-    w.mnuCompleteMail_Click();
+    f.w.mnuCompleteMail_Click();
     if (box) {
-        QCOMPARE(boxes.texts(), QStringList{NoSelection});
-        QCOMPARE(boxes.boxes.first().buttons, MsgButtons::Ok);
-        QCOMPARE(boxes.boxes.first().icon, MsgIcon::Exclamation);
-        QCOMPARE(boxes.boxes.first().title, QStringLiteral("Mailvane"));
+        QCOMPARE(f.boxes.texts(), QStringList{NoSelection});
+        QCOMPARE(f.boxes.boxes.first().buttons, MsgButtons::Ok);
+        QCOMPARE(f.boxes.boxes.first().icon, MsgIcon::Exclamation);
+        QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("Mailvane"));
     } else {
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QVERIFY(!kit::session(w).bListForView());
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(platform.calls.isEmpty());
-    QCOMPARE(server.receivedLines().size(), linesBefore);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QVERIFY(!kit::session(f.w).bListForView());
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(f.platform.calls.isEmpty());
+    QCOMPARE(f.server.receivedLines().size(), linesBefore);
 }
 
 void TestViewMail::refusedRetrWritesNothing()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QList<QByteArray> mails{PlainMail, PlainMail};
-    scriptSession(server, mails);
-    server.reply("LIST 1\r\n", listOneReply(1, PlainMail.size()));
-    server.reply("RETR 1\r\n", "-ERR Message is gone.\r\n");
-    scriptView(server, 2, PlainMail);
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
-    QTRY_COMPARE(boxes.boxes.size(), 2);
-    QCOMPARE(boxes.boxes.at(1).text, QStringLiteral("Server error\r\n-ERR Message is gone.\r\n"));
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(w.cmdShow->isEnabled());
-    QVERIFY(platform.calls.isEmpty());
-    QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+    scriptSession(f.server, mails);
+    f.server.reply("LIST 1\r\n", listOneReply(1, PlainMail.size()));
+    f.server.reply("RETR 1\r\n", "-ERR Message is gone.\r\n");
+    scriptView(f.server, 2, PlainMail);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QTRY_COMPARE(f.boxes.boxes.size(), 2);
+    QCOMPARE(f.boxes.boxes.at(1).text, QStringLiteral("Server error\r\n-ERR Message is gone.\r\n"));
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(f.w.cmdShow->isEnabled());
+    QVERIFY(f.platform.calls.isEmpty());
+    QVERIFY(!QFile::exists(f.messageFile()));
 
     // The session goes on: the next view works.
-    select(w, 3);
-    w.mnuCompleteMail_Click();
-    QVERIFY(viewDone(w));
-    QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(kit::readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))), PlainMail);
+    kit::viewMail(f.w, 2);
+    QVERIFY(kit::viewDone(f.w));
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(kit::readFile(f.messageFile()), PlainMail);
 }
 
 void TestViewMail::lostConnectionGivesTheWindowBack()
 {
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QByteArray mail = bigMail(5000, 'c');
     const QList<QByteArray> mails{mail};
-    scriptSession(server, mails);
-    server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
-    server.reply("RETR 1\r\n", retrReply(mail).left(2000));
-    server.closeConnection();
-    frmMain w;
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginPop3(w, server));
-    listRows(w, pop3Rows(mails));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QVERIFY(w.cmdLogin->isEnabled());
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(!kit::session(w).bListForView());
-    QVERIFY(platform.calls.isEmpty());
-    QVERIFY(!QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("test.eml"))));
+    scriptSession(f.server, mails);
+    f.server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
+    f.server.reply("RETR 1\r\n", kit::retrReply(mail).left(2000));
+    f.server.closeConnection();
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QVERIFY(f.w.cmdLogin->isEnabled());
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(!kit::session(f.w).bListForView());
+    QVERIFY(f.platform.calls.isEmpty());
+    QVERIFY(!QFile::exists(f.messageFile()));
 }
 
 namespace {
 
-const QString HotmailUser = QStringLiteral("alice@hotmail.com");
-
 // Logs in to the HTTPMail server and lists its mails in the grid as a header
 // retrieval does.
-bool loginHotmail(frmMain &w, HttpMailServer &server)
+bool loginAndList(HotmailWindowFixture &f)
 {
-    if (!kit::loginHotmail(w, HotmailUser))
+    if (!f.login())
         return false;
-    QList<Row> rows;
-    for (int i = 0; i < kit::session(w).colHotmailIds().size(); ++i) {
-        const clsHotmail::MailRecord &m = kit::session(w).colHotmailIds().at(i);
-        rows << Row{clsHotmail::GetFieldDate(m), clsHotmail::GetFieldFrom(m), clsHotmail::GetFieldSubject(m),
-                    QString::number(i + 1), clsHotmail::GetFieldLength(m), clsHotmail::GetFieldURL(m)};
+    QList<kit::MailRow> rows;
+    for (int i = 0; i < kit::session(f.w).colHotmailIds().size(); ++i) {
+        const clsHotmail::MailRecord &m = kit::session(f.w).colHotmailIds().at(i);
+        rows << kit::MailRow{clsHotmail::GetFieldDate(m), clsHotmail::GetFieldFrom(m), clsHotmail::GetFieldSubject(m),
+                             QString::number(i + 1), clsHotmail::GetFieldLength(m), clsHotmail::GetFieldURL(m)};
     }
-    listRows(w, rows);
-    return server.problems().isEmpty();
+    kit::putMailRows(f.w, rows);
+    return f.server.problems().isEmpty();
 }
 
 } // namespace
@@ -810,60 +668,55 @@ void TestViewMail::hotmailViewShowsTheMailAndMarksItRead_data()
 void TestViewMail::hotmailViewShowsTheMailAndMarksItRead()
 {
     QFETCH(QByteArray, text);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    server.setCredentials(HotmailUser, QStringLiteral("secret"));
-    server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail),
-                     HttpMailServer::makeMail("m2", "Carol <carol@x.org>", "Second", "2004-08-04T09:00:00Z", text)});
-    frmMain w(server.endpointUrl().toString());
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginHotmail(w, server));
-    select(w, 3);
+    HotmailWindowFixture f;
+    QVERIFY(f.started);
+    f.server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail),
+                       HttpMailServer::makeMail("m2", "Carol <carol@x.org>", "Second", "2004-08-04T09:00:00Z", text)});
+    QVERIFY(loginAndList(f));
+    kit::selectCell(f.w, 3);
 
-    const QString mailText = kit::session(w).objHotmail()->GetCompleteMail(server.mailUrl(QStringLiteral("m2")).toString());
-    server.clearRequests();
+    const QString mailText =
+        kit::session(f.w).objHotmail()->GetCompleteMail(f.server.mailUrl(QStringLiteral("m2")).toString());
+    f.server.clearRequests();
     QString labelDuringGet;
     bool barShownDuringGet = false;
     bool loginEnabledDuringGet = true;
-    connect(&server, &HttpMailServer::requestReceived, &w, [&](const HttpMailServer::Request &request) {
+    connect(&f.server, &HttpMailServer::requestReceived, &f.w, [&](const HttpMailServer::Request &request) {
         if (request.method == "GET" && request.authorized) {
-            labelDuringGet = w.lblProgress->text();
-            barShownDuringGet = !w.prgProgress->isHidden();
-            loginEnabledDuringGet = w.cmdLogin->isEnabled();
+            labelDuringGet = f.w.lblProgress->text();
+            barShownDuringGet = !f.w.prgProgress->isHidden();
+            loginEnabledDuringGet = f.w.cmdLogin->isEnabled();
         }
     });
     int markedBeforeViewer = -1;
-    platform.onCall = [&](const PlatformRecorder::Call &call) {
+    f.platform.onCall = [&](const PlatformRecorder::Call &call) {
         if (call.function == QLatin1String("startTextViewer"))
-            markedBeforeViewer = int(server.requests("PROPPATCH").size());
+            markedBeforeViewer = int(f.server.requests("PROPPATCH").size());
     };
 
-    w.mnuCompleteMail_Click();
+    f.w.mnuCompleteMail_Click();
 
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("From:Carol <carol@x.org>\r\nSubject:Second\r\n") + Question}
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("From:Carol <carol@x.org>\r\nSubject:Second\r\n") + Question}
                                 + (text.contains("\r\n\r\n") ? QStringList()
                                                              : QStringList{QStringLiteral("Message:Invalid message format")}));
     QCOMPARE(labelDuringGet, QStringLiteral("Fetching message from hotmail..."));
     QVERIFY(barShownDuringGet);
     QVERIFY(!loginEnabledDuringGet);
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    const QString path = f.messageFile();
     const QByteArray file = kit::readFile(path);
     QCOMPARE(file, text); // these servers' octets come back unchanged
     // The viewed text is the mail's text as the client reads it.
     QCOMPARE(QString::fromUtf8(file).contains(QChar::ReplacementCharacter) ? QString::fromLatin1(file)
                                                                             : QString::fromUtf8(file),
              mailText);
-    QCOMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(f.platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
     QCOMPARE(markedBeforeViewer, 0);
-    QCOMPARE(server.requests("PROPPATCH").size(), 1);
-    QVERIFY(server.inbox().at(1).read);
-    QVERIFY(!server.inbox().at(0).read);
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QVERIFY(w.prgProgress->isHidden());
-    QCOMPARE(server.problems(), QStringList());
+    QCOMPARE(f.server.requests("PROPPATCH").size(), 1);
+    QVERIFY(f.server.inbox().at(1).read);
+    QVERIFY(!f.server.inbox().at(0).read);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QVERIFY(f.w.prgProgress->isHidden());
+    QCOMPARE(f.server.problems(), QStringList());
 }
 
 void TestViewMail::hotmailViewKeepsTheServersOctets_data()
@@ -888,28 +741,22 @@ void TestViewMail::hotmailViewKeepsTheServersOctets()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, contentType);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    server.setCredentials(HotmailUser, QStringLiteral("secret"));
+    HotmailWindowFixture f;
+    QVERIFY(f.started);
     HttpMailServer::Mail mail = HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", text);
     mail.contentType = contentType;
-    server.setMails({mail});
-    frmMain w(server.endpointUrl().toString());
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginHotmail(w, server));
-    select(w, 2);
-    boxes.answers.enqueue(MsgAnswer::Yes);
-    w.mnuCompleteMail->trigger();
+    f.server.setMails({mail});
+    QVERIFY(loginAndList(f));
+    kit::selectCell(f.w, 2);
+    f.boxes.answers.enqueue(MsgAnswer::Yes);
+    f.w.mnuCompleteMail->trigger();
 
-    QTRY_COMPARE(platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("From:Bob <bob@x.org>\r\nSubject:First\r\n") + Question});
-    const QByteArray file = kit::readFile(QDir(programDir.path()).filePath(QStringLiteral("test.eml")));
+    QTRY_COMPARE(f.platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("From:Bob <bob@x.org>\r\nSubject:First\r\n") + Question});
+    const QByteArray file = kit::readFile(f.messageFile());
     QCOMPARE(file.toHex(' '), text.toHex(' '));
-    QTRY_VERIFY(server.inbox().at(0).read);
-    QCOMPARE(server.problems(), QStringList());
+    QTRY_VERIFY(f.server.inbox().at(0).read);
+    QCOMPARE(f.server.problems(), QStringList());
 }
 
 void TestViewMail::hotmailFailuresAreReported_data()
@@ -936,61 +783,48 @@ void TestViewMail::hotmailFailuresAreReported()
     QFETCH(bool, fileWritten);
     QFETCH(bool, markedRead);
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    platform.startTextViewerResult = viewerStarts;
-    QTemporaryDir programDir;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    server.setCredentials(HotmailUser, QStringLiteral("secret"));
-    server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail)});
-    frmMain w(server.endpointUrl().toString());
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginHotmail(w, server));
+    HotmailWindowFixture f;
+    f.platform.startTextViewerResult = viewerStarts;
+    QVERIFY(f.started);
+    f.server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail)});
+    QVERIFY(loginAndList(f));
     if (!failing.isEmpty())
-        server.addCannedReply(HttpMailServer::CannedReply::reply(failing, server.inboxPath() + QStringLiteral("m1"),
-                                                                 500, "<html>broken</html>", "text/html"));
-    select(w, 2);
-    w.mnuCompleteMail_Click();
+        f.server.addCannedReply(HttpMailServer::CannedReply::reply(failing, f.server.inboxPath() + QStringLiteral("m1"),
+                                                                   500, "<html>broken</html>", "text/html"));
+    kit::viewMail(f.w, 1);
 
-    QCOMPARE(boxes.boxes.size(), 2);
-    QVERIFY2(boxes.boxes.at(1).text.startsWith(report), qPrintable(boxes.boxes.at(1).text));
-    QCOMPARE(boxes.boxes.at(1).icon, MsgIcon::Exclamation);
-    const QString path = QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    QCOMPARE(f.boxes.boxes.size(), 2);
+    QVERIFY2(f.boxes.boxes.at(1).text.startsWith(report), qPrintable(f.boxes.boxes.at(1).text));
+    QCOMPARE(f.boxes.boxes.at(1).icon, MsgIcon::Exclamation);
+    const QString path = f.messageFile();
     QCOMPARE(QFile::exists(path), fileWritten);
     if (fileWritten)
         QCOMPARE(kit::readFile(path), PlainMail);
     else
-        QVERIFY(platform.calls.isEmpty());
-    QCOMPARE(server.inbox().at(0).read, markedRead);
+        QVERIFY(f.platform.calls.isEmpty());
+    QCOMPARE(f.server.inbox().at(0).read, markedRead);
     if (failing != "PROPPATCH")
-        QCOMPARE(server.requests("PROPPATCH").size(), 0);
-    QCOMPARE(enabledControls(w), AllEnabled);
-    QVERIFY(w.prgProgress->isHidden());
-    QVERIFY(w.lblProgress->isHidden());
+        QCOMPARE(f.server.requests("PROPPATCH").size(), 0);
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+    QVERIFY(f.w.prgProgress->isHidden());
+    QVERIFY(f.w.lblProgress->isHidden());
 }
 
 void TestViewMail::hotmailHeadingRowIsNoSelection()
 {
     // The headings would pass for a sender, a subject and a URL.
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    QTemporaryDir programDir;
-    HttpMailServer server;
-    QVERIFY(server.start());
-    server.setCredentials(HotmailUser, QStringLiteral("secret"));
-    server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail)});
-    frmMain w(server.endpointUrl().toString());
-    w.setProgramFolder(programDir.path());
-    QVERIFY(loginHotmail(w, server));
-    select(w, 0, 5);
-    QCOMPARE(w.grdMails->TextMatrix(w.grdMails->Row(), w.grdMails->Col()), QStringLiteral("URL"));
-    server.clearRequests();
-    w.mnuCompleteMail_Click();
-    QCOMPARE(boxes.texts(), QStringList{NoSelection});
-    QVERIFY(server.requests().isEmpty());
-    QVERIFY(platform.calls.isEmpty());
-    QCOMPARE(enabledControls(w), AllEnabled);
+    HotmailWindowFixture f;
+    QVERIFY(f.started);
+    f.server.setMails({HttpMailServer::makeMail("m1", "Bob <bob@x.org>", "First", "2004-08-03T10:11:12Z", PlainMail)});
+    QVERIFY(loginAndList(f));
+    kit::selectCell(f.w, 0, 5);
+    QCOMPARE(f.w.grdMails->TextMatrix(f.w.grdMails->Row(), f.w.grdMails->Col()), QStringLiteral("URL"));
+    f.server.clearRequests();
+    f.w.mnuCompleteMail_Click();
+    QCOMPARE(f.boxes.texts(), QStringList{NoSelection});
+    QVERIFY(f.server.requests().isEmpty());
+    QVERIFY(f.platform.calls.isEmpty());
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
 }
 
 QTEST_MAIN(TestViewMail)

@@ -3,6 +3,7 @@
 
 #include "net/CertificateTrust.h"
 #include "TestCertificates.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,17 +20,6 @@ struct Pin
     int port;
     QString certificate;
 };
-
-QString utc(const QDateTime &date)
-{
-    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 } // namespace
 
@@ -76,9 +66,9 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, until);
         if (from.isEmpty())
-            from = utc(m_certificates.opensslDate(file, false));
+            from = TestCertificates::utcText(m_certificates.opensslDate(file, false));
         if (until.isEmpty())
-            until = utc(m_certificates.opensslDate(file, true));
+            until = TestCertificates::utcText(m_certificates.opensslDate(file, true));
         const QSslCertificate certificate = m_certificates.certificate(file);
         QVERIFY(!certificate.isNull());
         const QString fingerprint = m_certificates.opensslFingerprint(file);
@@ -154,7 +144,7 @@ private slots:
         QCOMPARE(QDir::cleanPath(trust.storeFileName()), QDir::cleanPath(file));
         trust.trust(QStringLiteral("Mail.Example.org"), 995, m_certificates.certificate(QStringLiteral("detailed.pem")));
         const QString fingerprint = m_certificates.opensslFingerprint(QStringLiteral("detailed.pem"));
-        QCOMPARE(QString::fromLatin1(readFile(file)),
+        QCOMPARE(QString::fromLatin1(kit::readFile(file)),
                  QStringLiteral("[Certificates]\nmail.example.org%3A995=") + fingerprint
                      + QStringLiteral("\n\n[Settings]\nHelp=1\n"));
 

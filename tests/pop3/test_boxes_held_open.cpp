@@ -81,91 +81,85 @@ private slots:
     {
         QFETCH(bool, passwordRefused);
         QFETCH(QString, boxText);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
+        WindowFixture f;
         if (passwordRefused) {
-            Pop3Scripts::greetingWithoutCapa(server);
-            server.reply("USER bob\r\n", "+OK\r\n");
-            server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+            Pop3Scripts::greetingWithoutCapa(f.server);
+            f.server.reply("USER bob\r\n", "+OK\r\n");
+            f.server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n");
         } else {
-            Pop3Scripts::session(server, "bob", "secret", {}, {});
+            Pop3Scripts::session(f.server, "bob", "secret", {}, {});
         }
-        Pop3Scripts::logout(server, passwordRefused); // a refused login has no mailbox to reset
+        Pop3Scripts::logout(f.server, passwordRefused); // a refused login has no mailbox to reset
 
-        frmMain w;
         WhileOpen seen;
-        boxes.holdOpen(boxText, readForAWhile(w, boxes, &seen));
-        kit::fillLogin(w, server.port());
-        w.cmdLogin->click();
-        QTRY_COMPARE(boxes.texts(), QStringList{boxText});
+        f.boxes.holdOpen(boxText, readForAWhile(f.w, f.boxes, &seen));
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin->click();
+        QTRY_COMPARE(f.boxes.texts(), QStringList{boxText});
         QCOMPARE(seen.boxes, 1); // no time-out while the user read it
-        QCOMPARE(boxes.heldTooLong, QStringList());
+        QCOMPARE(f.boxes.heldTooLong, QStringList());
 
         // The connection is still there for the logout the caption offers.
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin->click();
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(boxes.texts(), QStringList({boxText, QStringLiteral("Confirm Logout?")}));
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
+        f.w.cmdLogin->click();
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(f.boxes.texts(), QStringList({boxText, QStringLiteral("Confirm Logout?")}));
     }
 
     void serverClosingWhileBoxOpenEndsSession()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.reply("USER bob\r\n", "+OK\r\n");
-        server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n").closeConnection();
+        WindowFixture f;
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.reply("USER bob\r\n", "+OK\r\n");
+        f.server.reply("PASS secret\r\n", "-ERR [AUTH] Authentication failed.\r\n").closeConnection();
 
-        frmMain w;
         WhileOpen seen;
-        boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(w, boxes, &seen, [&] {
-                           return server.isFinished()
-                                  && w.sockPOP3->State() != int(TcpClientSocket::sckConnected);
+        f.boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(f.w, f.boxes, &seen, [&] {
+                           return f.server.isFinished()
+                                  && f.w.sockPOP3->State() != int(TcpClientSocket::sckConnected);
                        }));
-        kit::fillLogin(w, server.port());
-        w.cmdLogin->click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.heldTooLong, QStringList());
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin->click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.heldTooLong, QStringList());
         // Closed after the refusal: the next click is a login, not a logout
         // on a connection that is gone.
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckClosed));
-        QCOMPARE(boxes.texts(), QStringList{"Server error\r\n-ERR [AUTH] Authentication failed.\r\n"});
-        QCOMPARE(server.mismatches(), QStringList());
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.sockPOP3->State(), int(TcpClientSocket::sckClosed));
+        QCOMPARE(f.boxes.texts(), QStringList{"Server error\r\n-ERR [AUTH] Authentication failed.\r\n"});
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void timeoutCountsOnlyOnceTheBoxIsClosed()
     {
         // RSET refused, QUIT never answered: the wait for QUIT's reply is the
         // server's silence, but only from the moment the box is closed.
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {"a1"}, {100});
-        server.expect("RSET \r\n");
-        server.expect("QUIT \r\n");
-        server.send("-ERR No.\r\n");
+        WindowFixture f;
+        Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+        f.server.expect("RSET \r\n");
+        f.server.expect("QUIT \r\n");
+        f.server.send("-ERR No.\r\n");
 
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin->click();
-        QTRY_VERIFY(!w.grdStats->isHidden() && w.cmdShow->isEnabled());
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin->click();
+        QTRY_VERIFY(!f.w.grdStats->isHidden() && f.w.cmdShow->isEnabled());
         WhileOpen seen;
-        boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(w, boxes, &seen));
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin->click();
-        QTRY_VERIFY(hasBoxWith(boxes, TimeoutText));
+        f.boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(f.w, f.boxes, &seen));
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
+        f.w.cmdLogin->click();
+        QTRY_VERIFY(hasBoxWith(f.boxes, TimeoutText));
         QCOMPARE(seen.boxes, 2); // the question and the held box
-        QCOMPARE(boxes.texts().mid(0, 2), QStringList({"Confirm Logout?", "Server error\r\n-ERR No.\r\n"}));
-        QCOMPARE(boxes.boxes.size(), 3);
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(server.mismatches(), QStringList());
+        QCOMPARE(f.boxes.texts().mid(0, 2), QStringList({"Confirm Logout?", "Server error\r\n-ERR No.\r\n"}));
+        QCOMPARE(f.boxes.boxes.size(), 3);
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void refusedPasswordOnDovecot()
@@ -177,29 +171,28 @@ private slots:
         QVERIFY(dovecot.deliver(QStringLiteral("alice"), "Subject: hi\r\n\r\nbody\r\n"));
         QVERIFY2(dovecot.start(), qPrintable(dovecot.errorString() + dovecot.log()));
 
-        MessageBoxRecorder boxes;
-        frmMain w;
+        RecordedWindow f;
         WhileOpen atLogin;
-        boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(w, boxes, &atLogin));
-        kit::fillLogin(w, dovecot.port(), QStringLiteral("alice"));
-        w.cmdLogin->click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
+        f.boxes.holdOpen(QStringLiteral("Server error"), readForAWhile(f.w, f.boxes, &atLogin));
+        kit::fillLogin(f.w, dovecot.port(), QStringLiteral("alice"));
+        f.w.cmdLogin->click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
         QCOMPARE(atLogin.boxes, 1);
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QCOMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(f.w.sockPOP3->State(), int(TcpClientSocket::sckConnected));
 
         // Logging out of the refused session: QUIT alone (Dovecot refuses
         // RSET before a login), no further error.
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin->click();
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QCOMPARE(boxes.heldTooLong, QStringList());
-        QVERIFY(w.cmdLogin->isEnabled());
-        const QStringList texts = boxes.texts();
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
+        f.w.cmdLogin->click();
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(f.boxes.heldTooLong, QStringList());
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        const QStringList texts = f.boxes.texts();
         QCOMPARE(texts.size(), 2);
         QVERIFY(texts[0].startsWith(QLatin1String("Server error\r\n-ERR")));
         QCOMPARE(texts[1], QStringLiteral("Confirm Logout?"));
-        QVERIFY(!hasBoxWith(boxes, TimeoutText));
+        QVERIFY(!hasBoxWith(f.boxes, TimeoutText));
     }
 };
 

@@ -186,28 +186,27 @@ private slots:
 
     void headerSweepDoesNotWaitPerReply()
     {
-        MessageBoxRecorder boxes;
         TwoPieceServer server;
         QVERIFY(server.port() != 0);
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!w.grdStats->isHidden() && w.cmdShow->isEnabled(), 10000);
-        QCOMPARE(w.lblMails->text(), QString::number(MailCount));
+        RecordedWindow f;
+        kit::fillLogin(f.w, server.port());
+        f.w.cmdLogin->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.w.grdStats->isHidden() && f.w.cmdShow->isEnabled(), 10000);
+        QCOMPARE(f.w.lblMails->text(), QString::number(MailCount));
 
-        w.cboFrom->setEditText(QStringLiteral("1"));
-        w.cboTill->setEditText(QString::number(MailCount));
+        f.w.cboFrom->setEditText(QStringLiteral("1"));
+        f.w.cboTill->setEditText(QString::number(MailCount));
         const int before = server.commands().size();
         QElapsedTimer sweep;
         sweep.start();
-        w.cmdShow->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w.cmdShow->text() == QLatin1String("Show"), 20000);
+        f.w.cmdShow->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.w.cmdShow->text() == QLatin1String("Show"), 20000);
         const qint64 elapsed = sweep.elapsed();
 
-        QCOMPARE(w.grdMails->Rows(), MailCount + 2);
-        QCOMPARE(w.grdMails->TextMatrix(MailCount + 1, 2), QStringLiteral(" Mail %1").arg(MailCount));
+        QCOMPARE(f.w.grdMails->Rows(), MailCount + 2);
+        QCOMPARE(f.w.grdMails->TextMatrix(MailCount + 1, 2), QStringLiteral(" Mail %1").arg(MailCount));
         QCOMPARE(server.commands().size() - before, MailCount); // one TOP per mail, nothing else
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(f.boxes.boxes.isEmpty());
         // A stall per reply takes at least 50 x 40 ms = 2 s; without one
         // this takes a few tens of milliseconds, a busy machine allowed for.
         QVERIFY2(elapsed < MaxMilliseconds, qPrintable(QStringLiteral("%1 TOP replies took %2 ms").arg(MailCount).arg(elapsed)));

@@ -27,7 +27,6 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -75,7 +74,6 @@ QString storeFault(const QByteArray &bytes, const QByteArray &mustHold)
 }
 
 using kit::loggedInAndIdle;
-using kit::login;
 
 // The window is back in its logged-out state, ready for the next login.
 void expectLoggedOut(const frmMain &w)
@@ -88,27 +86,6 @@ void expectLoggedOut(const frmMain &w)
     QTRY_COMPARE(w.sockPOP3->State(), int(TcpClientSocket::sckClosed));
     QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     QVERIFY(!kit::session(w).objUIDL());
-}
-
-// Mail rows in the grid as a header retrieval leaves them.
-void putMailRows(frmMain &w, int count)
-{
-    FlexGrid *g = w.grdMails;
-    g->Clear();
-    g->SetRows(2 + count);
-    for (int n = 1; n <= count; ++n) {
-        g->SetTextMatrix(1 + n, 0, QStringLiteral(" Tue, 3 Aug 2004"));
-        g->SetTextMatrix(1 + n, 1, QStringLiteral(" Sender %1").arg(n));
-        g->SetTextMatrix(1 + n, 2, QStringLiteral(" Subject %1").arg(n));
-        g->SetTextMatrix(1 + n, 3, QString::number(n));
-    }
-}
-
-void viewMail(frmMain &w, int n)
-{
-    w.grdMails->SetCol(1);
-    w.grdMails->SetRow(1 + n);
-    w.mnuCompleteMail_Click();
 }
 
 // Seeded bytes of every value, with line ends and dots often enough to reach
@@ -144,17 +121,6 @@ bool isKnownBox(const QString &text)
     return false;
 }
 
-QByteArray retrReply(const QByteArray &mail)
-{
-    QByteArray reply = "+OK " + QByteArray::number(mail.size()) + " octets\r\n";
-    for (const QByteArray &line : mail.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        reply += (line.startsWith('.') ? "." : "") + line + "\n";
-    }
-    return reply + ".\r\n";
-}
-
 } // namespace
 
 class TestHostilePop3 : public QObject
@@ -165,8 +131,6 @@ private slots:
     {
         QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
         QVERIFY(kit::writeFile(StoreName, KnownStore));
-        QVERIFY(m_programDir.isValid());
-        QFile::remove(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml")));
     }
 
     void refusalAtEveryStep_data();
@@ -184,9 +148,6 @@ private slots:
     void serverClosesInTheMiddle();
     void serverNeverAnswers_data();
     void serverNeverAnswers();
-
-private:
-    QTemporaryDir m_programDir;
 };
 
 void TestHostilePop3::refusalAtEveryStep_data()
@@ -218,130 +179,126 @@ void TestHostilePop3::refusalAtEveryStep()
     QFETCH(QStringList, texts);
     QFETCH(QByteArray, store);
 
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const bool loginAgain = step == QLatin1String("greeting") || step == QLatin1String("USER")
                             || step == QLatin1String("STAT");
     if (step == QLatin1String("greeting")) {
-        server.send(Refusal);
+        f.server.send(Refusal);
     } else if (step == QLatin1String("USER")) {
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.reply("USER bob\r\n", Refusal);
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.reply("USER bob\r\n", Refusal);
     } else if (step == QLatin1String("PASS")) {
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.reply("USER bob\r\n", "+OK\r\n");
-        server.reply("PASS secret\r\n", Refusal);
-        Pop3Scripts::logout(server, true); // QUIT only: no mailbox to reset
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.reply("USER bob\r\n", "+OK\r\n");
+        f.server.reply("PASS secret\r\n", Refusal);
+        Pop3Scripts::logout(f.server, true); // QUIT only: no mailbox to reset
     } else if (step == QLatin1String("STAT")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        server.reply("STAT \r\n", Refusal);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.reply("STAT \r\n", Refusal);
     } else if (step == QLatin1String("UIDL")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        server.reply("UIDL \r\n", Refusal);
-        Pop3Scripts::list(server, Sizes);
-        Pop3Scripts::logout(server);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        f.server.reply("UIDL \r\n", Refusal);
+        Pop3Scripts::list(f.server, Sizes);
+        Pop3Scripts::logout(f.server);
     } else if (step == QLatin1String("LIST")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        Pop3Scripts::uidl(server, Ids);
-        server.reply("LIST \r\n", Refusal);
-        Pop3Scripts::logout(server);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        Pop3Scripts::uidl(f.server, Ids);
+        f.server.reply("LIST \r\n", Refusal);
+        Pop3Scripts::logout(f.server);
     } else {
-        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
         if (step == QLatin1String("TOP")) {
-            server.reply("TOP 1 10\r\n", Refusal);
+            f.server.reply("TOP 1 10\r\n", Refusal);
         } else if (step == QLatin1String("LIST n")) {
-            server.reply("LIST 2\r\n", Refusal);
+            f.server.reply("LIST 2\r\n", Refusal);
         } else if (step == QLatin1String("RETR")) {
-            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
-            server.reply("RETR 2\r\n", Refusal);
+            f.server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            f.server.reply("RETR 2\r\n", Refusal);
         } else if (step == QLatin1String("DELE")) {
-            server.reply("DELE 2\r\n", Refusal);
+            f.server.reply("DELE 2\r\n", Refusal);
         }
         if (step == QLatin1String("RSET")) {
-            server.expect("RSET \r\n").expect("QUIT \r\n");
-            server.send(Refusal).send("+OK Logging out.\r\n").closeConnection();
+            f.server.expect("RSET \r\n").expect("QUIT \r\n");
+            f.server.send(Refusal).send("+OK Logging out.\r\n").closeConnection();
         } else if (step == QLatin1String("QUIT")) {
-            server.reply("QUIT \r\n", Refusal).closeConnection();
+            f.server.reply("QUIT \r\n", Refusal).closeConnection();
         } else {
-            Pop3Scripts::logout(server);
+            Pop3Scripts::logout(f.server);
         }
     }
     if (loginAgain) {
         // The recovery left "More>>" on the statistics button, so this login
         // does not fetch the size list by itself.
-        server.acceptConnection();
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        Pop3Scripts::uidl(server, Ids);
-        Pop3Scripts::logout(server);
+        f.server.acceptConnection();
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        Pop3Scripts::uidl(f.server, Ids);
+        Pop3Scripts::logout(f.server);
     }
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    kit::fillLogin(w, server.port());
-    w.cmdLogin_Click();
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
     if (loginAgain || step == QLatin1String("PASS")) {
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QVERIFY(w.prgProgress->isHidden());
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.cmdLogin->text(), loginAgain ? QStringLiteral("Login") : QStringLiteral("Logout"));
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QVERIFY(f.w.prgProgress->isHidden());
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.cmdLogin->text(), loginAgain ? QStringLiteral("Login") : QStringLiteral("Logout"));
         if (loginAgain) {
-            w.cmdLogin_Click();
-            QTRY_VERIFY(w.cmdLogin->text() == QLatin1String("Logout") && w.prgProgress->isHidden()
-                        && w.cmdShow->isEnabled());
-            QCOMPARE(w.cmdStats->text(), QStringLiteral("More >>"));
-            QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+            f.w.cmdLogin_Click();
+            QTRY_VERIFY(f.w.cmdLogin->text() == QLatin1String("Logout") && f.w.prgProgress->isHidden()
+                        && f.w.cmdShow->isEnabled());
+            QCOMPARE(f.w.cmdStats->text(), QStringLiteral("More >>"));
+            QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
         }
     } else {
-        QTRY_VERIFY(w.cmdLogin->text() == QLatin1String("Logout") && w.prgProgress->isHidden()
-                    && w.cmdLogin->isEnabled() && w.cmdShow->isEnabled());
+        QTRY_VERIFY(f.w.cmdLogin->text() == QLatin1String("Logout") && f.w.prgProgress->isHidden()
+                    && f.w.cmdLogin->isEnabled() && f.w.cmdShow->isEnabled());
     }
 
     if (step == QLatin1String("LIST")) {
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QVERIFY(w.grdStats->isHidden());
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QVERIFY(f.w.grdStats->isHidden());
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
     } else if (step == QLatin1String("UIDL")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+        QTRY_VERIFY(loggedInAndIdle(f.w));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
     } else if (step == QLatin1String("TOP")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
-        w.cmdShow_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(w.grdMails->Rows(), 2);
+        QTRY_VERIFY(loggedInAndIdle(f.w));
+        f.w.cmdShow_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(f.w.grdMails->Rows(), 2);
     } else if (step == QLatin1String("LIST n") || step == QLatin1String("RETR")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
-        putMailRows(w, 2);
-        viewMail(w, 2);
-        QTRY_COMPARE(boxes.boxes.size(), 2);
-        QVERIFY(platform.calls.isEmpty());
+        QTRY_VERIFY(loggedInAndIdle(f.w));
+        kit::putMailRows(f.w, 2);
+        kit::viewMail(f.w, 2);
+        QTRY_COMPARE(f.boxes.boxes.size(), 2);
+        QVERIFY(f.platform.calls.isEmpty());
     } else if (step == QLatin1String("DELE")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
-        w.cboDelFrom->setEditText(QStringLiteral("2"));
-        w.cboDelTill->setEditText(QStringLiteral("2"));
-        w.cmdDelete_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(w.cmdDelete->text(), QStringLiteral("Delete"));
+        QTRY_VERIFY(loggedInAndIdle(f.w));
+        f.w.cboDelFrom->setEditText(QStringLiteral("2"));
+        f.w.cboDelTill->setEditText(QStringLiteral("2"));
+        f.w.cmdDelete_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.w.cmdDelete->text(), QStringLiteral("Delete"));
     } else if (step == QLatin1String("QUIT")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
-        w.ckUpdtChanges->setChecked(true); // QUIT alone
+        QTRY_VERIFY(loggedInAndIdle(f.w));
+        f.w.ckUpdtChanges->setChecked(true); // QUIT alone
     }
-    QTRY_VERIFY(w.prgProgress->isHidden());
+    QTRY_VERIFY(f.w.prgProgress->isHidden());
     // Whatever was refused, the window is usable: Logout works.
-    QVERIFY(w.cmdLogin->isEnabled());
-    QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-    w.cmdLogin_Click();
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    expectLoggedOut(w);
-    QCOMPARE(server.mismatches(), QStringList());
-    QCOMPARE(boxes.texts(), texts);
+    QVERIFY(f.w.cmdLogin->isEnabled());
+    QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(f.w);
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(f.boxes.texts(), texts);
     QCOMPARE(kit::readFile(StoreName), store);
-    QVERIFY(!QFile::exists(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))));
+    QVERIFY(!QFile::exists(f.messageFile()));
 }
 
 void TestHostilePop3::garbageInsteadOfAReply_data()
@@ -360,57 +317,53 @@ void TestHostilePop3::garbageInsteadOfAReply()
     // store lost nothing.
     QFETCH(QString, step);
     QFETCH(quint32, seed);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QByteArray noise = garbage(64 * 1024, seed);
     if (step == QLatin1String("greeting")) {
-        server.send(noise);
+        f.server.send(noise);
     } else if (step == QLatin1String("USER")) {
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.expect("USER bob\r\n").send(noise);
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.expect("USER bob\r\n").send(noise);
     } else if (step == QLatin1String("STAT")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        server.expect("STAT \r\n").send(noise);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.expect("STAT \r\n").send(noise);
     } else if (step == QLatin1String("UIDL")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        server.expect("UIDL \r\n").send("+OK\r\n" + noise);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        f.server.expect("UIDL \r\n").send("+OK\r\n" + noise);
     } else if (step == QLatin1String("LIST")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        Pop3Scripts::uidl(server, Ids);
-        server.expect("LIST \r\n").send("+OK\r\n" + noise);
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        Pop3Scripts::uidl(f.server, Ids);
+        f.server.expect("LIST \r\n").send("+OK\r\n" + noise);
     } else {
-        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
         if (step == QLatin1String("TOP")) {
-            server.expect("TOP 1 10\r\n").send("+OK\r\n" + noise);
+            f.server.expect("TOP 1 10\r\n").send("+OK\r\n" + noise);
         } else {
-            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
-            server.expect("RETR 2\r\n").send("+OK\r\n" + noise);
+            f.server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            f.server.expect("RETR 2\r\n").send("+OK\r\n" + noise);
         }
     }
-    server.closeConnection();
+    f.server.closeConnection();
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    w.setReplyTimeout(2000);
-    kit::fillLogin(w, server.port());
-    w.cmdLogin_Click();
+    f.w.setReplyTimeout(2000);
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
     if (step == QLatin1String("TOP") || step == QLatin1String("RETR")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
+        QTRY_VERIFY(loggedInAndIdle(f.w));
         if (step == QLatin1String("TOP")) {
-            w.cmdShow_Click();
+            f.w.cmdShow_Click();
         } else {
-            putMailRows(w, 2);
-            viewMail(w, 2);
+            kit::putMailRows(f.w, 2);
+            kit::viewMail(f.w, 2);
         }
     }
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    expectLoggedOut(w);
-    QVERIFY(w.cmdShow->text() == QLatin1String("Show") && w.cmdDelete->text() == QLatin1String("Delete"));
-    for (const QString &text : boxes.texts())
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(f.w);
+    QVERIFY(f.w.cmdShow->text() == QLatin1String("Show") && f.w.cmdDelete->text() == QLatin1String("Delete"));
+    for (const QString &text : f.boxes.texts())
         QVERIFY2(isKnownBox(text), qPrintable(text.left(200)));
     const QByteArray store = kit::readFile(StoreName);
     QVERIFY2(storeFault(store, KnownStore).isEmpty(), qPrintable(storeFault(store, KnownStore)));
@@ -428,58 +381,54 @@ void TestHostilePop3::megabyteLines_data()
 void TestHostilePop3::megabyteLines()
 {
     QFETCH(QString, step);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QByteArray mega(1 << 20, 'm');
     const QByteArray mail = "From: Ann <a@example.com>\r\nSubject: " + mega + "\r\n\r\n." + mega + "\r\nend\r\n";
-    Pop3Scripts::login(server, "bob", "secret");
+    Pop3Scripts::login(f.server, "bob", "secret");
     if (step == QLatin1String("STAT"))
-        server.reply("STAT \r\n", "+OK 2 360 " + mega + "\r\n");
+        f.server.reply("STAT \r\n", "+OK 2 360 " + mega + "\r\n");
     else
-        Pop3Scripts::stat(server, 2, 360);
-    Pop3Scripts::uidl(server, Ids);
+        Pop3Scripts::stat(f.server, 2, 360);
+    Pop3Scripts::uidl(f.server, Ids);
     if (step == QLatin1String("LIST"))
-        server.reply("LIST \r\n", "+OK\r\n1 120\r\n2 " + mega + "\r\n.\r\n");
+        f.server.reply("LIST \r\n", "+OK\r\n1 120\r\n2 " + mega + "\r\n.\r\n");
     else
-        Pop3Scripts::list(server, {120, mail.size()});
+        Pop3Scripts::list(f.server, {120, mail.size()});
     if (step == QLatin1String("TOP")) {
-        server.reply("TOP 2 10\r\n", ScriptedPop3Server::chunksOf(retrReply(mail), 65536));
+        f.server.reply("TOP 2 10\r\n", ScriptedPop3Server::chunksOf(kit::retrReply(mail), 65536));
     } else if (step == QLatin1String("RETR")) {
-        server.reply("LIST 2\r\n", "+OK 2 " + QByteArray::number(mail.size()) + "\r\n");
-        server.reply("RETR 2\r\n", ScriptedPop3Server::chunksOf(retrReply(mail), 65536));
+        f.server.reply("LIST 2\r\n", "+OK 2 " + QByteArray::number(mail.size()) + "\r\n");
+        f.server.reply("RETR 2\r\n", ScriptedPop3Server::chunksOf(kit::retrReply(mail), 65536));
     }
-    Pop3Scripts::logout(server);
+    Pop3Scripts::logout(f.server);
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    QVERIFY(login(w, server.port()));
-    QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
-    QCOMPARE(w.lblMailSize->text(), QStringLiteral("360"));
-    QCOMPARE(w.grdStats->TextMatrix(2, 0), QStringLiteral("2"));
-    QCOMPARE(w.grdStats->TextMatrix(2, 1),
+    QVERIFY(f.login());
+    QCOMPARE(f.w.lblMails->text(), QStringLiteral("2"));
+    QCOMPARE(f.w.lblMailSize->text(), QStringLiteral("360"));
+    QCOMPARE(f.w.grdStats->TextMatrix(2, 0), QStringLiteral("2"));
+    QCOMPARE(f.w.grdStats->TextMatrix(2, 1),
              step == QLatin1String("LIST") ? QString::fromLatin1(mega) : QString::number(mail.size()));
     if (step == QLatin1String("TOP")) {
-        w.cboFrom->setEditText(QStringLiteral("2"));
-        w.cmdShow_Click();
-        QTRY_COMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-        QCOMPARE(w.grdMails->Rows(), 3);
-        QCOMPARE(w.grdMails->TextMatrix(2, 2), QLatin1Char(' ') + QString::fromLatin1(mega));
-        QCOMPARE(w.grdMails->TextMatrix(2, 4), QString::number(mail.size()));
+        f.w.cboFrom->setEditText(QStringLiteral("2"));
+        f.w.cmdShow_Click();
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(f.w.grdMails->Rows(), 3);
+        QCOMPARE(f.w.grdMails->TextMatrix(2, 2), QLatin1Char(' ') + QString::fromLatin1(mega));
+        QCOMPARE(f.w.grdMails->TextMatrix(2, 4), QString::number(mail.size()));
     } else if (step == QLatin1String("RETR")) {
-        putMailRows(w, 2);
-        viewMail(w, 2);
-        QTRY_VERIFY(!kit::session(w).bListForView() && w.prgProgress->isHidden());
-        QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+        kit::putMailRows(f.w, 2);
+        kit::viewMail(f.w, 2);
+        QTRY_VERIFY(!kit::session(f.w).bListForView() && f.w.prgProgress->isHidden());
+        QCOMPARE(kit::readFile(f.messageFile()), mail);
     }
-    QTRY_VERIFY(w.prgProgress->isHidden());
-    w.cmdLogin_Click();
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    expectLoggedOut(w);
-    QCOMPARE(server.mismatches(), QStringList());
+    QTRY_VERIFY(f.w.prgProgress->isHidden());
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(f.w);
+    QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), StoreAfterSession);
-    for (const QString &text : boxes.texts())
+    for (const QString &text : f.boxes.texts())
         QVERIFY2(text == ConfirmLogout || text.startsWith(QLatin1String("From:")), qPrintable(text.left(200)));
 }
 
@@ -504,43 +453,39 @@ void TestHostilePop3::absurdFigures()
     QFETCH(QByteArray, stat);
     QFETCH(QByteArray, listOne);
     QFETCH(bool, hasMails);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QByteArray mail = "From: a@example.com\r\nSubject: one\r\n\r\nbody\r\n";
-    Pop3Scripts::login(server, "bob", "secret");
-    server.reply("STAT \r\n", stat);
-    Pop3Scripts::uidl(server, {QStringLiteral("known1")});
+    Pop3Scripts::login(f.server, "bob", "secret");
+    f.server.reply("STAT \r\n", stat);
+    Pop3Scripts::uidl(f.server, {QStringLiteral("known1")});
     if (hasMails) {
-        Pop3Scripts::list(server, {mail.size()});
-        server.reply("LIST 1\r\n", listOne);
-        server.reply("RETR 1\r\n", retrReply(mail));
+        Pop3Scripts::list(f.server, {mail.size()});
+        f.server.reply("LIST 1\r\n", listOne);
+        f.server.reply("RETR 1\r\n", kit::retrReply(mail));
     }
-    Pop3Scripts::logout(server);
+    Pop3Scripts::logout(f.server);
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    kit::fillLogin(w, server.port());
-    w.cmdLogin_Click();
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
     if (hasMails) {
-        QTRY_VERIFY(loggedInAndIdle(w));
-        QCOMPARE(w.lblMails->text(), QString::fromLatin1(stat.split(' ').at(1)));
-        QCOMPARE(w.cboFrom->currentText(), QStringLiteral("1"));
-        QCOMPARE(w.grdStats->Rows(), 2);
-        putMailRows(w, 1);
-        viewMail(w, 1);
-        QTRY_VERIFY(!kit::session(w).bListForView() && w.prgProgress->isHidden());
-        QCOMPARE(kit::readFile(QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"))), mail);
+        QTRY_VERIFY(loggedInAndIdle(f.w));
+        QCOMPARE(f.w.lblMails->text(), QString::fromLatin1(stat.split(' ').at(1)));
+        QCOMPARE(f.w.cboFrom->currentText(), QStringLiteral("1"));
+        QCOMPARE(f.w.grdStats->Rows(), 2);
+        kit::putMailRows(f.w, 1);
+        kit::viewMail(f.w, 1);
+        QTRY_VERIFY(!kit::session(f.w).bListForView() && f.w.prgProgress->isHidden());
+        QCOMPARE(kit::readFile(f.messageFile()), mail);
     } else {
-        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
-        QVERIFY(w.fraRetrieval->isHidden());
-        QCOMPARE(w.cboTill->count(), 0);
+        QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        QVERIFY(f.w.fraRetrieval->isHidden());
+        QCOMPARE(f.w.cboTill->count(), 0);
     }
-    w.cmdLogin_Click();
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    expectLoggedOut(w);
-    QCOMPARE(server.mismatches(), QStringList());
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(f.w);
+    QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), KnownStore);
 }
 
@@ -568,57 +513,52 @@ void TestHostilePop3::missingFields()
     QFETCH(QString, mails);
     QFETCH(QString, size);
     QFETCH(QByteArray, retrLine);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     const QByteArray mail = "From: a@example.com\r\nSubject: two\r\n\r\nbody\r\n";
-    Pop3Scripts::login(server, "bob", "secret");
-    server.reply("STAT \r\n", stat);
-    Pop3Scripts::uidl(server, Ids);
+    Pop3Scripts::login(f.server, "bob", "secret");
+    f.server.reply("STAT \r\n", stat);
+    Pop3Scripts::uidl(f.server, Ids);
     const bool listed = !mails.isEmpty();
     if (listed)
-        Pop3Scripts::list(server, Sizes);
-    server.reply("LIST 2\r\n", listOne);
+        Pop3Scripts::list(f.server, Sizes);
+    f.server.reply("LIST 2\r\n", listOne);
     const bool refused = retrLine == "RETR 0\r\n";
-    server.reply(retrLine, refused ? QByteArray("-ERR No such message\r\n") : retrReply(mail));
-    Pop3Scripts::logout(server);
+    f.server.reply(retrLine, refused ? QByteArray("-ERR No such message\r\n") : kit::retrReply(mail));
+    Pop3Scripts::logout(f.server);
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    kit::fillLogin(w, server.port());
-    w.cmdLogin_Click();
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
     if (listed)
-        QTRY_VERIFY(loggedInAndIdle(w));
+        QTRY_VERIFY(loggedInAndIdle(f.w));
     else
-        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
-    QCOMPARE(w.lblMails->text(), mails);
-    QCOMPARE(w.lblMailSize->text(), size);
-    boxes.clear();
-    putMailRows(w, 2);
-    viewMail(w, 2);
-    QTRY_VERIFY(w.prgProgress->isHidden() && w.cmdLogin->isEnabled());
-    const QString file = QDir(m_programDir.path()).filePath(QStringLiteral("test.eml"));
+        QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+    QCOMPARE(f.w.lblMails->text(), mails);
+    QCOMPARE(f.w.lblMailSize->text(), size);
+    f.boxes.clear();
+    kit::putMailRows(f.w, 2);
+    kit::viewMail(f.w, 2);
+    QTRY_VERIFY(f.w.prgProgress->isHidden() && f.w.cmdLogin->isEnabled());
+    const QString file = f.messageFile();
     if (refused) {
-        QTRY_COMPARE(boxes.texts().size(), 2);
-        QCOMPARE(boxes.texts().at(1), QStringLiteral("Server error\r\n-ERR No such message\r\n"));
+        QTRY_COMPARE(f.boxes.texts().size(), 2);
+        QCOMPARE(f.boxes.texts().at(1), QStringLiteral("Server error\r\n-ERR No such message\r\n"));
         QVERIFY(!QFile::exists(file));
     } else {
-        QTRY_VERIFY(!kit::session(w).bListForView());
+        QTRY_VERIFY(!kit::session(f.w).bListForView());
         QCOMPARE(kit::readFile(file), mail);
     }
-    w.cmdLogin_Click();
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    expectLoggedOut(w);
-    QCOMPARE(server.mismatches(), QStringList());
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(f.w);
+    QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), StoreAfterSession);
 }
 
 void TestHostilePop3::hundredThousandMails()
 {
     constexpr int Count = 100000;
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
+    WindowFixture f;
     // Every tenth mail has been seen before.
     QByteArray stored;
     QStringList ids;
@@ -634,45 +574,43 @@ void TestHostilePop3::hundredThousandMails()
     for (qint64 size : sizes)
         total += size;
 
-    ScriptedPop3Server server;
-    Pop3Scripts::login(server, "bob", "secret");
-    server.reply("STAT \r\n", "+OK 100000 " + QByteArray::number(total) + "\r\n");
+    Pop3Scripts::login(f.server, "bob", "secret");
+    f.server.reply("STAT \r\n", "+OK 100000 " + QByteArray::number(total) + "\r\n");
     // Dovecot writes in pieces of about 4 KiB.
-    server.reply("UIDL \r\n", ScriptedPop3Server::chunksOf(Pop3Scripts::uidlReply(ids), 4096));
-    server.reply("LIST \r\n", ScriptedPop3Server::chunksOf(Pop3Scripts::listReply(sizes), 4096));
-    server.reply("TOP 99999 10\r\n", "+OK\r\nFrom: new@example.com\r\nSubject: a new one\r\n\r\n.\r\n");
-    server.reply("TOP 100000 10\r\n", "+OK\r\nFrom: last@example.com\r\nSubject: the last\r\n\r\n.\r\n");
-    Pop3Scripts::logout(server);
+    f.server.reply("UIDL \r\n", ScriptedPop3Server::chunksOf(Pop3Scripts::uidlReply(ids), 4096));
+    f.server.reply("LIST \r\n", ScriptedPop3Server::chunksOf(Pop3Scripts::listReply(sizes), 4096));
+    f.server.reply("TOP 99999 10\r\n", "+OK\r\nFrom: new@example.com\r\nSubject: a new one\r\n\r\n.\r\n");
+    f.server.reply("TOP 100000 10\r\n", "+OK\r\nFrom: last@example.com\r\nSubject: the last\r\n\r\n.\r\n");
+    Pop3Scripts::logout(f.server);
 
-    frmMain w;
-    QVERIFY(login(w, server.port(), 100000));
-    QCOMPARE(w.lblMails->text(), QStringLiteral("100000"));
-    QCOMPARE(w.lblMailSize->text(), QString::number(total));
-    QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 100000 mails"));
-    QCOMPARE(w.lblNewMails->text(), QStringLiteral("90000 new mail(s)"));
-    QCOMPARE(kit::session(w).colNewMails()->size(), 90000);
-    QCOMPARE(kit::session(w).colNewMails()->last(), QStringLiteral("99999"));
-    QCOMPARE(w.cboTill->currentText(), QStringLiteral("100000"));
-    QCOMPARE(w.cboDelTill->count(), Count);
-    QCOMPARE(w.grdStats->Rows(), Count + 1);
-    QCOMPARE(w.grdStats->TextMatrix(Count, 0), QStringLiteral("100000"));
-    QCOMPARE(w.grdStats->TextMatrix(Count, 1), QString::number(sizes.last()));
+    QVERIFY(f.login(100000));
+    QCOMPARE(f.w.lblMails->text(), QStringLiteral("100000"));
+    QCOMPARE(f.w.lblMailSize->text(), QString::number(total));
+    QCOMPARE(f.w.lblTotalMails->text(), QStringLiteral("Total 100000 mails"));
+    QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("90000 new mail(s)"));
+    QCOMPARE(kit::session(f.w).colNewMails()->size(), 90000);
+    QCOMPARE(kit::session(f.w).colNewMails()->last(), QStringLiteral("99999"));
+    QCOMPARE(f.w.cboTill->currentText(), QStringLiteral("100000"));
+    QCOMPARE(f.w.cboDelTill->count(), Count);
+    QCOMPARE(f.w.grdStats->Rows(), Count + 1);
+    QCOMPARE(f.w.grdStats->TextMatrix(Count, 0), QStringLiteral("100000"));
+    QCOMPARE(f.w.grdStats->TextMatrix(Count, 1), QString::number(sizes.last()));
 
-    w.cboFrom->setEditText(QStringLiteral("99999"));
-    w.cmdShow_Click();
-    QTRY_COMPARE_WITH_TIMEOUT(w.cmdShow->text(), QStringLiteral("Show"), 30000);
-    QCOMPARE(w.grdMails->Rows(), 4);
-    QCOMPARE(w.grdMails->TextMatrix(2, 2), QStringLiteral(" a new one"));
-    QCOMPARE(w.grdMails->TextMatrix(3, 2), QStringLiteral(" the last"));
-    QCOMPARE(w.grdMails->TextMatrix(3, 4), QString::number(sizes.last()));
+    f.w.cboFrom->setEditText(QStringLiteral("99999"));
+    f.w.cmdShow_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(f.w.cmdShow->text(), QStringLiteral("Show"), 30000);
+    QCOMPARE(f.w.grdMails->Rows(), 4);
+    QCOMPARE(f.w.grdMails->TextMatrix(2, 2), QStringLiteral(" a new one"));
+    QCOMPARE(f.w.grdMails->TextMatrix(3, 2), QStringLiteral(" the last"));
+    QCOMPARE(f.w.grdMails->TextMatrix(3, 4), QString::number(sizes.last()));
     const QColor blue(0, 0, 255);
-    QCOMPARE(w.grdMails->CellForeColor(2, 0), blue);
-    QVERIFY(w.grdMails->CellForeColor(3, 0) != blue); // seen before
+    QCOMPARE(f.w.grdMails->CellForeColor(2, 0), blue);
+    QVERIFY(f.w.grdMails->CellForeColor(3, 0) != blue); // seen before
 
-    w.cmdLogin_Click();
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    QCOMPARE(server.mismatches(), QStringList());
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    QCOMPARE(f.server.mismatches(), QStringList());
     QByteArray expected;
     for (int n = 10; n <= Count; n += 10)
         expected += ids.at(n - 1).toLatin1() + "\r\n";
@@ -680,7 +618,7 @@ void TestHostilePop3::hundredThousandMails()
         if (n % 10 != 0)
             expected += ids.at(n - 1).toLatin1() + "\r\n";
     QCOMPARE(kit::readFile(StoreName), expected);
-    QVERIFY(boxes.texts() == QStringList{ConfirmLogout});
+    QVERIFY(f.boxes.texts() == QStringList{ConfirmLogout});
 }
 
 void TestHostilePop3::serverClosesInTheMiddle_data()
@@ -701,61 +639,57 @@ void TestHostilePop3::serverClosesInTheMiddle()
 {
     QFETCH(QString, step);
     QFETCH(QByteArray, store);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     if (step == QLatin1String("greeting")) {
-        server.send("+OK Dove");
+        f.server.send("+OK Dove");
     } else if (step == QLatin1String("CAPA")) {
-        Pop3Scripts::greeting(server);
-        server.expect("CAPA\r\n").send("+OK\r\nTOP\r\nUID");
+        Pop3Scripts::greeting(f.server);
+        f.server.expect("CAPA\r\n").send("+OK\r\nTOP\r\nUID");
     } else if (step == QLatin1String("USER")) {
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.expect("USER bob\r\n");
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.expect("USER bob\r\n");
     } else if (step == QLatin1String("STAT")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        server.expect("STAT \r\n").send("+OK 2 3");
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.expect("STAT \r\n").send("+OK 2 3");
     } else if (step == QLatin1String("LIST")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        Pop3Scripts::uidl(server, Ids);
-        server.expect("LIST \r\n").send("+OK\r\n1 120\r\n2 24");
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        Pop3Scripts::uidl(f.server, Ids);
+        f.server.expect("LIST \r\n").send("+OK\r\n1 120\r\n2 24");
     } else {
-        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
         if (step == QLatin1String("TOP"))
-            server.expect("TOP 1 10\r\n").send("+OK\r\nFrom: a@example.com\r\nSubject: cut\r");
+            f.server.expect("TOP 1 10\r\n").send("+OK\r\nFrom: a@example.com\r\nSubject: cut\r");
         else if (step == QLatin1String("LIST n"))
-            server.expect("LIST 2\r\n").send("+OK 2 2");
+            f.server.expect("LIST 2\r\n").send("+OK 2 2");
         else
-            server.expect("RSET \r\n").expect("QUIT \r\n").send("+O");
+            f.server.expect("RSET \r\n").expect("QUIT \r\n").send("+O");
     }
-    server.closeConnection();
+    f.server.closeConnection();
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    kit::fillLogin(w, server.port());
-    w.cmdLogin_Click();
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
     if (step == QLatin1String("TOP") || step == QLatin1String("LIST n") || step == QLatin1String("RSET")) {
-        QTRY_VERIFY(loggedInAndIdle(w));
+        QTRY_VERIFY(loggedInAndIdle(f.w));
         if (step == QLatin1String("TOP")) {
-            w.cmdShow_Click();
+            f.w.cmdShow_Click();
         } else if (step == QLatin1String("LIST n")) {
-            putMailRows(w, 2);
-            viewMail(w, 2);
+            kit::putMailRows(f.w, 2);
+            kit::viewMail(f.w, 2);
         } else {
-            w.cmdLogin_Click();
+            f.w.cmdLogin_Click();
         }
     }
-    QTRY_VERIFY(server.isFinished());
-    QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-    expectLoggedOut(w);
-    QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-    QVERIFY(!kit::session(w).bListForView());
-    QCOMPARE(server.mismatches(), QStringList());
+    QTRY_VERIFY(f.server.isFinished());
+    QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+    expectLoggedOut(f.w);
+    QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+    QVERIFY(!kit::session(f.w).bListForView());
+    QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store);
-    for (const QString &text : boxes.texts())
+    for (const QString &text : f.boxes.texts())
         QVERIFY2(text == ConfirmLogout || text.startsWith(QLatin1String("From:")), qPrintable(text));
-    QVERIFY(platform.calls.isEmpty());
+    QVERIFY(f.platform.calls.isEmpty());
 }
 
 void TestHostilePop3::serverNeverAnswers_data()
@@ -779,74 +713,70 @@ void TestHostilePop3::serverNeverAnswers()
 {
     QFETCH(QString, step);
     QFETCH(QByteArray, store);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    ScriptedPop3Server server;
+    WindowFixture f;
     if (step == QLatin1String("greeting")) {
         // connected, and then nothing
     } else if (step == QLatin1String("CAPA")) {
-        Pop3Scripts::greeting(server);
-        server.expect("CAPA\r\n");
+        Pop3Scripts::greeting(f.server);
+        f.server.expect("CAPA\r\n");
     } else if (step == QLatin1String("USER")) {
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.expect("USER bob\r\n");
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.expect("USER bob\r\n");
     } else if (step == QLatin1String("PASS")) {
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.reply("USER bob\r\n", "+OK\r\n").expect("PASS secret\r\n");
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.reply("USER bob\r\n", "+OK\r\n").expect("PASS secret\r\n");
     } else if (step == QLatin1String("STAT")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        server.expect("STAT \r\n");
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.expect("STAT \r\n");
     } else if (step == QLatin1String("UIDL")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        server.expect("UIDL \r\n").send("+OK\r\n1 known1\r\n2 fresh2\r\n");
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        f.server.expect("UIDL \r\n").send("+OK\r\n1 known1\r\n2 fresh2\r\n");
     } else if (step == QLatin1String("mega")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        server.expect("STAT \r\n").send(ScriptedPop3Server::chunksOf("+OK 2 " + QByteArray(1 << 20, '7'), 65536));
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.expect("STAT \r\n").send(ScriptedPop3Server::chunksOf("+OK 2 " + QByteArray(1 << 20, '7'), 65536));
     } else if (step == QLatin1String("LIST")) {
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 360);
-        Pop3Scripts::uidl(server, Ids);
-        server.expect("LIST \r\n");
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 360);
+        Pop3Scripts::uidl(f.server, Ids);
+        f.server.expect("LIST \r\n");
     } else {
-        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
         if (step == QLatin1String("LIST n")) {
-            server.expect("LIST 2\r\n");
+            f.server.expect("LIST 2\r\n");
         } else if (step == QLatin1String("RETR")) {
-            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
-            server.expect("RETR 2\r\n").send("+OK\r\nFrom: a@example.com\r\n");
+            f.server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            f.server.expect("RETR 2\r\n").send("+OK\r\nFrom: a@example.com\r\n");
         } else {
-            server.expect("RSET \r\n").expect("QUIT \r\n");
+            f.server.expect("RSET \r\n").expect("QUIT \r\n");
         }
     }
 
-    frmMain w;
-    w.setProgramFolder(m_programDir.path());
-    w.setReplyTimeout(300);
-    kit::fillLogin(w, server.port());
-    w.cmdLogin_Click();
+    f.w.setReplyTimeout(300);
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
     const bool loggedIn = step == QLatin1String("LIST n") || step == QLatin1String("RETR") || step == QLatin1String("RSET");
     QStringList texts{SilentBox};
     if (loggedIn) {
-        QTRY_VERIFY(loggedInAndIdle(w));
+        QTRY_VERIFY(loggedInAndIdle(f.w));
         if (step == QLatin1String("RSET")) {
-            w.cmdLogin_Click();
+            f.w.cmdLogin_Click();
             texts.prepend(ConfirmLogout);
         } else {
-            putMailRows(w, 2);
-            viewMail(w, 2);
+            kit::putMailRows(f.w, 2);
+            kit::viewMail(f.w, 2);
             texts.prepend(QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?"));
         }
     }
-    QTRY_COMPARE(boxes.texts(), texts);
-    QCOMPARE(boxes.boxes.last().icon, MsgIcon::Exclamation);
-    QTRY_VERIFY(server.isFinished());
-    expectLoggedOut(w);
-    QCOMPARE(w.cmdShow->text(), QStringLiteral("Show"));
-    QVERIFY(!kit::session(w).bListForView());
-    QCOMPARE(server.mismatches(), QStringList());
+    QTRY_COMPARE(f.boxes.texts(), texts);
+    QCOMPARE(f.boxes.boxes.last().icon, MsgIcon::Exclamation);
+    QTRY_VERIFY(f.server.isFinished());
+    expectLoggedOut(f.w);
+    QCOMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+    QVERIFY(!kit::session(f.w).bListForView());
+    QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store);
-    QVERIFY(platform.calls.isEmpty());
+    QVERIFY(f.platform.calls.isEmpty());
 }
 
 QTEST_MAIN(TestHostilePop3)

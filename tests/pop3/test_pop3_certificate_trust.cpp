@@ -36,26 +36,7 @@ namespace {
 const QColor Red(255, 0, 0);
 const QString Refused = QStringLiteral("The mail server's certificate was refused: ");
 const QString Changed = QStringLiteral("The mail server's certificate has changed since you trusted it for ");
-
-void fillLogin(frmMain &w, quint16 port)
-{
-    kit::fillLogin(w, port, QStringLiteral("carol"), QStringLiteral("secret"));
-}
-
-bool loggedIn(const frmMain &w)
-{
-    return kit::loggedInAndIdle(w);
-}
-
-bool loggedOut(const frmMain &w)
-{
-    return w.cmdLogin->text() == QLatin1String("Login") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
-}
-
-QString utc(const QDateTime &date)
-{
-    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
-}
+const QString Password = QStringLiteral("secret");
 
 // The "[Certificates]" section of the settings file as written, "<none>"
 // when there is none.
@@ -166,7 +147,8 @@ class TestPop3CertificateTrust : public QObject
 private slots:
     void initTestCase()
     {
-        m_certificatesMade = QSslSocket::supportsSsl() && m_certificates.make();
+        if (QSslSocket::supportsSsl())
+            m_certificates.make();
     }
 
     void init() { QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear(); }
@@ -199,7 +181,7 @@ private slots:
         QFETCH(QString, reason);
         QFETCH(QString, subject);
         QFETCH(int, readingMs);
-        std::unique_ptr<DovecotServer> dovecot = startDovecot(certificate);
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(m_certificates, certificate, Password);
         if (!dovecot)
             return;
         const QString fingerprint = m_certificates.opensslFingerprint(certificate);
@@ -207,13 +189,10 @@ private slots:
         frmMain w;
         if (trustTestCa)
             w.sockPOP3->addCaCertificates(m_certificates.ca());
-        const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
-        if (implicitTls)
-            w.addImplicitTlsPort(port);
         if (readingMs > 0)
             w.setReplyTimeout(readingMs / 3);
         boxes.readingMs = readingMs;
-        fillLogin(w, port);
+        const quint16 port = kit::fillTlsLogin(w, *dovecot, implicitTls, Password);
 
         // First login: stopped, then the question with the certificate.
         w.cmdLogin_Click();
@@ -225,23 +204,25 @@ private slots:
         QVERIFY2(question.text.startsWith(Refused + reason), qPrintable(question.text));
         for (const QString &line :
              {QStringLiteral("\r\nSubject: ") + subject + QStringLiteral("\r\n"),
-              QStringLiteral("\r\nValid from: ") + utc(m_certificates.opensslDate(certificate, false)) + QStringLiteral("\r\n"),
-              QStringLiteral("\r\nValid until: ") + utc(m_certificates.opensslDate(certificate, true)) + QStringLiteral("\r\n"),
+              QStringLiteral("\r\nValid from: ")
+                  + TestCertificates::utcText(m_certificates.opensslDate(certificate, false)) + QStringLiteral("\r\n"),
+              QStringLiteral("\r\nValid until: ")
+                  + TestCertificates::utcText(m_certificates.opensslDate(certificate, true)) + QStringLiteral("\r\n"),
               QStringLiteral("\r\nSHA-256 fingerprint: ") + fingerprint + QStringLiteral("\r\n"),
               QStringLiteral("Do you want to trust this certificate for 127.0.0.1 port %1 from now on?").arg(port)})
             QVERIFY2(question.text.contains(line), qPrintable(line + QStringLiteral(" not in:\n") + question.text));
 
         // Yes: stored, and the login goes on over a new connection.
-        QTRY_VERIFY2(loggedIn(w), qPrintable(boxes.texts().join(u'|')));
+        QTRY_VERIFY2(kit::loggedInAndIdle(w), qPrintable(boxes.texts().join(u'|')));
         QVERIFY2(boxes.boxes.size() == 1, qPrintable(boxes.texts().join(u'|')));
         QVERIFY(w.sockPOP3->isEncrypted());
         QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
         QCOMPARE(settingsText(), pinLine(port, fingerprint));
 
         // The next login takes it without asking.
-        logout(w, boxes);
+        QVERIFY(kit::logout(w, boxes));
         w.cmdLogin_Click();
-        QTRY_VERIFY(loggedIn(w));
+        QTRY_VERIFY(kit::loggedInAndIdle(w));
         QCOMPARE(boxes.texts().size(), 2);
         QCOMPARE(boxes.texts().last(), QStringLiteral("Confirm Logout?"));
 
@@ -249,7 +230,7 @@ private slots:
         QVERIFY2(dovecot->replaceCertificate(m_certificates.path(QStringLiteral("selfsigned2.pem")),
                                              m_certificates.path(QStringLiteral("server.key"))),
                  qPrintable(dovecot->errorString()));
-        logout(w, boxes);
+        QVERIFY(kit::logout(w, boxes));
         boxes.clear();
         w.cmdLogin_Click();
         QTRY_COMPARE(boxes.boxes.size(), 1);
@@ -264,7 +245,7 @@ private slots:
                                          + QStringLiteral("\r\n")),
                  qPrintable(changed.text));
         QVERIFY(changed.text.contains(QStringLiteral("your user name and password were not sent")));
-        QTRY_VERIFY(loggedOut(w));
+        QTRY_VERIFY(kit::loggedOutAndIdle(w));
         QCOMPARE(kit::session(w).vCommand(), QString());
         QCOMPARE(w.shpStatus->FillColor(), Red);
         QCOMPARE(settingsText(), pinLine(port, fingerprint));
@@ -283,7 +264,7 @@ private slots:
     {
         QFETCH(bool, implicitTls);
         QFETCH(QString, trusted);
-        if (!certificatesReady())
+        if (!certificatesReady(m_certificates))
             return;
         QFile keyFile(m_certificates.path(QStringLiteral("server.key")));
         QVERIFY(keyFile.open(QIODevice::ReadOnly));
@@ -296,30 +277,29 @@ private slots:
                                      m_certificates.certificate(trusted));
         const QString settingsBefore = settingsText();
 
-        MessageBoxRecorder boxes;
-        boxes.answers.enqueue(MsgAnswer::No);
-        frmMain w;
+        RecordedWindow f;
+        f.boxes.answers.enqueue(MsgAnswer::No);
         if (implicitTls)
-            w.addImplicitTlsPort(server.serverPort());
-        fillLogin(w, server.serverPort());
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
+            f.w.addImplicitTlsPort(server.serverPort());
+        kit::fillLogin(f.w, server.serverPort(), TlsUser, Password);
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
         if (trusted.isEmpty()) {
-            QCOMPARE(boxes.boxes[0].buttons, MsgButtons::YesNo);
-            QVERIFY2(boxes.boxes[0].text.startsWith(Refused), qPrintable(boxes.boxes[0].text));
+            QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::YesNo);
+            QVERIFY2(f.boxes.boxes[0].text.startsWith(Refused), qPrintable(f.boxes.boxes[0].text));
         } else {
-            QCOMPARE(boxes.boxes[0].buttons, MsgButtons::Ok);
-            QVERIFY2(boxes.boxes[0].text.startsWith(Changed), qPrintable(boxes.boxes[0].text));
-            QVERIFY(boxes.boxes[0].text.contains(QStringLiteral("Trusted fingerprint: ") + trustedFingerprint));
+            QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::Ok);
+            QVERIFY2(f.boxes.boxes[0].text.startsWith(Changed), qPrintable(f.boxes.boxes[0].text));
+            QVERIFY(f.boxes.boxes[0].text.contains(QStringLiteral("Trusted fingerprint: ") + trustedFingerprint));
         }
-        QTRY_VERIFY(loggedOut(w));
+        QTRY_VERIFY(kit::loggedOutAndIdle(f.w));
         QTRY_COMPARE(server.closed, server.connections);
         QCOMPARE(server.connections, 1);
         QCOMPARE(server.encryptedLines, QList<QByteArray>());
         QCOMPARE(server.plainLines,
                  implicitTls ? QList<QByteArray>() : (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(kit::session(w).vCommand(), QString());
+        QCOMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(kit::session(f.w).vCommand(), QString());
         QCOMPARE(settingsText(), settingsBefore);
         QCOMPARE(CertificateTrust().trustedFingerprint(QStringLiteral("127.0.0.1"), server.serverPort()),
                  trustedFingerprint);
@@ -334,76 +314,57 @@ private slots:
     void trayModeNeverTrustsAnythingNew()
     {
         QFETCH(bool, implicitTls);
-        std::unique_ptr<DovecotServer> dovecot = startDovecot(QStringLiteral("good.pem"));
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(m_certificates, QStringLiteral("good.pem"), Password);
         if (!dovecot)
             return;
-        MessageBoxRecorder boxes;
-        PlatformRecorder platform;
-        platform.systemTrayAvailableResult = true;
-        frmMain w;
-        w.sockPOP3->addCaCertificates(m_certificates.ca());
-        const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
-        if (implicitTls)
-            w.addImplicitTlsPort(port);
-        fillLogin(w, port);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.cmdLogin_Click();
-        QTRY_VERIFY(loggedIn(w));
-        QVERIFY(boxes.boxes.isEmpty());
-        minimiseToTray(w);
+        RecordedWindow f;
+        f.platform.systemTrayAvailableResult = true;
+        f.w.sockPOP3->addCaCertificates(m_certificates.ca());
+        const quint16 port = kit::fillTlsLogin(f.w, *dovecot, implicitTls, Password);
+        f.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(kit::loggedInAndIdle(f.w));
+        QVERIFY(f.boxes.boxes.isEmpty());
+        minimiseToTray(f.w);
 
         // A self-signed certificate turns up while nobody can be asked.
         replaceCertificate(*dovecot, QStringLiteral("selfsigned.pem"));
-        autoLoginFails(w);
-        QCOMPARE(boxes.texts(), QStringList());
+        autoLoginFails(f.w);
+        QCOMPARE(f.boxes.texts(), QStringList());
         QCOMPARE(settingsText(), QStringLiteral("<none>"));
 
         // Back in the window, the user is asked and says Yes.
-        w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(!kit::session(w).bMinimized());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(loggedIn(w));
-        QCOMPARE(boxes.boxes.size(), 1);
-        QVERIFY(boxes.boxes[0].text.startsWith(Refused));
+        f.w.TrayIcon_Activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(!kit::session(f.w).bMinimized());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(kit::loggedInAndIdle(f.w));
+        QCOMPARE(f.boxes.boxes.size(), 1);
+        QVERIFY(f.boxes.boxes[0].text.startsWith(Refused));
         const QString fingerprint = m_certificates.opensslFingerprint(QStringLiteral("selfsigned.pem"));
         QCOMPARE(settingsText(), pinLine(port, fingerprint));
 
         // In the tray again: the trusted certificate is taken silently...
-        minimiseToTray(w);
-        w.timLogin_Timer();
-        QTRY_VERIFY(loggedOut(w));
-        w.timLogin_Timer();
-        QTRY_VERIFY(loggedIn(w));
-        QCOMPARE(boxes.boxes.size(), 1);
+        minimiseToTray(f.w);
+        f.w.timLogin_Timer();
+        QTRY_VERIFY(kit::loggedOutAndIdle(f.w));
+        f.w.timLogin_Timer();
+        QTRY_VERIFY(kit::loggedInAndIdle(f.w));
+        QCOMPARE(f.boxes.boxes.size(), 1);
 
         // ...and a changed one is refused silently.
         replaceCertificate(*dovecot, QStringLiteral("selfsigned2.pem"));
-        autoLoginFails(w);
-        QCOMPARE(boxes.boxes.size(), 1);
+        autoLoginFails(f.w);
+        QCOMPARE(f.boxes.boxes.size(), 1);
         QCOMPARE(settingsText(), pinLine(port, fingerprint));
     }
 
 private:
-    bool certificatesReady() { return ::certificatesReady(m_certificates, m_certificatesMade); }
-
-    std::unique_ptr<DovecotServer> startDovecot(const QString &certificate)
-    {
-        return startTlsDovecot(m_certificates, m_certificatesMade, certificate, QStringLiteral("secret"));
-    }
-
     void replaceCertificate(DovecotServer &dovecot, const QString &certificate)
     {
         QVERIFY2(dovecot.replaceCertificate(m_certificates.path(certificate),
                                             m_certificates.path(QStringLiteral("server.key"))),
                  qPrintable(dovecot.errorString()));
-    }
-
-    static void logout(frmMain &w, MessageBoxRecorder &boxes)
-    {
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin_Click();
-        QTRY_VERIFY(loggedOut(w));
     }
 
     static void minimiseToTray(frmMain &w)
@@ -418,16 +379,15 @@ private:
     static void autoLoginFails(frmMain &w)
     {
         w.timLogin_Timer();
-        QTRY_VERIFY(loggedOut(w));
+        QTRY_VERIFY(kit::loggedOutAndIdle(w));
         w.timLogin_Timer();
         QVERIFY(!w.cmdLogin->isEnabled()); // the login runs
-        QTRY_VERIFY(loggedOut(w));
+        QTRY_VERIFY(kit::loggedOutAndIdle(w));
         QCOMPARE(kit::session(w).vCommand(), QString());
         QVERIFY(kit::session(w).bMinimized());
     }
 
     TestCertificates m_certificates;
-    bool m_certificatesMade = false;
 };
 
 QTEST_MAIN(TestPop3CertificateTrust)

@@ -31,15 +31,6 @@ QByteArray mail(int n, int bodyLines)
     return text;
 }
 
-// What Dovecot itself says, one line per mail.
-QList<QByteArray> askDovecot(quint16 port, const QByteArray &command)
-{
-    QList<QByteArray> lines = RawPop3MultiLine(port, "alice", "secret", command).trimmed().split('\n');
-    for (QByteArray &line : lines)
-        line = line.trimmed();
-    return lines;
-}
-
 } // namespace
 
 class TestPop3Dovecot : public QObject
@@ -55,7 +46,6 @@ private slots:
 
     void newMailAcrossThreeLogins()
     {
-        MessageBoxRecorder boxes;
         DovecotServer dovecot;
         QVERIFY(dovecot.addUser(QStringLiteral("alice"), QStringLiteral("secret")));
         for (int n = 1; n <= 5; ++n)
@@ -64,36 +54,36 @@ private slots:
         const QString store = QStringLiteral("alice_127.0.0.1.uidl");
         QFile::remove(store);
 
-        frmMain w;
-        kit::fillLogin(w, dovecot.port(), QStringLiteral("alice"));
+        RecordedWindow f;
+        kit::fillLogin(f.w, dovecot.port(), QStringLiteral("alice"));
 
         auto login = [&] {
-            w.cmdLogin_Click();
-            QTRY_VERIFY(!w.grdStats->isHidden());
+            f.w.cmdLogin_Click();
+            QTRY_VERIFY(!f.w.grdStats->isHidden());
         };
         auto logout = [&] {
-            boxes.answers.enqueue(MsgAnswer::Yes);
-            w.cmdLogin_Click();
-            QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
+            f.boxes.answers.enqueue(MsgAnswer::Yes);
+            f.w.cmdLogin_Click();
+            QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
         };
 
         login();
-        const QList<QByteArray> sizes = askDovecot(dovecot.port(), "LIST");
+        const QList<QByteArray> sizes = RawPop3Lines(dovecot.port(), "alice", "secret", "LIST");
         QCOMPARE(sizes.size(), 5);
-        QCOMPARE(w.lblMails->text(), QStringLiteral("5"));
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("5"));
         qint64 total = 0;
         for (int i = 0; i < 5; ++i) {
             const QList<QByteArray> pieces = sizes[i].split(' ');
-            QCOMPARE(w.grdStats->TextMatrix(i + 1, 0), QString::fromLatin1(pieces[0]));
-            QCOMPARE(w.grdStats->TextMatrix(i + 1, 1), QString::fromLatin1(pieces[1]));
+            QCOMPARE(f.w.grdStats->TextMatrix(i + 1, 0), QString::fromLatin1(pieces[0]));
+            QCOMPARE(f.w.grdStats->TextMatrix(i + 1, 1), QString::fromLatin1(pieces[1]));
             total += pieces[1].toLongLong();
         }
-        QCOMPARE(w.lblMailSize->text(), QString::number(total));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("5 new mail(s)"));
+        QCOMPARE(f.w.lblMailSize->text(), QString::number(total));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("5 new mail(s)"));
         logout();
 
         QByteArray expected;
-        for (const QByteArray &line : askDovecot(dovecot.port(), "UIDL"))
+        for (const QByteArray &line : RawPop3Lines(dovecot.port(), "alice", "secret", "UIDL"))
             expected += line.split(' ').value(1) + "\r\n";
         QFile file(store);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -101,23 +91,23 @@ private slots:
         file.close();
 
         login();
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("0 new mail(s)"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("0 new mail(s)"));
         logout();
 
         QVERIFY(dovecot.deliver(QStringLiteral("alice"), mail(6, 2)));
         login();
-        QCOMPARE(w.lblMails->text(), QStringLiteral("6"));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
-        QCOMPARE(*kit::session(w).colNewMails(), QStringList{QStringLiteral("6")});
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("6"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+        QCOMPARE(*kit::session(f.w).colNewMails(), QStringList{QStringLiteral("6")});
         logout();
 
-        const QList<QByteArray> ids = askDovecot(dovecot.port(), "UIDL");
+        const QList<QByteArray> ids = RawPop3Lines(dovecot.port(), "alice", "secret", "UIDL");
         QCOMPARE(ids.size(), 6); // "Update Changes" unchecked: every mail stays
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> stored = file.readAll().split('\n');
         QCOMPARE(stored.size(), 7); // six lines and the empty rest
         QCOMPARE(stored[5], ids[5].split(' ').value(1) + "\r");
-        QCOMPARE(boxes.texts(), QStringList(3, QStringLiteral("Confirm Logout?")));
+        QCOMPARE(f.boxes.texts(), QStringList(3, QStringLiteral("Confirm Logout?")));
     }
 };
 

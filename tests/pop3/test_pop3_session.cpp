@@ -55,84 +55,76 @@ private slots:
     void loginShowsStatisticsAndLogoutWritesStore()
     {
         QFETCH(Cut, cut);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {"a1", "b2", "c3"}, {1000, 1200, 2000}, cut);
-        Pop3Scripts::logout(server);
+        WindowFixture f;
+        Pop3Scripts::session(f.server, "bob", "secret", {"a1", "b2", "c3"}, {1000, 1200, 2000}, cut);
+        Pop3Scripts::logout(f.server);
 
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QVERIFY(!w.cmdLogin->isEnabled());
-        QCOMPARE(w.lblProgress->text(), QStringLiteral("Logging in to mailbox.."));
-        QTRY_VERIFY(!w.grdStats->isHidden());
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QVERIFY(!f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.lblProgress->text(), QStringLiteral("Logging in to mailbox.."));
+        QTRY_VERIFY(!f.w.grdStats->isHidden());
 
-        QCOMPARE(w.shpStatus->FillColor(), Green);
-        QCOMPARE(w.lblMails->text(), QStringLiteral("3"));
-        QCOMPARE(w.lblMailSize->text(), QStringLiteral("4200"));
-        QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total 3 mails"));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("3 new mail(s)"));
-        QCOMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2", "3"}));
-        QCOMPARE(w.cboFrom->count(), 3);
-        QCOMPARE(w.cboFrom->currentText(), QStringLiteral("1"));
-        QCOMPARE(w.cboTill->currentText(), QStringLiteral("3"));
-        QCOMPARE(w.cboDelFrom->currentText(), QStringLiteral("1"));
-        QCOMPARE(w.cboDelTill->currentText(), QStringLiteral("3"));
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QVERIFY(!w.fraRetrieval->isHidden());
-        QVERIFY(!w.fraDeletion->isHidden());
-        QVERIFY(!w.fraBrowse->isHidden());
-        QVERIFY(!w.ckAutoLogin->isHidden());
-        QVERIFY(!w.cmdHlpAutoLogin->isHidden()); // help mode is on by default
-        QCOMPARE(w.cmdStats->text(), QStringLiteral("<< Hide"));
-        QCOMPARE(w.grdStats->Rows(), 4);
-        QCOMPARE(w.grdStats->TextMatrix(0, 0), QStringLiteral("Mail no."));
-        QCOMPARE(w.grdStats->TextMatrix(0, 1), QStringLiteral("Bytes"));
-        QCOMPARE(w.grdStats->TextMatrix(3, 0), QStringLiteral("3"));
-        QCOMPARE(w.grdStats->TextMatrix(3, 1), QStringLiteral("2000"));
-        QVERIFY(w.prgProgress->isHidden());
-        QVERIFY(w.cmdShow->isEnabled());
+        QCOMPARE(f.w.shpStatus->FillColor(), Green);
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("3"));
+        QCOMPARE(f.w.lblMailSize->text(), QStringLiteral("4200"));
+        QCOMPARE(f.w.lblTotalMails->text(), QStringLiteral("Total 3 mails"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("3 new mail(s)"));
+        QCOMPARE(*kit::session(f.w).colNewMails(), (QStringList{"1", "2", "3"}));
+        QCOMPARE(f.w.cboFrom->count(), 3);
+        QCOMPARE(f.w.cboFrom->currentText(), QStringLiteral("1"));
+        QCOMPARE(f.w.cboTill->currentText(), QStringLiteral("3"));
+        QCOMPARE(f.w.cboDelFrom->currentText(), QStringLiteral("1"));
+        QCOMPARE(f.w.cboDelTill->currentText(), QStringLiteral("3"));
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QVERIFY(!f.w.fraRetrieval->isHidden());
+        QVERIFY(!f.w.fraDeletion->isHidden());
+        QVERIFY(!f.w.fraBrowse->isHidden());
+        QVERIFY(!f.w.ckAutoLogin->isHidden());
+        QVERIFY(!f.w.cmdHlpAutoLogin->isHidden()); // help mode is on by default
+        QCOMPARE(f.w.cmdStats->text(), QStringLiteral("<< Hide"));
+        QCOMPARE(f.w.grdStats->Rows(), 4);
+        QCOMPARE(f.w.grdStats->TextMatrix(0, 0), QStringLiteral("Mail no."));
+        QCOMPARE(f.w.grdStats->TextMatrix(0, 1), QStringLiteral("Bytes"));
+        QCOMPARE(f.w.grdStats->TextMatrix(3, 0), QStringLiteral("3"));
+        QCOMPARE(f.w.grdStats->TextMatrix(3, 1), QStringLiteral("2000"));
+        QVERIFY(f.w.prgProgress->isHidden());
+        QVERIFY(f.w.cmdShow->isEnabled());
 
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin_Click();
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(w.shpStatus->FillColor(), Red);
-        QVERIFY(w.fraStats->isHidden());
-        QVERIFY(!kit::session(w).objUIDL());
-        QVERIFY(!kit::session(w).colNewMails());
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
+        f.w.cmdLogin_Click();
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(f.w.shpStatus->FillColor(), Red);
+        QVERIFY(f.w.fraStats->isHidden());
+        QVERIFY(!kit::session(f.w).objUIDL());
+        QVERIFY(!kit::session(f.w).colNewMails());
         QCOMPARE(kit::readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nb2\r\nc3\r\n"));
-        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes.size(), 1);
     }
 
     void secondLoginFindsOnlyTheNewMail()
     {
-        MessageBoxRecorder boxes;
-        {
-            QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
-            QVERIFY(store.open(QIODevice::WriteOnly));
-            store.write("a1\r\nB2\r\n");
-        }
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {"a1", "b2", "c3"}, {10, 20, 30});
-        Pop3Scripts::logout(server, true);
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.ckUpdtChanges->setChecked(true); // committing logout: QUIT only
-        w.cmdLogin_Click();
-        QTRY_VERIFY(!w.grdStats->isHidden());
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
-        QCOMPARE(*kit::session(w).colNewMails(), QStringList{QStringLiteral("3")});
-        w.ckAutoLogin->setChecked(true); // no question with autologin on
-        w.cmdLogin_Click();
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QVERIFY(boxes.boxes.isEmpty());
-        QVERIFY(w.timLogin->isActive()); // a logout restarts the autologin timer
+        WindowFixture f;
+        QVERIFY(kit::writeFile(QStringLiteral("bob_127.0.0.1.uidl"), "a1\r\nB2\r\n"));
+        Pop3Scripts::session(f.server, "bob", "secret", {"a1", "b2", "c3"}, {10, 20, 30});
+        Pop3Scripts::logout(f.server, true);
+        kit::fillLogin(f.w, f.server.port());
+        f.w.ckUpdtChanges->setChecked(true); // committing logout: QUIT only
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(!f.w.grdStats->isHidden());
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("1 new mail(s)"));
+        QCOMPARE(*kit::session(f.w).colNewMails(), QStringList{QStringLiteral("3")});
+        f.w.ckAutoLogin->setChecked(true); // no question with autologin on
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QVERIFY(f.boxes.boxes.isEmpty());
+        QVERIFY(f.w.timLogin->isActive()); // a logout restarts the autologin timer
         QCOMPARE(kit::readFile(QStringLiteral("bob_127.0.0.1.uidl")), QByteArray("a1\r\nB2\r\nc3\r\n"));
     }
 
@@ -140,90 +132,82 @@ private slots:
     {
         // A UIDL id ending in "." and terminators cut anywhere, the last one
         // between CR and LF.
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        server.send("+OK ready\r\n");
-        server.reply("CAPA\r\n", "-ERR unknown\r\n");
-        server.reply("USER bob\r\n", "+OK\r\n");
-        server.reply("PASS secret\r\n", "+OK Logged in.\r\n");
-        server.reply("STAT \r\n", "+OK 2 30\r\n");
-        server.reply("UIDL \r\n", QList<QByteArray>{"+OK\r\n1 x.\r\n2 y", "\r\n.", "\r\n"});
-        server.reply("LIST \r\n", QList<QByteArray>{"+OK\r\n1 10\r\n2 20\r\n.\r"});
-        server.send("\n");
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(!w.grdStats->isHidden());
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QCOMPARE(kit::session(w).objUIDL()->ids(), (QStringList{"x.", "y"}));
-        QCOMPARE(w.grdStats->TextMatrix(2, 1), QStringLiteral("20"));
-        QVERIFY(boxes.boxes.isEmpty());
+        WindowFixture f;
+        f.server.send("+OK ready\r\n");
+        f.server.reply("CAPA\r\n", "-ERR unknown\r\n");
+        f.server.reply("USER bob\r\n", "+OK\r\n");
+        f.server.reply("PASS secret\r\n", "+OK Logged in.\r\n");
+        f.server.reply("STAT \r\n", "+OK 2 30\r\n");
+        f.server.reply("UIDL \r\n", QList<QByteArray>{"+OK\r\n1 x.\r\n2 y", "\r\n.", "\r\n"});
+        f.server.reply("LIST \r\n", QList<QByteArray>{"+OK\r\n1 10\r\n2 20\r\n.\r"});
+        f.server.send("\n");
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(!f.w.grdStats->isHidden());
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QCOMPARE(kit::session(f.w).objUIDL()->ids(), (QStringList{"x.", "y"}));
+        QCOMPARE(f.w.grdStats->TextMatrix(2, 1), QStringLiteral("20"));
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
 
     void refusedPasswordLeavesLogoutButton()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::greetingWithoutCapa(server);
-        server.reply("USER bob\r\n", "+OK\r\n");
-        server.reply("PASS wrong\r\n", "-ERR [AUTH] Authentication failed.\r\n");
-        Pop3Scripts::logout(server, true); // QUIT only: no mailbox to reset
-        frmMain w;
-        kit::fillLogin(w, server.port(), QStringLiteral("bob"), QStringLiteral("wrong"));
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-        QCOMPARE(boxes.boxes[0].text, QStringLiteral("Server error\r\n-ERR [AUTH] Authentication failed.\r\n"));
-        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.shpStatus->FillColor(), Red);
-        QVERIFY(w.prgProgress->isHidden());
+        WindowFixture f;
+        Pop3Scripts::greetingWithoutCapa(f.server);
+        f.server.reply("USER bob\r\n", "+OK\r\n");
+        f.server.reply("PASS wrong\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+        Pop3Scripts::logout(f.server, true); // QUIT only: no mailbox to reset
+        kit::fillLogin(f.w, f.server.port(), QStringLiteral("bob"), QStringLiteral("wrong"));
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("Server error\r\n-ERR [AUTH] Authentication failed.\r\n"));
+        QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.shpStatus->FillColor(), Red);
+        QVERIFY(f.w.prgProgress->isHidden());
 
-        w.cmdLogin_Click(); // closes the still open connection
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
+        f.w.cmdLogin_Click(); // closes the still open connection
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void errorReplyCaseIgnoredAndUidlRefusalSilent()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 2, 300);
-        server.reply("UIDL \r\n", "-err not supported\r\n");
-        Pop3Scripts::list(server, {100, 200});
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(!w.grdStats->isHidden());
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
-        QVERIFY(boxes.boxes.isEmpty());
-        QVERIFY(kit::session(w).bUIDLFailed()); // announced only in tray mode
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
-        QVERIFY(kit::session(w).colNewMails()->isEmpty());
+        WindowFixture f;
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 2, 300);
+        f.server.reply("UIDL \r\n", "-err not supported\r\n");
+        Pop3Scripts::list(f.server, {100, 200});
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(!f.w.grdStats->isHidden());
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        QVERIFY(f.boxes.boxes.isEmpty());
+        QVERIFY(kit::session(f.w).bUIDLFailed()); // announced only in tray mode
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("2 new mail(s)"));
+        QVERIFY(kit::session(f.w).colNewMails()->isEmpty());
     }
 
     void emptyMailbox()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {}, {});
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
-        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Information);
-        QVERIFY(!w.fraStats->isHidden());
-        QVERIFY(w.fraRetrieval->isHidden());
-        QVERIFY(w.fraBrowse->isHidden());
-        QCOMPARE(w.lblTotalMails->text(), QStringLiteral("Total  mails"));
-        QCOMPARE(w.lblNewMails->text(), QStringLiteral("0 new mail(s)"));
-        QCOMPARE(w.cboTill->currentText(), QString());
-        QCOMPARE(server.mismatches(), QStringList());
+        WindowFixture f;
+        Pop3Scripts::session(f.server, "bob", "secret", {}, {});
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Information);
+        QVERIFY(!f.w.fraStats->isHidden());
+        QVERIFY(f.w.fraRetrieval->isHidden());
+        QVERIFY(f.w.fraBrowse->isHidden());
+        QCOMPARE(f.w.lblTotalMails->text(), QStringLiteral("Total  mails"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("0 new mail(s)"));
+        QCOMPARE(f.w.cboTill->currentText(), QString());
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void invalidPortIsRefusedBeforeConnecting_data()
@@ -237,109 +221,99 @@ private slots:
     void invalidPortIsRefusedBeforeConnecting()
     {
         QFETCH(QString, port);
-        MessageBoxRecorder boxes;
-        frmMain w;
-        kit::fillLogin(w, 110);
-        w.cboPort->setEditText(port);
-        w.cmdLogin_Click();
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("The port must be a whole number from 1 to 65535.")});
-        QCOMPARE(w.sockPOP3->State(), 0);
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(!kit::session(w).objUIDL());
+        RecordedWindow f;
+        kit::fillLogin(f.w, 110);
+        f.w.cboPort->setEditText(port);
+        f.w.cmdLogin_Click();
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("The port must be a whole number from 1 to 65535.")});
+        QCOMPARE(f.w.sockPOP3->State(), 0);
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(!kit::session(f.w).objUIDL());
     }
 
     void refusedConnectionIsReportedAndLoginComesBack()
     {
-        MessageBoxRecorder boxes;
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 port = probe.serverPort();
         probe.close();
-        frmMain w;
-        kit::fillLogin(w, port);
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane "));
-        QVERIFY(boxes.boxes[0].text.startsWith(QStringLiteral("Error\r\n10061 ")));
-        QCOMPARE(boxes.boxes[0].icon, MsgIcon::None);
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.cmdStats->text(), QStringLiteral("More>>"));
+        RecordedWindow f;
+        kit::fillLogin(f.w, port);
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane "));
+        QVERIFY(f.boxes.boxes[0].text.startsWith(QStringLiteral("Error\r\n10061 ")));
+        QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::None);
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.cmdStats->text(), QStringLiteral("More>>"));
     }
 
     void serverClosingResetsTheWindow()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
-        server.send("-ERR Disconnected for inactivity.\r\n").closeConnection();
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(server.isFinished());
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Disconnected for inactivity.\r\n")});
-        QVERIFY(w.fraStats->isHidden());
-        QVERIFY(!kit::session(w).objUIDL());
-        QCOMPARE(w.sockPOP3->State(), 0);
-        QCOMPARE(server.mismatches(), QStringList());
+        WindowFixture f;
+        Pop3Scripts::session(f.server, "bob", "secret", {"a"}, {10});
+        f.server.send("-ERR Disconnected for inactivity.\r\n").closeConnection();
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(f.server.isFinished());
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Disconnected for inactivity.\r\n")});
+        QVERIFY(f.w.fraStats->isHidden());
+        QVERIFY(!kit::session(f.w).objUIDL());
+        QCOMPARE(f.w.sockPOP3->State(), 0);
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void sendingOnALostConnectionIsReportedOnce()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(!w.grdStats->isHidden());
+        WindowFixture f;
+        Pop3Scripts::session(f.server, "bob", "secret", {"a"}, {10});
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(!f.w.grdStats->isHidden());
         // The connection is gone without the window having heard of it.
-        w.sockPOP3->Close();
-        w.cmdLogin_Click(); // Logout: RSET cannot go out; QUIT is not tried
-        QCOMPARE(boxes.boxes.size(), 2); // the question, then the one report
-        QCOMPARE(boxes.boxes[1].text,
+        f.w.sockPOP3->Close();
+        f.w.cmdLogin_Click(); // Logout: RSET cannot go out; QUIT is not tried
+        QCOMPARE(f.boxes.boxes.size(), 2); // the question, then the one report
+        QCOMPARE(f.boxes.boxes[1].text,
                  QStringLiteral("The connection to the mail server has been lost.\r\nPlease login again."));
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.fraStats->isHidden());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.fraStats->isHidden());
     }
 
     void silentServerDoesNotFreezeTheWindow()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "bob", "secret", {"a"}, {10});
-        server.expect("TOP 1 10\r\n"); // and then nothing
-        frmMain w;
-        w.setReplyTimeout(300);
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(!w.grdStats->isHidden());
-        w.cmdShow_Click(); // sends TOP 1 10
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].text, QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
-                                                     "The connection has been closed."));
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.sockPOP3->State(), 0);
-        QCOMPARE(server.mismatches(), QStringList());
+        WindowFixture f;
+        Pop3Scripts::session(f.server, "bob", "secret", {"a"}, {10});
+        f.server.expect("TOP 1 10\r\n"); // and then nothing
+        f.w.setReplyTimeout(300);
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(!f.w.grdStats->isHidden());
+        f.w.cmdShow_Click(); // sends TOP 1 10
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
+                                                       "The connection has been closed."));
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.sockPOP3->State(), 0);
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void serverClosingInTheMiddleOfAReply()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::login(server, "bob", "secret");
-        Pop3Scripts::stat(server, 3, 300);
-        server.expect("UIDL \r\n").send("+OK\r\n1 a\r\n2 b").closeConnection();
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(server.isFinished());
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QVERIFY(w.fraStats->isHidden());
-        QVERIFY(boxes.boxes.isEmpty());
+        WindowFixture f;
+        Pop3Scripts::login(f.server, "bob", "secret");
+        Pop3Scripts::stat(f.server, 3, 300);
+        f.server.expect("UIDL \r\n").send("+OK\r\n1 a\r\n2 b").closeConnection();
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(f.server.isFinished());
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QVERIFY(f.w.fraStats->isHidden());
+        QVERIFY(f.boxes.boxes.isEmpty());
         // Nothing half-read reached the store.
         QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
         QVERIFY(store.open(QIODevice::ReadOnly));
@@ -348,18 +322,16 @@ private slots:
 
     void repliesWithMissingPieces()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::login(server, "bob", "secret");
-        server.reply("STAT \r\n", "+OK\r\n"); // no count, no size
-        server.reply("UIDL \r\n", "+OK\r\n.\r\n");
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
-        QCOMPARE(w.lblMails->text(), QString());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QCOMPARE(server.mismatches(), QStringList());
+        WindowFixture f;
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.reply("STAT \r\n", "+OK\r\n"); // no count, no size
+        f.server.reply("UIDL \r\n", "+OK\r\n.\r\n");
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        QCOMPARE(f.w.lblMails->text(), QString());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(f.server.mismatches(), QStringList());
 
         // A size list whose lines lack sizes, and binary bytes in ids.
         ScriptedPop3Server second;
@@ -378,7 +350,7 @@ private slots:
         QCOMPARE(w2.grdStats->TextMatrix(1, 1), QString());
         QCOMPARE(w2.grdStats->TextMatrix(3, 1), QStringLiteral("30"));
         QCOMPARE(*kit::session(w2).colNewMails(), QStringList{QStringLiteral("1")});
-        boxes.answers.enqueue(MsgAnswer::Yes);
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
         w2.cmdLogin_Click();
         QTRY_COMPARE(w2.cmdLogin->text(), QStringLiteral("Login"));
         QFile store(QStringLiteral("bob_127.0.0.1.uidl"));
@@ -389,20 +361,18 @@ private slots:
 
     void garbageAndAMegabyteLine()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        server.send(QByteArray(1 << 20, 'g') + "\r\n"); // a greeting of a megabyte
-        server.reply("CAPA\r\n", "-ERR\r\n");
-        server.expect("USER bob\r\n");
-        server.send(QByteArray("\x00\x01garbage\r\n", 11)); // taken as the reply to USER
-        server.reply("PASS secret\r\n", "-ERR \xff\xfe\r\n");
-        frmMain w;
-        kit::fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].text.toLatin1(), QByteArray("Server error\r\n-ERR \xff\xfe\r\n"));
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QCOMPARE(server.mismatches(), QStringList());
+        WindowFixture f;
+        f.server.send(QByteArray(1 << 20, 'g') + "\r\n"); // a greeting of a megabyte
+        f.server.reply("CAPA\r\n", "-ERR\r\n");
+        f.server.expect("USER bob\r\n");
+        f.server.send(QByteArray("\x00\x01garbage\r\n", 11)); // taken as the reply to USER
+        f.server.reply("PASS secret\r\n", "-ERR \xff\xfe\r\n");
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].text.toLatin1(), QByteArray("Server error\r\n-ERR \xff\xfe\r\n"));
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 };
 

@@ -36,12 +36,7 @@ const QColor Red(255, 0, 0);
 const QString StlsFailure =
     QStringLiteral("The mail server offers a secure connection (STLS), but it could not be set up:\r\n");
 
-// Carol's login on 127.0.0.1 unless told otherwise.
-void fillLogin(frmMain &w, quint16 port, const QString &user = QStringLiteral("carol"),
-               const QString &password = QStringLiteral("pw"))
-{
-    kit::fillLogin(w, port, user, password);
-}
+const QString Password = QStringLiteral("pw");
 
 bool sentAnyLogin(const QList<QByteArray> &lines)
 {
@@ -60,32 +55,31 @@ private slots:
     void initTestCase()
     {
         QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        m_certificatesMade = QSslSocket::supportsSsl() && m_certificates.make();
+        if (QSslSocket::supportsSsl())
+            m_certificates.make();
     }
 
     void implicitTlsIsPort995()
     {
-        frmMain w;
-        QVERIFY(w.UsesImplicitTls(995));
-        QVERIFY(!w.UsesImplicitTls(110));
-        QVERIFY(!w.UsesImplicitTls(9950));
-        w.addImplicitTlsPort(9950);
-        QVERIFY(w.UsesImplicitTls(9950));
+        WindowFixture f; // its window logs in on a plain port
+        frmMain tls;
+        QVERIFY(tls.UsesImplicitTls(995));
+        QVERIFY(!tls.UsesImplicitTls(110));
+        QVERIFY(!tls.UsesImplicitTls(9950));
+        tls.addImplicitTlsPort(9950);
+        QVERIFY(tls.UsesImplicitTls(9950));
 
         // A login on 995 starts the connection with TLS; elsewhere it does not.
-        MessageBoxRecorder boxes;
-        fillLogin(w, 995);
-        w.cmdLogin_Click();
-        QVERIFY(w.sockPOP3->implicitTls());
-        QCOMPARE(kit::session(w).vCommand(), QString()); // nothing goes out before the handshake
-        ScriptedPop3Server server;
-        Pop3Scripts::session(server, "carol", "pw", {"a"}, {10});
-        frmMain plain;
-        fillLogin(plain, server.port());
-        plain.cmdLogin_Click();
-        QVERIFY(!plain.sockPOP3->implicitTls());
-        QTRY_COMPARE(plain.cmdLogin->text(), QStringLiteral("Logout"));
-        QCOMPARE(server.mismatches(), QStringList());
+        kit::fillLogin(tls, 995, TlsUser, Password);
+        tls.cmdLogin_Click();
+        QVERIFY(tls.sockPOP3->implicitTls());
+        QCOMPARE(kit::session(tls).vCommand(), QString()); // nothing goes out before the handshake
+        Pop3Scripts::session(f.server, "carol", "pw", {"a"}, {10});
+        kit::fillLogin(f.w, f.server.port(), TlsUser, Password);
+        f.w.cmdLogin_Click();
+        QVERIFY(!f.w.sockPOP3->implicitTls());
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QCOMPARE(f.server.mismatches(), QStringList());
     }
 
     void capabilityListDecides_data()
@@ -111,46 +105,44 @@ private slots:
         QFETCH(QByteArray, capaReply);
         QFETCH(Cut, cut);
         QFETCH(bool, stls);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::greeting(server, cut);
-        server.reply("CAPA\r\n", Pop3Scripts::cut(capaReply, cut));
+        WindowFixture f;
+        Pop3Scripts::greeting(f.server, cut);
+        f.server.reply("CAPA\r\n", Pop3Scripts::cut(capaReply, cut));
         if (stls) {
-            server.reply("STLS\r\n", "-ERR Not now.\r\n");
-            server.expectClientClose();
+            f.server.reply("STLS\r\n", "-ERR Not now.\r\n");
+            f.server.expectClientClose();
         } else {
-            server.reply("USER carol\r\n", "+OK\r\n");
-            server.reply("PASS pw\r\n", "+OK Logged in.\r\n");
-            Pop3Scripts::stat(server, 1, 10);
-            Pop3Scripts::uidl(server, {"a"});
-            Pop3Scripts::list(server, {10});
+            f.server.reply("USER carol\r\n", "+OK\r\n");
+            f.server.reply("PASS pw\r\n", "+OK Logged in.\r\n");
+            Pop3Scripts::stat(f.server, 1, 10);
+            Pop3Scripts::uidl(f.server, {"a"});
+            Pop3Scripts::list(f.server, {10});
         }
-        frmMain w;
-        fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList());
+        kit::fillLogin(f.w, f.server.port(), TlsUser, Password);
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
         if (stls) {
             // Offered and refused: no plain login follows.
-            QTRY_COMPARE(boxes.boxes.size(), 1);
-            QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-            QCOMPARE(boxes.boxes[0].icon, MsgIcon::Exclamation);
-            QCOMPARE(boxes.boxes[0].text, StlsFailure + QStringLiteral("It refused STLS: -ERR Not now.\r\n"
-                                                                       "The login has been stopped; your user name "
-                                                                       "and password were not sent."));
-            QCOMPARE(server.receivedLines(), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
-            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-            QVERIFY(w.cmdLogin->isEnabled());
-            QCOMPARE(w.sockPOP3->State(), 0);
+            QTRY_COMPARE(f.boxes.boxes.size(), 1);
+            QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+            QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
+            QCOMPARE(f.boxes.boxes[0].text, StlsFailure + QStringLiteral("It refused STLS: -ERR Not now.\r\n"
+                                                                         "The login has been stopped; your user name "
+                                                                         "and password were not sent."));
+            QCOMPARE(f.server.receivedLines(), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
+            QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+            QVERIFY(f.w.cmdLogin->isEnabled());
+            QCOMPARE(f.w.sockPOP3->State(), 0);
         } else {
             // The dialogue as ever, with the command names standing as it
             // expects them.
-            QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-            QCOMPARE(w.shpStatus->FillColor(), Green);
-            QCOMPARE(w.lblMails->text(), QStringLiteral("1"));
-            QVERIFY(boxes.boxes.isEmpty());
-            QCOMPARE(server.receivedLines().first(), QByteArray("CAPA\r\n"));
-            QCOMPARE(server.receivedLines().at(1), QByteArray("USER carol\r\n"));
+            QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+            QCOMPARE(f.w.shpStatus->FillColor(), Green);
+            QCOMPARE(f.w.lblMails->text(), QStringLiteral("1"));
+            QVERIFY(f.boxes.boxes.isEmpty());
+            QCOMPARE(f.server.receivedLines().first(), QByteArray("CAPA\r\n"));
+            QCOMPARE(f.server.receivedLines().at(1), QByteArray("USER carol\r\n"));
         }
     }
 
@@ -174,51 +166,47 @@ private slots:
         QFETCH(QList<QByteArray>, answer);
         QFETCH(bool, serverCloses);
         QFETCH(QString, reason);
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        Pop3Scripts::greetingWithCapa(server, {"TOP", "STLS", "USER"});
-        server.expect("STLS\r\n");
+        WindowFixture f;
+        Pop3Scripts::greetingWithCapa(f.server, {"TOP", "STLS", "USER"});
+        f.server.expect("STLS\r\n");
         for (const QByteArray &chunk : answer)
-            server.send(chunk);
+            f.server.send(chunk);
         if (serverCloses)
-            server.closeConnection();
+            f.server.closeConnection();
         else
-            server.expectClientClose();
-        frmMain w;
-        w.setReplyTimeout(1000);
-        fillLogin(w, server.port(), QStringLiteral("carol"), QStringLiteral("secret"));
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-        QVERIFY2(boxes.boxes[0].text.startsWith(StlsFailure), qPrintable(boxes.boxes[0].text));
-        QVERIFY2(boxes.boxes[0].text.contains(reason), qPrintable(boxes.boxes[0].text));
-        QTRY_VERIFY(server.isFinished());
+            f.server.expectClientClose();
+        f.w.setReplyTimeout(1000);
+        kit::fillLogin(f.w, f.server.port(), TlsUser, QStringLiteral("secret"));
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+        QVERIFY2(f.boxes.boxes[0].text.startsWith(StlsFailure), qPrintable(f.boxes.boxes[0].text));
+        QVERIFY2(f.boxes.boxes[0].text.contains(reason), qPrintable(f.boxes.boxes[0].text));
+        QTRY_VERIFY(f.server.isFinished());
         // The handshake's bytes are no lines of the script; only what came
         // before them is compared.
-        QCOMPARE(server.receivedLines().mid(0, 2), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
-        QVERIFY(!sentAnyLogin(server.receivedLines()));
-        QCOMPARE(kit::session(w).vCommand(), QString());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.shpStatus->FillColor(), Red);
-        QCOMPARE(w.sockPOP3->State(), 0);
-        QVERIFY(w.prgProgress->isHidden());
+        QCOMPARE(f.server.receivedLines().mid(0, 2), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
+        QVERIFY(!sentAnyLogin(f.server.receivedLines()));
+        QCOMPARE(kit::session(f.w).vCommand(), QString());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.shpStatus->FillColor(), Red);
+        QCOMPARE(f.w.sockPOP3->State(), 0);
+        QVERIFY(f.w.prgProgress->isHidden());
     }
 
     void refusedGreetingIsReportedAsBefore()
     {
-        MessageBoxRecorder boxes;
-        ScriptedPop3Server server;
-        server.send("-ERR Too many connections.\r\n").expectClientClose();
-        frmMain w;
-        fillLogin(w, server.port());
-        w.cmdLogin_Click();
-        QTRY_COMPARE(boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Too many connections.\r\n")});
-        QVERIFY(w.cmdLogin->isEnabled());
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        w.sockPOP3->Close();
-        QTRY_VERIFY(server.isFinished());
-        QCOMPARE(server.mismatches(), QStringList()); // no CAPA after a refusal
+        WindowFixture f;
+        f.server.send("-ERR Too many connections.\r\n").expectClientClose();
+        kit::fillLogin(f.w, f.server.port(), TlsUser, Password);
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("Server error\r\n-ERR Too many connections.\r\n")});
+        QVERIFY(f.w.cmdLogin->isEnabled());
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        f.w.sockPOP3->Close();
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList()); // no CAPA after a refusal
     }
 
     void loginsOverTlsThroughDovecot_data()
@@ -230,28 +218,24 @@ private slots:
     void loginsOverTlsThroughDovecot()
     {
         QFETCH(bool, implicitTls);
-        std::unique_ptr<DovecotServer> dovecot = startDovecot(QStringLiteral("good.pem"));
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(m_certificates, QStringLiteral("good.pem"), Password);
         if (!dovecot)
             return;
-        MessageBoxRecorder boxes;
-        frmMain w;
-        w.sockPOP3->addCaCertificates(m_certificates.ca());
-        const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
-        if (implicitTls)
-            w.addImplicitTlsPort(port);
-        fillLogin(w, port);
-        w.cmdLogin_Click();
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
-        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join(u'|') + dovecot->log()));
-        QVERIFY(w.sockPOP3->isEncrypted()); // Dovecot takes no STLS after the login
-        QCOMPARE(w.shpStatus->FillColor(), Green);
-        QCOMPARE(w.lblMails->text(), QStringLiteral("2"));
-        QTRY_COMPARE(*kit::session(w).colNewMails(), (QStringList{"1", "2"}));
+        RecordedWindow f;
+        f.w.sockPOP3->addCaCertificates(m_certificates.ca());
+        kit::fillTlsLogin(f.w, *dovecot, implicitTls, Password);
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+        QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(u'|') + dovecot->log()));
+        QVERIFY(f.w.sockPOP3->isEncrypted()); // Dovecot takes no STLS after the login
+        QCOMPARE(f.w.shpStatus->FillColor(), Green);
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("2"));
+        QTRY_COMPARE(*kit::session(f.w).colNewMails(), (QStringList{"1", "2"}));
 
-        boxes.answers.enqueue(MsgAnswer::Yes);
-        w.cmdLogin_Click();
-        QTRY_COMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
+        f.boxes.answers.enqueue(MsgAnswer::Yes);
+        f.w.cmdLogin_Click();
+        QTRY_COMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Confirm Logout?")});
     }
 
     void certificateThatDoesNotVerifyEndsTheLogin_data()
@@ -271,7 +255,7 @@ private slots:
         QFETCH(QString, certificate);
         QFETCH(bool, trustTestCa);
         QFETCH(QString, reason);
-        std::unique_ptr<DovecotServer> dovecot = startDovecot(certificate);
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(m_certificates, certificate, Password);
         if (!dovecot)
             return;
         const QString refused = QStringLiteral("The mail server's certificate was refused: ");
@@ -279,39 +263,29 @@ private slots:
         // POP3S and STLS alike: the login stops before USER, with the reason,
         // and the user may trust the certificate (declined here).
         for (const bool implicitTls : {true, false}) {
-            MessageBoxRecorder boxes;
-            boxes.answers.enqueue(MsgAnswer::No);
-            frmMain w;
+            RecordedWindow f;
+            f.boxes.answers.enqueue(MsgAnswer::No);
             if (trustTestCa)
-                w.sockPOP3->addCaCertificates(m_certificates.ca());
-            const quint16 port = implicitTls ? dovecot->tlsPort() : dovecot->port();
-            if (implicitTls)
-                w.addImplicitTlsPort(port);
-            fillLogin(w, port);
-            w.cmdLogin_Click();
-            QTRY_COMPARE(boxes.boxes.size(), 1);
-            QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane"));
-            QCOMPARE(boxes.boxes[0].buttons, MsgButtons::YesNo);
-            const QString text = boxes.boxes[0].text;
+                f.w.sockPOP3->addCaCertificates(m_certificates.ca());
+            kit::fillTlsLogin(f.w, *dovecot, implicitTls, Password);
+            f.w.cmdLogin_Click();
+            QTRY_COMPARE(f.boxes.boxes.size(), 1);
+            QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+            QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::YesNo);
+            const QString text = f.boxes.boxes[0].text;
             QVERIFY2(text.startsWith(refused), qPrintable(text));
             QVERIFY2(text.contains(reason), qPrintable(text));
-            QCOMPARE(kit::session(w).vCommand(), QString()); // USER never went out
-            QTRY_VERIFY(w.cmdLogin->isEnabled());
-            QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-            QCOMPARE(w.shpStatus->FillColor(), Red);
-            QCOMPARE(w.sockPOP3->State(), 0);
-            QCOMPARE(boxes.boxes.size(), 1);
+            QCOMPARE(kit::session(f.w).vCommand(), QString()); // USER never went out
+            QTRY_VERIFY(f.w.cmdLogin->isEnabled());
+            QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+            QCOMPARE(f.w.shpStatus->FillColor(), Red);
+            QCOMPARE(f.w.sockPOP3->State(), 0);
+            QCOMPARE(f.boxes.boxes.size(), 1);
         }
     }
 
 private:
-    std::unique_ptr<DovecotServer> startDovecot(const QString &certificate)
-    {
-        return startTlsDovecot(m_certificates, m_certificatesMade, certificate, QStringLiteral("pw"));
-    }
-
     TestCertificates m_certificates;
-    bool m_certificatesMade = false;
 };
 
 QTEST_MAIN(TestPop3Tls)

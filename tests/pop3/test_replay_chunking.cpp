@@ -32,7 +32,6 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -284,17 +283,14 @@ const QList<Scenario> &scenarios()
 // that the server's hang-up after QUIT cannot race a second reply) and
 // returns the window's state at the end of the work and after the logout.
 // `hook` sees the window before the login starts.
-QStringList runWindow(quint16 port, const Scenario &scenario, const QByteArray &store, const QString &programDir,
+QStringList runWindow(quint16 port, const Scenario &scenario, const QByteArray &store,
                       const std::function<void(frmMain &)> &hook = {})
 {
     QStringList state;
     kit::writeFile(StoreName, store);
-    const QString messageFile = QDir(programDir).filePath(QStringLiteral("test.eml"));
-    QFile::remove(messageFile);
-    MessageBoxRecorder boxes;
-    PlatformRecorder platform;
-    frmMain w;
-    w.setProgramFolder(programDir);
+    RecordedWindow f;
+    frmMain &w = f.w;
+    const QString messageFile = f.messageFile();
     w.setReplyTimeout(WaitMs);
     if (hook)
         hook(w);
@@ -312,8 +308,8 @@ QStringList runWindow(quint16 port, const Scenario &scenario, const QByteArray &
         state << QStringLiteral("the logout did not finish");
     state << QStringLiteral("store: ") + shown(kit::readFile(StoreName));
     addFile(state, QStringLiteral("test.eml"), messageFile);
-    state << QStringLiteral("viewer calls: %1").arg(platform.calls.size());
-    for (const QString &text : boxes.texts())
+    state << QStringLiteral("viewer calls: %1").arg(f.platform.calls.size());
+    for (const QString &text : f.boxes.texts())
         state << QStringLiteral("box: ") + text;
     return state;
 }
@@ -392,7 +388,6 @@ private slots:
         if (!DovecotServer::isAvailable())
             QSKIP(qPrintable(DovecotServer::unavailableReason()));
         QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane")).clear();
-        QVERIFY(m_programDir.isValid());
         // One server for all conversations: its ids stay the same throughout.
         QVERIFY(m_dovecot.addUser(QStringLiteral("bob"), QStringLiteral("secret")));
         for (int n = 1; n <= MailCount; ++n)
@@ -426,7 +421,7 @@ private slots:
             store = m_knownIds.at(1) + "\r\n" + m_knownIds.at(4) + "\r\nnot-on-the-server\r\n";
         }
         RecordingProxy proxy(m_dovecot.port());
-        const QStringList recorded = runWindow(proxy.port(), s, store, m_programDir.path());
+        const QStringList recorded = runWindow(proxy.port(), s, store);
         QTRY_VERIFY(proxy.clientClosed());
         QCOMPARE(proxy.connections(), 1);
         const Conversation conversation = proxy.conversation();
@@ -454,7 +449,7 @@ private slots:
             server.closeConnection();
             // Each further piece goes out once the window has read the one
             // before: every cut is a separate read.
-            const QStringList state = runWindow(server.port(), s, store, m_programDir.path(), [&server](frmMain &w) {
+            const QStringList state = runWindow(server.port(), s, store, [&server](frmMain &w) {
                 QObject::connect(w.sockPOP3, &TcpClientSocket::dataArrival, &w, [&server] {
                     if (server.isWaitingForSendNext())
                         server.sendNext();
@@ -502,7 +497,6 @@ private slots:
 
 private:
     DovecotServer m_dovecot;
-    QTemporaryDir m_programDir;
     quint32 m_seed = 0;
     int m_rounds = DefaultRounds;
     QElapsedTimer m_budget;

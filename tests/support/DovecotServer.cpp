@@ -1,7 +1,6 @@
-// Starting, stopping and filling a private Dovecot.
+// A private Dovecot: its configuration, users and TLS certificate.
 
 #include "DovecotServer.h"
-#include "ServerProcess.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
@@ -13,10 +12,8 @@
 #include <QSslSocket>
 
 #include <grp.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,55 +21,14 @@ const QString kDovecot = QStringLiteral("/usr/sbin/dovecot");
 const QString kPop3 = QStringLiteral("/usr/lib/dovecot/pop3");
 const QString kPop3Login = QStringLiteral("/usr/lib/dovecot/pop3-login");
 
-QString groupName(gid_t gid)
-{
-    const struct group *gr = ::getgrgid(gid);
-    return gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(gid);
-}
-
 using kit::writeFile;
 } // namespace
 
 DovecotServer::DovecotServer()
-    : m_dir(QDir::tempPath() + QStringLiteral("/mailvane-dovecot-XXXXXX"))
+    // Dovecot runs as a plain user; as root we hand it to "nobody".
+    : RealPop3Server(QStringLiteral("mailvane-dovecot"), ::geteuid() == 0 ? nobody() : testAccount(),
+                     {QStringLiteral("run"), QStringLiteral("state"), QStringLiteral("home"), QStringLiteral("users")})
 {
-    if (::geteuid() == 0) {
-        // Dovecot runs as a plain user; as root we hand it to "nobody".
-        if (const struct passwd *pw = ::getpwnam("nobody")) {
-            m_uid = pw->pw_uid;
-            m_gid = pw->pw_gid;
-            m_userName = QStringLiteral("nobody");
-            m_groupName = groupName(pw->pw_gid);
-            m_dropPrivileges = true;
-        }
-    }
-    if (!m_dropPrivileges) {
-        m_uid = ::getuid();
-        m_gid = ::getgid();
-        const struct passwd *pw = ::getpwuid(m_uid);
-        m_userName = pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(m_uid);
-        m_groupName = groupName(m_gid);
-    }
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("cannot create a temporary folder");
-        return;
-    }
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                            | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                                            | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                                            | QFileDevice::ExeOther);
-    handOver(m_dir.path());
-    for (const char *sub : {"run", "state", "home"}) {
-        QDir(m_dir.path()).mkdir(QString::fromLatin1(sub));
-        handOver(path(QString::fromLatin1(sub)));
-    }
-    QDir(m_dir.path()).mkdir(QStringLiteral("users"));
-    handOver(path(QStringLiteral("users")));
-}
-
-DovecotServer::~DovecotServer()
-{
-    stop();
 }
 
 bool DovecotServer::isAvailable()
@@ -81,20 +37,16 @@ bool DovecotServer::isAvailable()
            && QFileInfo::exists(kPop3Login);
 }
 
+QString DovecotServer::cannotRunReason() const
+{
+    return isAvailable() ? QString() : unavailableReason();
+}
+
 QString DovecotServer::unavailableReason()
 {
     return QStringLiteral("Dovecot with POP3 (%1, %2) is not installed; the project's scripts "
                           "install it (Debian package dovecot-pop3d)")
         .arg(kDovecot, kPop3);
-}
-
-void DovecotServer::handOver(const QString &p) const
-{
-    if (m_dropPrivileges) {
-        if (::chown(QFile::encodeName(p).constData(), m_uid, m_gid) != 0) {
-            // The server will say what it cannot reach; nothing more to do.
-        }
-    }
 }
 
 QString DovecotServer::maildir(const QString &user) const
@@ -111,18 +63,14 @@ bool DovecotServer::addUser(const QString &name, const QString &password)
         return false;
     }
     const QString home = path(QStringLiteral("home/") + name);
-    QDir().mkpath(home + QStringLiteral("/Maildir"));
-    handOver(home);
-    handOver(home + QStringLiteral("/Maildir"));
-    for (const char *sub : {"new", "cur", "tmp"}) {
-        const QString dir = maildir(name) + QLatin1Char('/') + QString::fromLatin1(sub);
-        QDir().mkpath(dir);
-        handOver(dir);
+    if (!makeMaildir(maildir(name))) {
+        m_error = QStringLiteral("cannot make the Maildir of ") + name;
+        return false;
     }
     const QString line = QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n")
                              .arg(name, password)
-                             .arg(m_uid)
-                             .arg(m_gid)
+                             .arg(m_account.uid)
+                             .arg(m_account.gid)
                              .arg(home);
     // One password file per user: Dovecot rereads a changed file at most
     // once a second, but opens a new user's file at the first login.
@@ -132,7 +80,6 @@ bool DovecotServer::addUser(const QString &name, const QString &password)
         return false;
     }
     handOver(file);
-    m_users.append(name);
     return true;
 }
 
@@ -151,6 +98,11 @@ bool DovecotServer::enableTls(const QString &certificateFile, const QString &key
     handOver(key);
     m_tls = true;
     return true;
+}
+
+void DovecotServer::enableOAuth(const QString &introspectionUrl)
+{
+    m_introspectionUrl = introspectionUrl;
 }
 
 bool DovecotServer::replaceCertificate(const QString &certificateFile, const QString &keyFile)
@@ -179,7 +131,10 @@ bool DovecotServer::replaceCertificate(const QString &certificateFile, const QSt
 bool DovecotServer::writeConfig()
 {
     static int instances = 0;
-    const QString dir = m_dir.path();
+    do {
+        m_tlsPort = m_tls ? freeLoopbackPort() : 0;
+    } while (m_tls && m_tlsPort == port());
+    const QString dir = rootPath();
     QString conf;
     conf += QStringLiteral("instance_name = mailvane-test-%1-%2\n")
                 .arg(QCoreApplication::applicationPid())
@@ -190,11 +145,12 @@ bool DovecotServer::writeConfig()
     conf += QStringLiteral("protocols = pop3\n"
                            "listen = 127.0.0.1\n"
                            "disable_plaintext_auth = no\n"
-                           "auth_mechanisms = plain\n"
                            "auth_failure_delay = 0\n");
-    conf += QStringLiteral("default_internal_user = %1\n").arg(m_userName);
-    conf += QStringLiteral("default_internal_group = %1\n").arg(m_groupName);
-    conf += QStringLiteral("default_login_user = %1\n").arg(m_userName);
+    conf += QStringLiteral("auth_mechanisms = plain%1\n")
+                .arg(m_introspectionUrl.isEmpty() ? QString() : QStringLiteral(" xoauth2 oauthbearer"));
+    conf += QStringLiteral("default_internal_user = %1\n").arg(m_account.userName);
+    conf += QStringLiteral("default_internal_group = %1\n").arg(m_account.groupName);
+    conf += QStringLiteral("default_login_user = %1\n").arg(m_account.userName);
     conf += QStringLiteral("first_valid_uid = 1\n"
                            "first_valid_gid = 1\n"
                            "mail_location = maildir:~/Maildir\n");
@@ -203,9 +159,28 @@ bool DovecotServer::writeConfig()
     } else {
         conf += QStringLiteral("ssl = no\n");
     }
-    conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n"
-                           "userdb {\n  driver = passwd-file\n  args = %1/users/%u\n}\n")
-                .arg(dir);
+    if (m_introspectionUrl.isEmpty()) {
+        conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n").arg(dir);
+    } else {
+        // Tokens go to the token service only, passwords to the file only.
+        conf += QStringLiteral("passdb {\n  driver = passwd-file\n  mechanisms = plain\n"
+                               "  args = scheme=PLAIN %1/users/%u\n}\n"
+                               "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n"
+                               "  args = %1/oauth2.conf.ext\n}\n")
+                    .arg(dir);
+        // Dovecot trusts "active": the token service decides expiry.
+        const QString oauth = QStringLiteral("introspection_mode = post\n"
+                                             "introspection_url = %1\n"
+                                             "username_attribute = username\n"
+                                             "active_attribute = active\n"
+                                             "active_value = true\n"
+                                             "force_introspection = yes\n")
+                                  .arg(m_introspectionUrl);
+        if (!writeFile(path(QStringLiteral("oauth2.conf.ext")), oauth.toUtf8()))
+            return false;
+        handOver(path(QStringLiteral("oauth2.conf.ext")));
+    }
+    conf += QStringLiteral("userdb {\n  driver = passwd-file\n  args = %1/users/%u\n}\n").arg(dir);
     conf += QStringLiteral("service pop3-login {\n"
                            "  chroot =\n"
                            "  inet_listener pop3 {\n"
@@ -234,71 +209,19 @@ bool DovecotServer::writeConfig()
     return true;
 }
 
-bool DovecotServer::start()
+void DovecotServer::launch()
 {
-    if (isRunning())
-        return true;
-    if (!isAvailable()) {
-        m_error = unavailableReason();
-        return false;
-    }
-    if (!m_dir.isValid())
-        return false;
-    // A port found free may be taken by someone else before Dovecot binds
-    // it: a few attempts.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        m_port = ServerProcess::freeLoopbackPort();
-        do {
-            m_tlsPort = m_tls ? ServerProcess::freeLoopbackPort() : 0;
-        } while (m_tls && m_tlsPort == m_port);
-        if (m_port == 0 || !writeConfig()) {
-            m_error = QStringLiteral("cannot prepare the configuration");
-            return false;
+    const bool drop = m_account.dropPrivileges;
+    const uid_t uid = m_account.uid;
+    const gid_t gid = m_account.gid;
+    m_process.setChildProcessModifier([drop, uid, gid] {
+        if (drop) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                ::_exit(126);
         }
-        const QString out = path(QStringLiteral("dovecot.out"));
-        m_process.setStandardOutputFile(out, QIODevice::Append);
-        m_process.setStandardErrorFile(out, QIODevice::Append);
-        const bool drop = m_dropPrivileges;
-        const uid_t uid = m_uid;
-        const gid_t gid = m_gid;
-        m_process.setChildProcessModifier([drop, uid, gid] {
-            if (drop) {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
-                    ::_exit(126);
-            }
-            // Taken down with the test, even if the test crashes.
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        });
-        m_process.start(kDovecot, {QStringLiteral("-c"), path(QStringLiteral("dovecot.conf")),
-                                   QStringLiteral("-F")});
-        if (!m_process.waitForStarted(10000)) {
-            m_error = QStringLiteral("dovecot did not start: ") + m_process.errorString();
-            return false;
-        }
-        if (waitUntilAnswering())
-            return true;
-        stop();
-    }
-    return false;
-}
-
-bool DovecotServer::waitUntilAnswering()
-{
-    const ServerProcess::Start start = ServerProcess::waitForGreeting(m_process, m_port);
-    if (start == ServerProcess::Start::Answering)
-        return true;
-    m_error = ServerProcess::startProblem(start, QStringLiteral("dovecot"), m_port) + log();
-    return false;
-}
-
-void DovecotServer::stop()
-{
-    ServerProcess::stop(m_process);
-}
-
-bool DovecotServer::isRunning() const
-{
-    return m_process.state() != QProcess::NotRunning;
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
+    m_process.start(kDovecot, {QStringLiteral("-c"), path(QStringLiteral("dovecot.conf")), QStringLiteral("-F")});
 }
 
 QString DovecotServer::log() const
@@ -310,33 +233,6 @@ QString DovecotServer::log() const
             text += QString::fromLocal8Bit(file.readAll());
     }
     return text;
-}
-
-bool DovecotServer::deliver(const QString &user, const QByteArray &message)
-{
-    const QString box = maildir(user);
-    if (!QFileInfo(box + QStringLiteral("/new")).isDir()) {
-        m_error = QStringLiteral("no such user: ") + user;
-        return false;
-    }
-    // Dovecot numbers new mails by the time at the front of the file name.
-    ++m_delivered;
-    const QString name = QStringLiteral("%1.M%2P%3.mailvane")
-                             .arg(1600000000 + m_delivered)
-                             .arg(m_delivered)
-                             .arg(QCoreApplication::applicationPid());
-    const QString tmp = box + QStringLiteral("/tmp/") + name;
-    const QString target = box + QStringLiteral("/new/") + name;
-    if (!writeFile(tmp, message)) {
-        m_error = QStringLiteral("cannot write ") + tmp;
-        return false;
-    }
-    handOver(tmp);
-    if (!QFile::rename(tmp, target)) {
-        m_error = QStringLiteral("cannot move the mail into ") + target;
-        return false;
-    }
-    return true;
 }
 
 void DovecotServer::clearMailbox(const QString &user, bool dropIndexes)

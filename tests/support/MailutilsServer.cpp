@@ -1,18 +1,15 @@
-// Starting, stopping and filling a private GNU mailutils pop3d.
+// A private GNU mailutils pop3d: its configuration and virtual users.
 
 #include "MailutilsServer.h"
-#include "ServerProcess.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
 #include <QStandardPaths>
 
 #include <grp.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -35,38 +32,11 @@ bool usable(const QString &text)
 } // namespace
 
 MailutilsServer::MailutilsServer()
-    : m_dir(QDir::tempPath() + QStringLiteral("/mailvane-mailutils-XXXXXX"))
+    // pop3d changes its group to "mail" at start; as root we hand it to
+    // "nobody" in that group.
+    : RealPop3Server(QStringLiteral("mailvane-mailutils"), ::geteuid() == 0 ? nobody("mail") : testAccount(),
+                     {QStringLiteral("run"), QStringLiteral("locks"), QStringLiteral("home"), QStringLiteral("passwd")})
 {
-    m_uid = ::getuid();
-    m_gid = ::getgid();
-    if (::geteuid() == 0) {
-        // pop3d changes its group to "mail" at start; as root we hand it
-        // to "nobody" in that group.
-        const struct passwd *pw = ::getpwnam("nobody");
-        const struct group *gr = ::getgrnam("mail");
-        if (pw && gr) {
-            m_uid = pw->pw_uid;
-            m_gid = gr->gr_gid;
-            m_dropPrivileges = true;
-        }
-    }
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("cannot create a temporary folder");
-        return;
-    }
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup
-                                            | QFileDevice::ReadOther | QFileDevice::ExeOther);
-    handOver(m_dir.path());
-    for (const char *sub : {"run", "locks", "home", "passwd"}) {
-        QDir(m_dir.path()).mkdir(QString::fromLatin1(sub));
-        handOver(path(QString::fromLatin1(sub)));
-    }
-}
-
-MailutilsServer::~MailutilsServer()
-{
-    stop();
 }
 
 namespace {
@@ -84,6 +54,11 @@ bool MailutilsServer::isAvailable()
     return QFileInfo(kPop3d).isExecutable() && !openssl().isEmpty() && mayTakeMailGroup();
 }
 
+QString MailutilsServer::cannotRunReason() const
+{
+    return isAvailable() ? QString() : unavailableReason();
+}
+
 QString MailutilsServer::unavailableReason()
 {
     if (!mayTakeMailGroup())
@@ -92,15 +67,6 @@ QString MailutilsServer::unavailableReason()
     return QStringLiteral("GNU mailutils pop3d (%1) or openssl is not installed; the project's scripts "
                           "install them (Debian packages mailutils-pop3d, openssl)")
         .arg(kPop3d);
-}
-
-void MailutilsServer::handOver(const QString &p) const
-{
-    if (m_dropPrivileges) {
-        if (::chown(QFile::encodeName(p).constData(), m_uid, m_gid) != 0) {
-            // The server will say what it cannot reach; nothing more to do.
-        }
-    }
 }
 
 QString MailutilsServer::maildir(const QString &login) const
@@ -136,17 +102,12 @@ bool MailutilsServer::addUser(const QString &login, const QString &password)
         return false;
     }
     const QString home = path(QStringLiteral("home/%1/%2").arg(domain, name));
-    QDir().mkpath(maildir(login));
-    handOver(path(QStringLiteral("home/") + domain));
-    handOver(home);
-    handOver(maildir(login));
-    for (const char *sub : {"new", "cur", "tmp"}) {
-        const QString dir = maildir(login) + QLatin1Char('/') + QString::fromLatin1(sub);
-        QDir().mkpath(dir);
-        handOver(dir);
+    if (!makeMaildir(maildir(login))) {
+        m_error = QStringLiteral("cannot make the Maildir of ") + login;
+        return false;
     }
     const QString line =
-        QStringLiteral("%1:%2:%3:%4::%5:/bin/false\n").arg(name, hash).arg(m_uid).arg(m_gid).arg(home);
+        QStringLiteral("%1:%2:%3:%4::%5:/bin/false\n").arg(name, hash).arg(m_account.uid).arg(m_account.gid).arg(home);
     const QString file = path(QStringLiteral("passwd/") + domain);
     if (!writeFile(file, line.toUtf8(), QIODevice::Append)) {
         m_error = QStringLiteral("cannot write the password file of ") + domain;
@@ -158,7 +119,7 @@ bool MailutilsServer::addUser(const QString &login, const QString &password)
 
 bool MailutilsServer::writeConfig()
 {
-    const QString dir = m_dir.path();
+    const QString dir = rootPath();
     QString conf;
     conf += QStringLiteral("mode daemon;\n"
                            "foreground yes;\n");
@@ -181,115 +142,24 @@ bool MailutilsServer::writeConfig()
     return true;
 }
 
-bool MailutilsServer::start()
+void MailutilsServer::launch()
 {
-    if (isRunning())
-        return true;
-    if (!isAvailable()) {
-        m_error = unavailableReason();
-        return false;
+    // Taken down with the test, even if the test crashes.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    const QStringList pop3d{kPop3d, QStringLiteral("--config-file=") + path(QStringLiteral("pop3d.conf"))};
+    if (m_account.dropPrivileges) {
+        // The death signal is cleared with the change of user: set again.
+        m_process.start(QStringLiteral("setpriv"),
+                        QStringList{QStringLiteral("--reuid=%1").arg(m_account.uid),
+                                    QStringLiteral("--regid=%1").arg(m_account.gid), QStringLiteral("--clear-groups"),
+                                    QStringLiteral("--pdeathsig=TERM")}
+                            + pop3d);
+    } else {
+        m_process.start(pop3d.first(), pop3d.mid(1));
     }
-    if (!m_dir.isValid())
-        return false;
-    // A port found free may be taken by someone else before pop3d binds
-    // it: a few attempts.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        m_port = ServerProcess::freeLoopbackPort();
-        if (m_port == 0 || !writeConfig()) {
-            m_error = QStringLiteral("cannot prepare the configuration");
-            return false;
-        }
-        const QString out = path(QStringLiteral("pop3d.out"));
-        m_process.setStandardOutputFile(out, QIODevice::Append);
-        m_process.setStandardErrorFile(out, QIODevice::Append);
-        // Taken down with the test, even if the test crashes.
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        const QStringList pop3d{kPop3d, QStringLiteral("--config-file=") + path(QStringLiteral("pop3d.conf"))};
-        if (m_dropPrivileges) {
-            // The death signal is cleared with the change of user: set again.
-            m_process.start(QStringLiteral("setpriv"),
-                            QStringList{QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
-                                        QStringLiteral("--clear-groups"), QStringLiteral("--pdeathsig=TERM")}
-                                + pop3d);
-        } else {
-            m_process.start(pop3d.first(), pop3d.mid(1));
-        }
-        if (!m_process.waitForStarted(10000)) {
-            m_error = QStringLiteral("pop3d did not start: ") + m_process.errorString();
-            return false;
-        }
-        if (waitUntilAnswering())
-            return true;
-        stop();
-    }
-    return false;
 }
 
-bool MailutilsServer::waitUntilAnswering()
+QByteArray MailutilsServer::storedForm(const QByteArray &message) const
 {
-    const ServerProcess::Start start = ServerProcess::waitForGreeting(m_process, m_port);
-    if (start == ServerProcess::Start::Answering)
-        return true;
-    m_error = ServerProcess::startProblem(start, QStringLiteral("pop3d"), m_port) + log();
-    return false;
-}
-
-void MailutilsServer::stop()
-{
-    ServerProcess::stop(m_process);
-}
-
-bool MailutilsServer::isRunning() const
-{
-    return m_process.state() != QProcess::NotRunning;
-}
-
-QString MailutilsServer::log() const
-{
-    QFile file(path(QStringLiteral("pop3d.out")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
-}
-
-bool MailutilsServer::deliver(const QString &login, const QByteArray &message)
-{
-    const QString box = maildir(login);
-    if (!QFileInfo(box + QStringLiteral("/new")).isDir()) {
-        m_error = QStringLiteral("no such user: ") + login;
-        return false;
-    }
-    // Names that sort in delivery order, as the server numbers them.
-    ++m_delivered;
-    const QString name = QStringLiteral("%1.M%2P%3.mailvane")
-                             .arg(1600000000 + m_delivered)
-                             .arg(m_delivered)
-                             .arg(QCoreApplication::applicationPid());
-    const QString tmp = box + QStringLiteral("/tmp/") + name;
-    const QString target = box + QStringLiteral("/new/") + name;
-    QByteArray stored = message;
-    stored.replace("\r\n", "\n");
-    if (!writeFile(tmp, stored)) {
-        m_error = QStringLiteral("cannot write ") + tmp;
-        return false;
-    }
-    handOver(tmp);
-    if (!QFile::rename(tmp, target)) {
-        m_error = QStringLiteral("cannot move the mail into ") + target;
-        return false;
-    }
-    return true;
-}
-
-QList<QByteArray> MailutilsServer::storedMails(const QString &login) const
-{
-    // The server renames a file when it sets flags, but keeps the front.
-    QMap<QString, QByteArray> byName;
-    for (const char *sub : {"new", "cur"}) {
-        QDir dir(maildir(login) + QLatin1Char('/') + QString::fromLatin1(sub));
-        for (const QString &name : dir.entryList(QDir::Files)) {
-            QFile file(dir.filePath(name));
-            if (file.open(QIODevice::ReadOnly))
-                byName.insert(name, file.readAll());
-        }
-    }
-    return byName.values();
+    return QByteArray(message).replace("\r\n", "\n");
 }

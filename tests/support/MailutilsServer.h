@@ -1,13 +1,12 @@
 #pragma once
-// A real GNU mailutils pop3d for integration tests: a child process on a
-// free loopback port with its own configuration, virtual users in a
-// passwd-format file with crypt hashes, and a Maildir per user, all in a
-// temporary folder that goes away with the object.
+// A real GNU mailutils pop3d for integration tests (see RealPop3Server):
+// virtual users in a passwd-format file per domain with crypt hashes, and a
+// Maildir per user, its files with LF line ends.
 //
 // Users log in as "name@domain". The server locks a mailbox per session: a
 // second login to it gets "-ERR [IN-USE] Mailbox in use" until the first
 // session has quit. Run as root, the server runs as "nobody" in group
-// "mail" and every file it needs is handed to that user.
+// "mail".
 //
 // It differs from Dovecot in what a client sees: a mail without an
 // "X-UIDL:" header gets one (its UIDL) added after its last header line,
@@ -23,65 +22,31 @@
 //     pop3d.deliver("alice@example.org", "Subject: hi\r\n\r\nbody\r\n");
 //     QVERIFY2(pop3d.start(), qPrintable(pop3d.errorString()));
 
-#include <QByteArray>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
+#include "RealPop3Server.h"
 
-class MailutilsServer
+class MailutilsServer : public RealPop3Server
 {
 public:
     MailutilsServer();
-    ~MailutilsServer();
-    MailutilsServer(const MailutilsServer &) = delete;
-    MailutilsServer &operator=(const MailutilsServer &) = delete;
 
     // pop3d and openssl are installed (Debian: mailutils-pop3d, openssl),
     // and pop3d may take the group "mail" (root, or that primary group).
     static bool isAvailable();
     static QString unavailableReason();
 
-    // `login` is "name@domain". Users may be added before or while the
-    // server runs. Logins and passwords must not contain ':', '/' or line
-    // ends.
-    bool addUser(const QString &login, const QString &password);
+    QString name() const override { return QStringLiteral("mailutils"); }
+    QString cannotRunReason() const override;
+    QString loginName(const QString &user) const override { return user + QStringLiteral("@example.org"); }
+    // `login` is "name@domain".
+    bool addUser(const QString &login, const QString &password) override;
+    QByteArray storedForm(const QByteArray &message) const override;
+    QString maildir(const QString &login) const override;
 
-    // Starts the server and waits (bounded) until it greets. False with
-    // errorString() on failure.
-    bool start();
-    // SIGTERM, then waits for the exit. Also done on destruction.
-    void stop();
-    bool isRunning() const;
-
-    quint16 port() const { return m_port; }
-    QString errorString() const { return m_error; }
-    // The server's own log, for failure messages.
-    QString log() const;
-
-    // Puts one mail into the user's Maildir/new, stored with LF line ends
-    // as Maildir files are (the server sends CR LF again). Mails are
-    // numbered in the order they were delivered.
-    bool deliver(const QString &login, const QByteArray &message);
-    // The stored mails of the user, oldest first, as the files hold them.
-    QList<QByteArray> storedMails(const QString &login) const;
-    QString maildir(const QString &login) const;
-    QString rootPath() const { return m_dir.path(); }
+protected:
+    QString processName() const override { return QStringLiteral("pop3d"); }
+    bool writeConfig() override;
+    void launch() override;
 
 private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-    bool writeConfig();
-    bool waitUntilAnswering();
-    void handOver(const QString &path) const; // to the server's user
     QString cryptHash(const QString &password);
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
-    int m_delivered = 0;
-    QString m_error;
-    // The account the server runs as.
-    uint m_uid = 0;
-    uint m_gid = 0;
-    bool m_dropPrivileges = false;
 };

@@ -39,3 +39,40 @@ QByteArray RawPop3MultiLine(quint16 port, const QByteArray &user, const QByteArr
     }
     return content;
 }
+
+QList<QByteArray> RawPop3Lines(quint16 port, const QByteArray &user, const QByteArray &password,
+                               const QByteArray &command)
+{
+    QList<QByteArray> lines;
+    for (const QByteArray &line : RawPop3MultiLine(port, user, password, command).split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    return lines;
+}
+
+QList<QByteArray> RawPop3Dialogue(quint16 port, const QList<QByteArray> &lines)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return {"<no connection>"};
+    QByteArray pending;
+    auto replyLine = [&]() -> QByteArray {
+        while (!pending.contains("\r\n") && socket.waitForReadyRead(5000))
+            pending += socket.readAll();
+        const int end = pending.indexOf("\r\n");
+        if (end < 0)
+            return "<no reply>";
+        const QByteArray line = pending.left(end);
+        pending.remove(0, end + 2);
+        return line;
+    };
+    QList<QByteArray> replies{replyLine()};
+    for (const QByteArray &line : lines) {
+        socket.write(line + "\r\n");
+        replies << replyLine();
+    }
+    socket.write("QUIT\r\n");
+    socket.waitForBytesWritten(2000);
+    return replies;
+}

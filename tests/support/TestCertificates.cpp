@@ -10,6 +10,17 @@
 
 bool TestCertificates::make()
 {
+    m_made = makeAll();
+    return m_made;
+}
+
+QString TestCertificates::utcText(const QDateTime &date)
+{
+    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
+}
+
+bool TestCertificates::makeAll()
+{
     m_openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
     if (m_openssl.isEmpty()) {
         m_error = QStringLiteral("openssl is not installed");

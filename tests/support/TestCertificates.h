@@ -25,6 +25,7 @@ class TestCertificates
 public:
     // False with errorString() when openssl is missing or fails.
     bool make();
+    bool isMade() const { return m_made; }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QSslCertificate certificate(const QString &name) const;
@@ -34,11 +35,15 @@ public:
     // Start or end of the validity as openssl reads it, in UTC.
     QDateTime opensslDate(const QString &name, bool expiry);
     QString errorString() const { return m_error; }
+    // A certificate's date as the window shows it: "2025-03-01 12:00:00 UTC".
+    static QString utcText(const QDateTime &date);
 
 private:
+    bool makeAll();
     bool run(const QStringList &arguments, QByteArray *output = nullptr);
 
     QTemporaryDir m_dir;
     QString m_openssl;
     QString m_error;
+    bool m_made = false;
 };

@@ -6,9 +6,9 @@
 #include <QSslSocket>
 #include <QtTest>
 
-bool certificatesReady(const TestCertificates &certificates, bool made)
+bool certificatesReady(const TestCertificates &certificates)
 {
-    if (made)
+    if (certificates.isMade())
         return true;
     const QString why =
         QSslSocket::supportsSsl() ? certificates.errorString() : QStringLiteral("Qt has no TLS backend here");
@@ -16,19 +16,18 @@ bool certificatesReady(const TestCertificates &certificates, bool made)
     return false;
 }
 
-std::unique_ptr<DovecotServer> startTlsDovecot(const TestCertificates &certificates, bool made,
-                                               const QString &certificate, const QString &password)
+std::unique_ptr<DovecotServer> startTlsDovecot(const TestCertificates &certificates, const QString &certificate,
+                                               const QString &password)
 {
     if (!DovecotServer::isAvailable()) {
         QTest::qSkip(qPrintable(DovecotServer::unavailableReason()), __FILE__, __LINE__);
         return {};
     }
-    if (!certificatesReady(certificates, made))
+    if (!certificatesReady(certificates))
         return {};
     auto dovecot = std::make_unique<DovecotServer>();
-    if (!dovecot->addUser(QStringLiteral("carol"), password)
-        || !dovecot->deliver(QStringLiteral("carol"), "Subject: one\r\n\r\nfirst\r\n")
-        || !dovecot->deliver(QStringLiteral("carol"), "Subject: two\r\n\r\nsecond\r\n")
+    if (!dovecot->addUser(TlsUser, password) || !dovecot->deliver(TlsUser, "Subject: one\r\n\r\nfirst\r\n")
+        || !dovecot->deliver(TlsUser, "Subject: two\r\n\r\nsecond\r\n")
         || !dovecot->enableTls(certificates.path(certificate), certificates.path(QStringLiteral("server.key")))
         || !dovecot->start()) {
         QTest::qFail(qPrintable(dovecot->errorString() + dovecot->log()), __FILE__, __LINE__);

@@ -8,11 +8,13 @@
 
 class TestCertificates;
 
+// The one user of that Dovecot.
+inline const QString TlsUser = QStringLiteral("carol");
+
 // Skips the test when Dovecot is missing and fails it when the
-// certificates (made says whether they are) or Dovecot cannot be set up;
-// null then.
-std::unique_ptr<DovecotServer> startTlsDovecot(const TestCertificates &certificates, bool made,
-                                               const QString &certificate, const QString &password);
+// certificates or Dovecot cannot be set up; null then.
+std::unique_ptr<DovecotServer> startTlsDovecot(const TestCertificates &certificates, const QString &certificate,
+                                               const QString &password);
 
 // Fails the test, saying why, when the certificates are not made.
-bool certificatesReady(const TestCertificates &certificates, bool made);
+bool certificatesReady(const TestCertificates &certificates);

@@ -2,11 +2,22 @@
 
 #include "WindowTestKit.h"
 
+#include "frmMainTestAccess.h"
+#include "TlsDovecot.h"
+#include "window/VbColor.h"
+
+#include <QCheckBox>
 #include <QDir>
 #include <QProgressBar>
 #include <QSettings>
 
 namespace kit {
+
+bool nearColour(const QColor &actual, const QColor &expected, int tolerance)
+{
+    return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
+           && qAbs(actual.blue() - expected.blue()) <= tolerance;
+}
 
 void clearSavedState()
 {
@@ -28,6 +39,11 @@ bool loggedInAndIdle(const frmMain &w)
            && w.cmdShow->isEnabled() && w.prgProgress->isHidden();
 }
 
+bool loggedOutAndIdle(const frmMain &w)
+{
+    return w.cmdLogin->text() == QLatin1String("Login") && w.cmdLogin->isEnabled() && w.prgProgress->isHidden();
+}
+
 bool login(frmMain &w, quint16 port, int timeoutMs, const QString &user, const QString &password)
 {
     fillLogin(w, port, user, password);
@@ -41,6 +57,22 @@ bool loginHotmail(frmMain &w, const QString &user, const QString &password)
     w.txtPwd->setText(password);
     w.cmdLogin_Click();
     return w.cmdLogin->text() == QLatin1String("Logout");
+}
+
+quint16 fillTlsLogin(frmMain &w, const DovecotServer &dovecot, bool implicitTls, const QString &password)
+{
+    const quint16 port = implicitTls ? dovecot.tlsPort() : dovecot.port();
+    if (implicitTls)
+        w.addImplicitTlsPort(port);
+    fillLogin(w, port, TlsUser, password);
+    return port;
+}
+
+bool logout(frmMain &w, MessageBoxRecorder &boxes, int timeoutMs)
+{
+    boxes.answers.enqueue(MsgAnswer::Yes);
+    w.cmdLogin->click();
+    return QTest::qWaitFor([&] { return loggedOutAndIdle(w); }, timeoutMs);
 }
 
 QByteArray mailText(const TestMail &mail)
@@ -93,6 +125,31 @@ void scriptTops(ScriptedPop3Server &server, const QList<TestMail> &mails, int fr
         scriptTop(server, n, multiLine(mailText(mails[n - 1])));
 }
 
+QByteArray retrReply(const QByteArray &mail)
+{
+    QByteArray reply = "+OK " + QByteArray::number(mail.size()) + " octets\r\n";
+    qsizetype pos = 0;
+    while (pos < mail.size()) {
+        const qsizetype nl = mail.indexOf("\r\n", pos);
+        const qsizetype end = nl < 0 ? mail.size() : nl + 2;
+        if (mail.at(pos) == '.')
+            reply += '.';
+        reply += mail.mid(pos, end - pos);
+        pos = end;
+    }
+    return reply + ".\r\n";
+}
+
+QList<HttpMailServer::Mail> threeHotmailMails(const QByteArray &first, const QByteArray &second,
+                                              const QByteArray &third)
+{
+    return {
+        HttpMailServer::makeMail("m1", "Bob <bob@example.com>", "Hello", "2004-08-03T10:11:12Z", first, true),
+        HttpMailServer::makeMail("m2", "Carol <carol@example.com>", "Figures", "2004-08-04T09:00:00Z", second, false),
+        HttpMailServer::makeMail("m3", "Dave <dave@example.com>", "Photos", "2004-08-05T08:30:00Z", third, false),
+    };
+}
+
 void setRange(QComboBox *from, QComboBox *till, const QString &lower, const QString &upper)
 {
     from->setEditText(lower);
@@ -109,6 +166,7 @@ QStringList column(const FlexGrid *grid, int col)
 
 void selectRows(FlexGrid *grid, int anchor, int current)
 {
+    grid->SetCol(1);
     grid->SetRow(current);
     grid->clearSelection();
     const int top = qMin(anchor, current) - grid->FixedRows();
@@ -116,4 +174,104 @@ void selectRows(FlexGrid *grid, int anchor, int current)
     grid->setRangeSelected(QTableWidgetSelectionRange(top, 0, bottom, grid->Cols() - 1), true);
 }
 
+void selectCell(frmMain &w, int row, int col)
+{
+    w.grdMails->SetCol(col);
+    w.grdMails->SetRow(row);
+}
+
+bool isBlueRow(const FlexGrid *grid, int row)
+{
+    const QColor blue = vb::ColorFromLiteral(QStringLiteral("&HFF0000"));
+    for (int c = 0; c <= 4; ++c)
+        if (grid->CellForeColor(row, c) != blue)
+            return false;
+    return true;
+}
+
+QStringList blueMails(const FlexGrid *grid)
+{
+    QStringList mails;
+    for (int r = 2; r < grid->Rows(); ++r)
+        if (isBlueRow(grid, r))
+            mails << grid->TextMatrix(r, 3);
+    return mails;
+}
+
+QList<MailRow> numberedRows(int count)
+{
+    QList<MailRow> rows;
+    for (int n = 1; n <= count; ++n)
+        rows << MailRow{QStringLiteral(" Tue, 3 Aug 2004"), QStringLiteral(" Sender %1").arg(n),
+                        QStringLiteral(" Subject %1").arg(n), QString::number(n), QString(), QString()};
+    return rows;
+}
+
+void putMailRows(frmMain &w, const QList<MailRow> &rows)
+{
+    FlexGrid *g = w.grdMails;
+    g->Clear();
+    g->SetRows(2 + int(rows.size()));
+    const QStringList headings{"Date", "From", "Subject", "Id", "Size", "URL"};
+    for (int c = 0; c < headings.size(); ++c)
+        g->SetTextMatrix(0, c, headings.at(c));
+    for (int i = 0; i < rows.size(); ++i) {
+        const MailRow &r = rows.at(i);
+        const QStringList cells{r.date, r.from, r.subject, r.id, r.size, r.url};
+        for (int c = 0; c < cells.size(); ++c)
+            g->SetTextMatrix(2 + i, c, cells.at(c));
+    }
+}
+
+void putMailRows(frmMain &w, int count)
+{
+    putMailRows(w, numberedRows(count));
+}
+
+bool showMails(frmMain &w, int from, int till, int timeoutMs)
+{
+    setRange(w.cboFrom, w.cboTill, QString::number(from), QString::number(till));
+    w.cmdShow->click();
+    return QTest::qWaitFor([&] { return w.cmdShow->text() == QLatin1String("Show") && w.prgProgress->isHidden(); },
+                           timeoutMs);
+}
+
+QList<bool> enabledControls(const frmMain &w)
+{
+    return {w.cmdLogin->isEnabled(),  w.cmdStats->isEnabled(), w.cmdLoad->isEnabled(),    w.cmdSave->isEnabled(),
+            w.cmdDelete->isEnabled(), w.cmdShow->isEnabled(),  w.ckAutoLogin->isEnabled()};
+}
+
+const QList<bool> AllEnabled{true, true, true, true, true, true, true};
+
+void viewMail(frmMain &w, int n)
+{
+    selectCell(w, n + 1);
+    w.mnuCompleteMail_Click();
+}
+
+bool viewDone(const frmMain &w, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return !session(w).bListForView() && w.prgProgress->isHidden(); }, timeoutMs);
+}
+
 } // namespace kit
+
+QString WindowRecorders::messageFile() const
+{
+    return QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+}
+
+bool WindowFixture::login(int timeoutMs)
+{
+    if (kit::login(w, server.port(), timeoutMs))
+        return true;
+    qWarning() << "login failed:" << server.mismatches() << server.receivedLines();
+    return false;
+}
+
+bool HotmailWindowFixture::startServer()
+{
+    server.setCredentials(QStringLiteral("alice@hotmail.com"), QStringLiteral("secret"));
+    return server.start();
+}

@@ -9,6 +9,7 @@
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
 #include "window/VbColor.h"
+#include "WindowTestKit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,39 +35,38 @@ private slots:
 
     void loggedOutLayout()
     {
-        MessageBoxRecorder boxes;
-        frmMain w;
-        QCOMPARE(w.windowTitle(), QStringLiteral("Mailvane 2.6.2"));
-        QCOMPARE(w.height(), 7890 / 15);
-        QCOMPARE(w.cboPort->count(), 291);
-        QCOMPARE(w.cboPort->itemText(0), QStringLiteral("10"));
-        QCOMPARE(w.cboPort->itemText(290), QStringLiteral("300"));
-        QCOMPARE(w.cboPort->currentText(), QStringLiteral("110"));
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
-        for (QWidget *hidden : {static_cast<QWidget *>(w.fraStats), static_cast<QWidget *>(w.fraBrowse),
-                                static_cast<QWidget *>(w.fraRetrieval), static_cast<QWidget *>(w.fraDeletion),
-                                static_cast<QWidget *>(w.ckAutoLogin), static_cast<QWidget *>(w.cmdHlpAutoLogin),
-                                static_cast<QWidget *>(w.cmdStats), static_cast<QWidget *>(w.ckUpdtChanges),
-                                static_cast<QWidget *>(w.cmdHlpUpdtChanges), static_cast<QWidget *>(w.grdStats),
-                                static_cast<QWidget *>(w.prgProgress), static_cast<QWidget *>(w.lblProgress)})
-            QVERIFY2(w.findChild<QWidget *>(hidden->objectName())->isHidden(), qPrintable(hidden->objectName()));
-        QVERIFY(!w.fraLogin->isHidden());
-        QVERIFY(!w.Frame7->isHidden());
-        QCOMPARE(w.shpStatus->FillColor(), QColor(255, 0, 0));
-        QCOMPARE(w.txtUser->maxLength(), 50);
-        QCOMPARE(w.txtPwd->maxLength(), 50);
-        QCOMPARE(w.txtPwd->echoMode(), QLineEdit::Password);
-        QCOMPARE(w.txtMailServer->maxLength(), 100);
-        QCOMPARE(w.grdMails->toolTip(), QStringLiteral("Right click for menu options"));
-        QCOMPARE(w.ckAutoLogin->text(), QStringLiteral("Do AutoLogin "));
-        QVERIFY(!kit::session(w).bStatDone());
+        RecordedWindow f;
+        QCOMPARE(f.w.windowTitle(), QStringLiteral("Mailvane 2.6.2"));
+        QCOMPARE(f.w.height(), 7890 / 15);
+        QCOMPARE(f.w.cboPort->count(), 291);
+        QCOMPARE(f.w.cboPort->itemText(0), QStringLiteral("10"));
+        QCOMPARE(f.w.cboPort->itemText(290), QStringLiteral("300"));
+        QCOMPARE(f.w.cboPort->currentText(), QStringLiteral("110"));
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Login"));
+        for (QWidget *hidden : {static_cast<QWidget *>(f.w.fraStats), static_cast<QWidget *>(f.w.fraBrowse),
+                                static_cast<QWidget *>(f.w.fraRetrieval), static_cast<QWidget *>(f.w.fraDeletion),
+                                static_cast<QWidget *>(f.w.ckAutoLogin), static_cast<QWidget *>(f.w.cmdHlpAutoLogin),
+                                static_cast<QWidget *>(f.w.cmdStats), static_cast<QWidget *>(f.w.ckUpdtChanges),
+                                static_cast<QWidget *>(f.w.cmdHlpUpdtChanges), static_cast<QWidget *>(f.w.grdStats),
+                                static_cast<QWidget *>(f.w.prgProgress), static_cast<QWidget *>(f.w.lblProgress)})
+            QVERIFY2(f.w.findChild<QWidget *>(hidden->objectName())->isHidden(), qPrintable(hidden->objectName()));
+        QVERIFY(!f.w.fraLogin->isHidden());
+        QVERIFY(!f.w.Frame7->isHidden());
+        QCOMPARE(f.w.shpStatus->FillColor(), QColor(255, 0, 0));
+        QCOMPARE(f.w.txtUser->maxLength(), 50);
+        QCOMPARE(f.w.txtPwd->maxLength(), 50);
+        QCOMPARE(f.w.txtPwd->echoMode(), QLineEdit::Password);
+        QCOMPARE(f.w.txtMailServer->maxLength(), 100);
+        QCOMPARE(f.w.grdMails->toolTip(), QStringLiteral("Right click for menu options"));
+        QCOMPARE(f.w.ckAutoLogin->text(), QStringLiteral("Do AutoLogin "));
+        QVERIFY(!kit::session(f.w).bStatDone());
         // Controls are found by their own names.
         for (const char *name : {"txtUser", "txtPwd", "txtMailServer", "cboPort", "cmdLogin", "grdMails", "grdStats",
                                  "cboFrom", "cboTill", "cboDelFrom", "cboDelTill", "cmdShow", "cmdDelete",
                                  "ckShowOnlyNew", "ckUpdtChanges", "cmdLoad", "cmdSave", "ckHelpFlag", "cmdAbout",
                                  "lblMails", "lblMailSize", "lblTotalMails", "lblNewMails", "shpStatus"})
-            QVERIFY2(w.findChild<QObject *>(QString::fromLatin1(name)), name);
-        QVERIFY(boxes.boxes.isEmpty());
+            QVERIFY2(f.w.findChild<QObject *>(QString::fromLatin1(name)), name);
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
 
     void helpSettingDefaultsOnAndIsKept()
@@ -113,28 +113,27 @@ private slots:
 
     void recoverFromErrorThenStatisticsButton()
     {
-        MessageBoxRecorder boxes;
-        frmMain w;
-        w.cmdLogin->setEnabled(false);
-        w.grdStats->show();
-        kit::session(w).strPrevCommand() = QStringLiteral("STAT ");
-        w.RecoverFromError();
-        QVERIFY(!w.cmdLogin->isEnabled()); // a reply had been handled: Login stays as it was
-        QCOMPARE(w.cmdStats->text(), QStringLiteral("More>>"));
-        QVERIFY(w.cmdShow->isEnabled());
+        RecordedWindow f;
+        f.w.cmdLogin->setEnabled(false);
+        f.w.grdStats->show();
+        kit::session(f.w).strPrevCommand() = QStringLiteral("STAT ");
+        f.w.RecoverFromError();
+        QVERIFY(!f.w.cmdLogin->isEnabled()); // a reply had been handled: Login stays as it was
+        QCOMPARE(f.w.cmdStats->text(), QStringLiteral("More>>"));
+        QVERIFY(f.w.cmdShow->isEnabled());
 
-        w.cmdStats_Click(); // "More>>" is not "More >>": this click hides
-        QVERIFY(w.grdStats->isHidden());
-        QCOMPARE(w.cmdStats->text(), QStringLiteral("More >>"));
-        QVERIFY(boxes.boxes.isEmpty());
+        f.w.cmdStats_Click(); // "More>>" is not "More >>": this click hides
+        QVERIFY(f.w.grdStats->isHidden());
+        QCOMPARE(f.w.cmdStats->text(), QStringLiteral("More >>"));
+        QVERIFY(f.boxes.boxes.isEmpty());
 
-        w.lblMails->setText(QStringLiteral("0"));
-        w.cmdStats_Click(); // the next one asks for the list; an empty box says so
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
+        f.w.lblMails->setText(QStringLiteral("0"));
+        f.w.cmdStats_Click(); // the next one asks for the list; an empty box says so
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("No mails in mailbox")});
 
-        kit::session(w).strPrevCommand().clear();
-        w.RecoverFromError();
-        QVERIFY(w.cmdLogin->isEnabled()); // failure before any reply
+        kit::session(f.w).strPrevCommand().clear();
+        f.w.RecoverFromError();
+        QVERIFY(f.w.cmdLogin->isEnabled()); // failure before any reply
     }
 
     void quitQuestion_data()
@@ -146,28 +145,26 @@ private slots:
     void quitQuestion()
     {
         QFETCH(bool, answerYes);
-        MessageBoxRecorder boxes;
-        boxes.answers.enqueue(answerYes ? MsgAnswer::Yes : MsgAnswer::No);
-        frmMain w;
-        w.show();
-        w.cmdLogin->setText(QStringLiteral("Logout"));
-        QCOMPARE(w.close(), answerYes);
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Mailvane "));
-        QCOMPARE(boxes.boxes[0].text, QStringLiteral("You have not logged out yet, Do you still want to quit?"));
-        QCOMPARE(boxes.boxes[0].buttons, MsgButtons::YesNo);
-        QCOMPARE(boxes.boxes[0].icon, MsgIcon::Question);
-        QCOMPARE(w.isVisible(), !answerYes);
-        QCOMPARE(w.cmdLogin->text(), QStringLiteral("Logout"));
+        RecordedWindow f;
+        f.boxes.answers.enqueue(answerYes ? MsgAnswer::Yes : MsgAnswer::No);
+        f.w.show();
+        f.w.cmdLogin->setText(QStringLiteral("Logout"));
+        QCOMPARE(f.w.close(), answerYes);
+        QCOMPARE(f.boxes.boxes.size(), 1);
+        QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane "));
+        QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("You have not logged out yet, Do you still want to quit?"));
+        QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Question);
+        QCOMPARE(f.w.isVisible(), !answerYes);
+        QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
     }
 
     void closeWhileLoggedOutAsksNothing()
     {
-        MessageBoxRecorder boxes;
-        frmMain w;
-        w.show();
-        QVERIFY(w.close());
-        QVERIFY(boxes.boxes.isEmpty());
+        RecordedWindow f;
+        f.w.show();
+        QVERIFY(f.w.close());
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
 
     void progressDisplay()

@@ -1,0 +1,61 @@
+// The transitions of a POP3 deletion run, all of them: each start, each
+// reply to a DELE, and the end of the session.
+
+#include "mailbox/DeletionRun.h"
+
+#include <utility>
+
+void DeletionRun::startRange(int from, int till)
+{
+    m_kind = Kind::Range;
+    m_lowestMail = from;
+    m_mail = till;
+}
+
+void DeletionRun::startOneRow(int mail)
+{
+    m_kind = Kind::OneRow;
+    m_mail = mail;
+}
+
+void DeletionRun::startSelection(int firstRow)
+{
+    m_firstRow = firstRow;
+}
+
+void DeletionRun::deleForRow(int row)
+{
+    m_kind = Kind::Rows;
+    m_row = row;
+}
+
+DeletionRun::Next DeletionRun::replyArrived(bool accepted, bool stopRequested)
+{
+    switch (std::exchange(m_kind, Kind::None)) {
+    case Kind::None:
+        return Next::Nothing;
+    case Kind::Range:
+        if (!accepted)
+            return Next::RangeRefused;
+        if (stopRequested)
+            return Next::RangeStopped;
+        if (m_mail > m_lowestMail) {
+            m_kind = Kind::Range;
+            --m_mail;
+            return Next::DeleNextMail;
+        }
+        return Next::LogOff;
+    case Kind::OneRow:
+        return Next::OneRowDone;
+    case Kind::Rows:
+        if (!accepted)
+            return Next::RowsRefused;
+        return m_row > m_firstRow ? Next::NextRow : Next::RowsDone;
+    }
+    return Next::Nothing;
+}
+
+bool DeletionRun::abandon()
+{
+    return std::exchange(m_kind, Kind::None) != Kind::None;
+}
