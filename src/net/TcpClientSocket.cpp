@@ -317,13 +317,26 @@ void TcpClientSocket::onError()
 
 bool TcpClientSocket::SendData(const QString &data)
 {
+    // Out now, not when the event loop next runs: the server answers while
+    // the caller goes on with its own work.
+    return QueueData(data) && Flush();
+}
+
+bool TcpClientSocket::QueueData(const QString &data)
+{
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_failed || m_handshaking)
         return false;
     const QByteArray bytes = data.toLatin1();
-    if (m_socket->write(bytes) != bytes.size())
+    m_sending = true;
+    const bool written = m_socket->write(bytes) == bytes.size();
+    m_sending = false;
+    return written;
+}
+
+bool TcpClientSocket::Flush()
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState || m_failed)
         return false;
-    // Out now, not when the event loop next runs: the server answers while
-    // the caller goes on with its own work.
     m_sending = true;
     m_socket->flush();
     m_sending = false;

@@ -79,6 +79,11 @@ public:
     // reports meanwhile (data, close, error) comes as events afterwards,
     // never from inside this call.
     bool SendData(const QString &data);
+    // Like SendData, but the data waits for Flush(), so that several
+    // commands leave in one write.
+    bool QueueData(const QString &data);
+    // Sends what QueueData left waiting; false when the connection is gone.
+    bool Flush();
     // Everything received and not yet read.
     void GetData(QString &data);
     void GetData(QByteArray &data);

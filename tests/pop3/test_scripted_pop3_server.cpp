@@ -30,6 +30,8 @@ private slots:
     void recordsMismatches();
     void manualChunksArriveSeparately();
     void commandsBackToBack();
+    void linesAheadOfReplies_data();
+    void linesAheadOfReplies();
     void scriptGoesOnOverConnections();
     void clientClosingEarlyIsRecorded();
 };
@@ -52,6 +54,7 @@ void TestScriptedPop3Server::followsScript()
     QCOMPARE(server.mismatches(), QStringList());
     QCOMPARE(server.receivedLines(), (QList<QByteArray>{"USER bob\r\n", "QUIT \r\n"}));
     QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(server.linesAheadOfReplies(), QStringList()); // it waited for every reply
 }
 
 void TestScriptedPop3Server::recordsMismatches()
@@ -105,6 +108,34 @@ void TestScriptedPop3Server::commandsBackToBack()
     QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(client.all(), QByteArray("+OK\r\n+OK Logging out.\r\n"));
     QCOMPARE(server.mismatches(), QStringList());
+}
+
+// A client that sends before the previous reply is written is pipelining,
+// unless the script itself expects the two commands back to back.
+void TestScriptedPop3Server::linesAheadOfReplies_data()
+{
+    QTest::addColumn<bool>("backToBackInScript");
+    QTest::addColumn<QStringList>("ahead");
+    QTest::newRow("reply, then the next command") << false << QStringList{"\"QUIT \\r\\n\" before the reply to \"RSET \\r\\n\""};
+    QTest::newRow("the script expects both first") << true << QStringList();
+}
+
+void TestScriptedPop3Server::linesAheadOfReplies()
+{
+    QFETCH(bool, backToBackInScript);
+    QFETCH(QStringList, ahead);
+    ScriptedPop3Server server;
+    if (backToBackInScript)
+        server.expect("RSET \r\n").expect("QUIT \r\n").send("+OK\r\n").send("+OK Logging out.\r\n");
+    else
+        server.reply("RSET \r\n", "+OK\r\n").reply("QUIT \r\n", "+OK Logging out.\r\n");
+    server.closeConnection();
+    Client client(server.port());
+    QTRY_COMPARE(client.socket.state(), QAbstractSocket::ConnectedState);
+    client.socket.write("RSET \r\nQUIT \r\n");
+    QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(server.mismatches(), QStringList());
+    QCOMPARE(server.linesAheadOfReplies(), ahead);
 }
 
 void TestScriptedPop3Server::scriptGoesOnOverConnections()

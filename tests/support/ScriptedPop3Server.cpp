@@ -160,6 +160,7 @@ void ScriptedPop3Server::onNewConnection()
 void ScriptedPop3Server::onReadyRead(QTcpSocket *socket)
 {
     if (socket == m_current) {
+        checkNothingAhead(QStringLiteral("while a reply was being written"));
         run();
         // Lines the script does not wait for are surplus.
         if (isFinished() || m_steps.at(m_step).kind == StepKind::ExpectClientClose)
@@ -229,6 +230,7 @@ bool ScriptedPop3Server::runStep()
         if (m_current)
             drainUnexpected(m_current);
         m_current = m_waiting.takeFirst();
+        m_replyOwed = false;
         return true;
 
     case StepKind::Send:
@@ -236,11 +238,15 @@ bool ScriptedPop3Server::runStep()
             return lostConnection(QStringLiteral("before sending ") + shown(step.chunks.value(0)));
         if (m_chunkTimerActive)
             return false;
-        if (m_chunk >= step.chunks.size())
+        if (m_chunk >= step.chunks.size()) {
+            m_replyOwed = false;
             return true;
+        }
         writeChunk(step.chunks.at(m_chunk++));
-        if (m_chunk >= step.chunks.size())
+        if (m_chunk >= step.chunks.size()) {
+            m_replyOwed = false;
             return true;
+        }
         m_chunkTimerActive = true;
         QTimer::singleShot(m_chunkInterval, this, [this] {
             m_chunkTimerActive = false;
@@ -257,7 +263,10 @@ bool ScriptedPop3Server::runStep()
             return false;
         m_manualRequested = false;
         writeChunk(step.chunks.at(m_chunk++));
-        return m_chunk >= step.chunks.size();
+        if (m_chunk < step.chunks.size())
+            return false;
+        m_replyOwed = false;
+        return true;
 
     case StepKind::Expect: {
         if (m_current && m_current->canReadLine()) {
@@ -268,6 +277,10 @@ bool ScriptedPop3Server::runStep()
                              .arg(m_step)
                              .arg(shown(step.chunks.value(0)), shown(line)));
             emit lineReceived(line);
+            // Where the script sends a reply next, the client must wait for it.
+            const StepKind next = m_step + 1 < m_steps.size() ? m_steps.at(m_step + 1).kind : StepKind::Expect;
+            m_replyOwed = next == StepKind::Send || next == StepKind::SendManually;
+            checkNothingAhead(QStringLiteral("before the reply to ") + shown(line));
             return true;
         }
         if (isClosed(m_current))
@@ -276,6 +289,7 @@ bool ScriptedPop3Server::runStep()
     }
 
     case StepKind::Close:
+        m_replyOwed = false;
         if (!isClosed(m_current)) {
             m_current->setProperty(kClosed, true);
             m_current->disconnectFromHost(); // after what is still to write
@@ -309,6 +323,14 @@ void ScriptedPop3Server::drainUnexpected(QTcpSocket *socket)
         m_received.append(rest);
         mismatch(QStringLiteral("unexpected unfinished line %1").arg(shown(rest)));
     }
+}
+
+void ScriptedPop3Server::checkNothingAhead(const QString &when)
+{
+    if (!m_replyOwed || !m_current || m_current->bytesAvailable() == 0)
+        return;
+    const qsizetype end = m_current->peek(4096).indexOf('\n');
+    m_aheadOfReplies.append(shown(m_current->peek(end < 0 ? 200 : end + 1)) + u' ' + when);
 }
 
 void ScriptedPop3Server::mismatch(const QString &text)

@@ -13,6 +13,12 @@
 // sendManually(): its first chunk goes out at once, each further one only
 // when sendNext() is called, e.g. from the client's data-arrival signal (then
 // every chunk is one read of the client) or step by step from the test.
+//
+// A client that waits for each reply sends nothing while one is owed: lines
+// that arrive before the reply to the previous command is written (where
+// the script does not expect two commands back to back) are pipelined, and
+// listed by linesAheadOfReplies(); they are no mismatch, since a server
+// offering PIPELINING takes them.
 
 #include <QByteArray>
 #include <QList>
@@ -59,6 +65,8 @@ public:
     // ---- What happened
     QList<QByteArray> receivedLines() const { return m_received; }
     QStringList mismatches() const { return m_mismatches; }
+    // Lines sent before the reply to the previous command was written.
+    QStringList linesAheadOfReplies() const { return m_aheadOfReplies; }
     // Every step done and every chunk written.
     bool isFinished() const;
     int connectionCount() const { return m_connectionCount; }
@@ -93,6 +101,7 @@ private:
     void advance();
     void drainUnexpected(QTcpSocket *socket);
     void mismatch(const QString &text);
+    void checkNothingAhead(const QString &when);
     static QString shown(const QByteArray &bytes);
 
     QTcpServer m_server;
@@ -107,6 +116,8 @@ private:
     QList<QPointer<QTcpSocket>> m_waiting; // connections not yet accepted by the script
     QList<QByteArray> m_received;
     QStringList m_mismatches;
+    QStringList m_aheadOfReplies;
+    bool m_replyOwed = false; // a command was read, its reply not yet all written
     int m_connectionCount = 0;
     bool m_running = false;
     bool m_rerun = false;
