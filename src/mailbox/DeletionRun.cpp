@@ -5,11 +5,29 @@
 
 #include <utility>
 
-void DeletionRun::startRange(int from, int till)
+void DeletionRun::startRange(int from, int till, int window)
 {
     m_kind = Kind::Range;
     m_lowestMail = from;
     m_mail = till;
+    m_window = window < 1 ? 1 : window;
+    m_onWire.clear();
+}
+
+bool DeletionRun::hasRoomForDele() const
+{
+    return m_kind == Kind::Range && m_mail >= m_lowestMail && m_onWire.size() < m_window;
+}
+
+int DeletionRun::takeNextMail()
+{
+    m_onWire.enqueue(m_mail);
+    return m_mail--;
+}
+
+QList<int> DeletionRun::takeUnanswered()
+{
+    return std::exchange(m_unanswered, {});
 }
 
 void DeletionRun::startOneRow(int mail)
@@ -35,13 +53,15 @@ DeletionRun::Next DeletionRun::replyArrived(bool accepted, bool stopRequested)
     case Kind::None:
         return Next::Nothing;
     case Kind::Range:
-        if (!accepted)
-            return Next::RangeRefused;
-        if (stopRequested)
-            return Next::RangeStopped;
-        if (m_mail > m_lowestMail) {
+        if (!m_onWire.isEmpty())
+            m_onWire.dequeue();
+        if (!accepted || stopRequested) {
+            m_unanswered = m_onWire;
+            m_onWire.clear();
+            return accepted ? Next::RangeStopped : Next::RangeRefused;
+        }
+        if (!m_onWire.isEmpty() || m_mail >= m_lowestMail) {
             m_kind = Kind::Range;
-            --m_mail;
             return Next::DeleNextMail;
         }
         return Next::LogOff;
@@ -57,5 +77,7 @@ DeletionRun::Next DeletionRun::replyArrived(bool accepted, bool stopRequested)
 
 bool DeletionRun::abandon()
 {
+    m_onWire.clear();
+    m_unanswered.clear();
     return std::exchange(m_kind, Kind::None) != Kind::None;
 }

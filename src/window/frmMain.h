@@ -5,6 +5,7 @@
 // each section below names the file that defines it.
 
 #include <QPointer>
+#include <QQueue>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,7 @@
 
 #include "desktop/TrayClicks.h"
 #include "mailbox/DeletionRun.h"
+#include "mailbox/HeaderSweep.h"
 #include "mailbox/NewMailList.h"
 #include "net/HeldSocketEvents.h"
 #include "window/HelpMode.h"
@@ -98,6 +100,9 @@ public:
     bool UsesImplicitTls(int port) const;
     // Tests shorten the wait for a silent server.
     void setReplyTimeout(int ms);
+    // How many commands may be out at once where the server takes pipelined
+    // ones (benchmarks compare windows); 1 keeps every dialogue in lock-step.
+    void setPipelineWindow(int commands) { m_pipelineWindow = commands < 1 ? 1 : commands; }
 
     // ---- POP3 replies (frmMainReplies.cpp)
     void sockPOP3_DataArrival(qint64 bytesTotal);
@@ -269,6 +274,25 @@ private:
     // also makes it the outstanding command (vCommand).
     bool sendLine(const QString &line);
     bool sendCommand(const QString &line);
+    // Lines sent between the two wait and leave in one write.
+    void beginBatch() { ++m_batchDepth; }
+    bool endBatch();
+    // The server listed PIPELINING in its CAPA reply of this connection
+    // (after an STLS upgrade, in one read after the upgrade).
+    bool serverPipelines() const { return m_serverPipelines; }
+    // The commands out at once in a run of them: a window, or one.
+    int commandWindow() const { return m_serverPipelines ? m_pipelineWindow : 1; }
+    // Replies to commands of a run that has ended, which are read before any
+    // later command's reply: a header sweep's are dropped, a deletion's
+    // tell which mails the server deleted after all.
+    struct LateReply
+    {
+        enum class Kind { Top, Dele } kind;
+        int mail = 0;
+    };
+    void expectLateReplies(LateReply::Kind kind, const QList<int> &mails);
+    void lateReplyArrived(const LateReply &late, const QString &reply);
+    void forgetReplies();
     // The session cannot go on: nothing more is read, the message (if any)
     // is shown unless minimised, and the window is given back logged out.
     void abandonSession(const QString &message = QString());
@@ -285,6 +309,8 @@ private:
     // Before USER: greeting, CAPA and, when offered, the STLS upgrade.
     void preLoginReply(const QString &reply);
     void dispatchReply(const QString &reply);
+    // The window's part of a DELE's acceptance: the changes box shows it.
+    void deleAccepted();
     void serverErrorPath(const QString &reply);
 
     // ---- Certificates (frmMainCertificates.cpp)
@@ -318,6 +344,12 @@ private:
     bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
     enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
     NextHeader askForNextHeader();
+    // Sends TOP for the mails of the range that fit on the wire.
+    void askForHeaders();
+    bool rangeReaches(qint64 mail) const;
+    qint64 sizeListSize(int mail) const;
+    // The sweep is over: replies still to come are dropped.
+    void endSweep();
     // On to the next mail of the range, if there is one.
     bool moveToNextMail();
     // Progress ended, controls given back, "Show" again.
@@ -328,7 +360,9 @@ private:
     bool isNewMail(const QString &mailNumber);
 
     // ---- Deletion (frmMainDeletion.cpp)
-    void sendRangeDele();
+    void sendRangeDeles();
+    // Progress names the mail whose reply comes next.
+    void showRangeProgress();
     void deleReplyArrived(bool accepted);
     // Deletes the mail of this row once the user has confirmed it.
     void deleteOneRow(int row);
@@ -398,11 +432,19 @@ private:
     // A reply's handler is running, perhaps with a box waiting for the user:
     // later replies and the connection's end wait until it has returned.
     HeldSocketEvents m_heldSocketEvents;
+    bool m_serverPipelines = false;
+    int m_pipelineWindow = HeaderSweep::PipelinedWindow;
+    int m_batchDepth = 0;
+    // The login's LIST went out with its UIDL; the size list's request
+    // finds it on its way.
+    bool m_listSentAhead = false;
+    QQueue<LateReply> m_lateReplies;
 
     // ---- Mailbox operations (frmMainStats.cpp, frmMainDeletion.cpp, frmMainView.cpp)
     QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
     AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
     DeletionRun m_deletion;
+    HeaderSweep m_sweep;
     std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
     QString m_programFolder;
 

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 using namespace modProgress;
 using namespace Pop3Command;
 using vb::CrLf;
@@ -19,12 +21,31 @@ using vb::CrLf;
 bool frmMain::sendLine(const QString &line)
 {
     m_replyReader->commandSent(line);
-    if (!sockPOP3->SendData(line)) {
+    const bool sent = m_batchDepth > 0 ? sockPOP3->QueueData(line) : sockPOP3->SendData(line);
+    if (!sent) {
+        m_batchDepth = 0;
         connectionLost();
         return false;
     }
     watchForReply();
     return true;
+}
+
+bool frmMain::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return true;
+    if (sockPOP3->State() == TcpClientSocket::sckClosed || sockPOP3->Flush())
+        return true;
+    connectionLost();
+    return false;
+}
+
+void frmMain::forgetReplies()
+{
+    m_replyReader->clear();
+    m_lateReplies.clear();
+    m_listSentAhead = false;
 }
 
 bool frmMain::sendCommand(const QString &line)
@@ -40,7 +61,7 @@ bool frmMain::sendCommand(const QString &line)
 
 void frmMain::abandonSession(const QString &message)
 {
-    m_replyReader->clear();
+    forgetReplies();
     m_replyTimer->stop();
     m_loginPhase = LoginPhase::None;
     if (!message.isEmpty())
@@ -131,6 +152,10 @@ bool frmMain::SendList(int n)
         SetProgressValue(1);
         bListOne = false;
         bListForView = false;
+        if (std::exchange(m_listSentAhead, false)) {
+            vCommand = Verb::List;
+            return true;
+        }
         return sendCommand(line(Verb::List));
     }
     bListOne = true;

@@ -1,7 +1,8 @@
 // Deletion by range (POP3, then a fresh login) and by grid selection (both
 // account kinds). A POP3 deletion never waits in a loop of its own: each DELE
 // reply continues it, so the window stays responsive and a session that ends
-// meanwhile leaves nothing behind.
+// meanwhile leaves nothing behind. A range keeps a window of DELEs on the
+// wire where the server takes pipelined commands.
 
 #include "window/frmMain.h"
 
@@ -70,25 +71,39 @@ void frmMain::cmdDelete_Click()
     EnableControls(false);
     mailbox::showAsStopButton(cmdDelete);
     bRelogin = true;
-    m_deletion.startRange(from, till);
-    sendRangeDele();
+    m_deletion.startRange(from, till, commandWindow());
+    sendRangeDeles();
 }
 
-void frmMain::sendRangeDele()
+void frmMain::sendRangeDeles()
 {
-    const int mail = m_deletion.mail();
+    beginBatch();
+    while (m_deletion.hasRoomForDele()) {
+        if (!SendDele(m_deletion.takeNextMail()))
+            return; // the connection is lost, and the window reset
+    }
+    if (endBatch())
+        showRangeProgress();
+}
+
+void frmMain::showRangeProgress()
+{
+    const int mail = m_deletion.awaitedMail();
     ShowProgressText(QStringLiteral("Deleting message ") + QString::number(mail));
     SetProgressValue(mail);
-    SendDele(mail); // a lost connection has reset the window by the time this returns
 }
 
 void frmMain::deleReplyArrived(bool accepted)
 {
-    switch (m_deletion.replyArrived(accepted, bStopRequested)) {
+    const DeletionRun::Next next = m_deletion.replyArrived(accepted, bStopRequested);
+    // DELEs still on the wire after the reply that ended a range: their
+    // replies say which of those mails the server deleted.
+    expectLateReplies(LateReply::Kind::Dele, m_deletion.takeUnanswered());
+    switch (next) {
     case DeletionRun::Next::Nothing:
         return;
     case DeletionRun::Next::DeleNextMail:
-        sendRangeDele();
+        sendRangeDeles();
         return;
     case DeletionRun::Next::LogOff:
         // Logging off makes the server carry out the deletions; the reset that
@@ -276,6 +291,7 @@ void frmMain::endMailboxOperations()
         EnableControls(true);
         cmdDelete->setText(QStringLiteral("Delete"));
     }
+    m_sweep.end();
     if (bPOP3Mode && cmdShow->text() == QLatin1String("Stop")) {
         bTopDone = true;
         endRetrieval();

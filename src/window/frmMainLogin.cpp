@@ -109,7 +109,8 @@ void frmMain::loginPop3()
     objUIDL->LoadFromFile(vUser + u'_' + strMailServer + QStringLiteral(".uidl"));
     colNewMails = std::make_unique<NewMailList>();
 
-    m_replyReader->clear();
+    forgetReplies();
+    m_serverPipelines = false;
     m_heldSocketEvents.dropHeld();
     m_replyReader->expectGreeting();
     // POP3S is TLS from the start; elsewhere the greeting is awaited, to

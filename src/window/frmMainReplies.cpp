@@ -7,6 +7,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "pop3/Pop3SignIn.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
@@ -50,7 +51,9 @@ void frmMain::handleReplies()
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
-        if (m_loginPhase != LoginPhase::None)
+        if (!m_lateReplies.isEmpty())
+            lateReplyArrived(m_lateReplies.dequeue(), reply);
+        else if (m_loginPhase != LoginPhase::None)
             preLoginReply(reply);
         else
             dispatchReply(reply);
@@ -95,7 +98,10 @@ void frmMain::preLoginReply(const QString &reply)
         sendLine(Pop3Command::bareLine(Verb::Capa));
         return;
     case LoginPhase::Capa:
+        m_serverPipelines = Pop3SignIn::parseCapa(reply).pipelining;
         if (!Pop3ReplyReader::isError(reply) && offersStls(reply)) {
+            // What the server said before the upgrade may have been forged.
+            m_serverPipelines = false;
             m_loginPhase = LoginPhase::Stls;
             sendLine(Pop3Command::bareLine(Verb::Stls));
             return;
@@ -137,10 +143,7 @@ void frmMain::dispatchReply(const QString &reply)
         shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
         SendStat();
     } else if (vCommand == Verb::Dele) {
-        ckUpdtChanges->setVisible(true);
-        ckUpdtChanges->setChecked(true);
-        if (ckHelpFlag->isChecked())
-            cmdHlpUpdtChanges->setVisible(true);
+        deleAccepted();
         deleReplyArrived(true);
     } else if (strPrevCommand == Verb::Stat && !bStatDone) {
         SetProgressValue(3);
@@ -160,9 +163,38 @@ void frmMain::dispatchReply(const QString &reply)
     }
 }
 
+void frmMain::deleAccepted()
+{
+    ckUpdtChanges->setVisible(true);
+    ckUpdtChanges->setChecked(true);
+    if (ckHelpFlag->isChecked())
+        cmdHlpUpdtChanges->setVisible(true);
+}
+
+void frmMain::expectLateReplies(LateReply::Kind kind, const QList<int> &mails)
+{
+    for (int mail : mails)
+        m_lateReplies.enqueue(LateReply{kind, mail});
+}
+
+void frmMain::lateReplyArrived(const LateReply &late, const QString &reply)
+{
+    // A mail the server deleted after all is marked like any other: the
+    // next logout with "Update Changes" removes it. One it kept changes
+    // nothing, and its refusal was said by the reply that ended the run.
+    if (late.kind == LateReply::Kind::Dele && !Pop3ReplyReader::isError(reply))
+        deleAccepted();
+}
+
 void frmMain::serverErrorPath(const QString &reply)
 {
     const AfterSizeList waiting = m_afterSizeList;
+    if (vCommand == Verb::Top && m_sweep.isRunning()) {
+        // The sweep ends at the refused mail; the rest of its window is read
+        // and dropped.
+        m_sweep.replyArrived();
+        endSweep();
+    }
     if (strPrevCommand == Verb::Uidl) {
         // No unique ids on this server: go on without new-mail detection.
         bUIDLFailed = true;

@@ -1,6 +1,8 @@
 // Header retrieval: the headers of a range of mails, filtered, into the mail
-// grid. POP3 asks for one mail at a time and goes on from each TOP reply;
-// HTTPMail reads the records fetched at login.
+// grid. POP3 goes on from each TOP reply, with one TOP on the wire or, where
+// the server takes pipelined commands, a window of them; each reply is
+// handled as if it were the only one. HTTPMail reads the records fetched at
+// login.
 
 #include "window/frmMain.h"
 
@@ -110,9 +112,10 @@ void frmMain::StartRetrieval(int iFrom, int /*iTill: the end is read from cboTil
         grdMails->SetColWidthTwips(c, widths[c]);
     }
     iCurMail = iFrom;
-    if (bPOP3Mode)
-        SendTop(iFrom, 10);
-    else if (bHotmailMode)
+    if (bPOP3Mode) {
+        m_sweep.start(iFrom, commandWindow());
+        askForHeaders();
+    } else if (bHotmailMode)
         FetchHotmailHeaders();
 }
 
@@ -136,6 +139,8 @@ int frmMain::statsRowOfMail(int mail) const
 
 void frmMain::ProcessTopReply(const QString &sReply)
 {
+    m_sweep.replyArrived();
+    bTopDone = m_sweep.inFlight() == 0;
     Pop3Replies::HeaderFields fields;
     if (!Pop3Replies::topHeaderFields(sReply, &fields)) {
         retrievalFailed();
@@ -143,7 +148,6 @@ void frmMain::ProcessTopReply(const QString &sReply)
     }
     const int mail = iCurMail;
     const int statsRow = statsRowOfMail(mail);
-    bTopDone = true;
     // With the mail's size at hand nothing below can fail: the next header
     // is asked for first, and the server answers while this one is shown.
     NextHeader next = statsRow >= 0 ? askForNextHeader() : NextHeader::NotYetAsked;
@@ -186,12 +190,58 @@ bool frmMain::showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFie
 
 frmMain::NextHeader frmMain::askForNextHeader()
 {
-    if (CheckInterrupt())
+    if (CheckInterrupt()) {
+        endSweep();
         return NextHeader::Stopped;
-    if (!moveToNextMail())
+    }
+    if (!moveToNextMail()) {
+        endSweep();
         return NextHeader::RangeDone;
-    SendTop(iCurMail, 10);
+    }
+    askForHeaders();
     return NextHeader::Asked;
+}
+
+void frmMain::askForHeaders()
+{
+    beginBatch();
+    while (m_sweep.isRunning() && m_sweep.nextMail() <= std::numeric_limits<int>::max()) {
+        const int mail = int(m_sweep.nextMail());
+        // The first mail is asked for whatever the end box says; each later
+        // one only while the end reaches it, as one at a time would.
+        if (mail != iCurMail && !rangeReaches(mail))
+            break;
+        const qint64 bytes = HeaderSweep::expectedReplyBytes(sizeListSize(mail));
+        if (!m_sweep.hasRoomFor(bytes))
+            break;
+        if (!SendTop(mail, 10))
+            return; // the connection is lost, and the window reset
+        m_sweep.asked(bytes);
+    }
+    endBatch();
+}
+
+bool frmMain::rangeReaches(qint64 mail) const
+{
+    return vb::Val(cboTill->currentText()) > double(mail - 1);
+}
+
+qint64 frmMain::sizeListSize(int mail) const
+{
+    const int row = statsRowOfMail(mail);
+    if (row < 0)
+        return -1;
+    bool ok = false;
+    const qint64 size = grdStats->TextMatrix(row, 1).toLongLong(&ok);
+    return ok && size >= 0 ? size : -1;
+}
+
+void frmMain::endSweep()
+{
+    bTopDone = true;
+    // What one at a time would not have asked for is read and dropped.
+    const int unanswered = m_sweep.end();
+    expectLateReplies(LateReply::Kind::Top, QList<int>(unanswered, 0));
 }
 
 // The end of the range is read again at every step: the user may change it.
@@ -215,7 +265,7 @@ void frmMain::endRetrieval()
 
 void frmMain::retrievalFailed()
 {
-    bTopDone = true;
+    endSweep();
     iCurMail = mailbox::mailNumberOf(cboTill->currentText());
     endRetrieval();
     msgBoxUnlessMinimized(QStringLiteral("There was an error getting mail config info from the server") + CrLf

@@ -68,11 +68,18 @@ void frmMain::enableMailboxControls()
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
     // The ids are asked for first: the server lists them while the window
-    // is filled in here.
-    EndProgress();
-    SendUidl();
-
+    // is filled in here. A server that takes pipelined commands gets the
+    // size list's LIST with them: the ids' reply asks for nothing else.
     const Pop3Replies::StatFields fields = Pop3Replies::statFields(sReply);
+    EndProgress();
+    const bool listAhead = serverPipelines() && vb::Val(fields.count) > 0;
+    beginBatch();
+    SendUidl();
+    if (listAhead && sockPOP3->State() != TcpClientSocket::sckClosed)
+        m_listSentAhead = sendLine(Pop3Command::line(Pop3Command::Verb::List));
+    if (!endBatch())
+        return;
+
     lblMails->setText(fields.count);
     lblMailSize->setText(fields.size);
 
@@ -193,7 +200,7 @@ void frmMain::cmdStats_Click()
             msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
             // The login's own list is on its way and is shown when it comes.
-            if (sizeListOnItsWay())
+            if (sizeListOnItsWay() && !m_listSentAhead)
                 return;
             EnableControls(false);
             cmdStats->setEnabled(false);

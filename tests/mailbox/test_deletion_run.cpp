@@ -3,7 +3,8 @@
 // each state, and where the run goes on after each of them.
 //
 // A row's steps are what the window does, in order:
-//   "range F T"     a range from mail F to mail T is started
+//   "range F T"     a range from mail F to mail T is started, one DELE out
+//   "range F T W"   ... with up to W DELEs out at once (a pipelining server)
 //   "one M"         one row, mail M, is started
 //   "selection R"   a selection whose first row is R is started
 //   "row R"         the DELE of the selection's row R goes out
@@ -11,7 +12,9 @@
 //   "ok stop", "refused stop"   ... while the user has asked to stop
 //   "abandon"       the session ends
 // Each reply and each "abandon" writes what the run answered; a range that
-// goes on, a row that ends and a selection that goes on name their number.
+// goes on names the DELEs the window sends then ("wait" when it has no room),
+// a range that ends early the mails whose DELEs are still on the wire, a row
+// that ends and a selection that goes on their number.
 
 #include "mailbox/DeletionRun.h"
 
@@ -19,20 +22,37 @@
 
 namespace {
 
-QString answer(DeletionRun::Next next, const DeletionRun &run)
+// What the window sends while the range has room.
+QString sendDeles(DeletionRun &run)
+{
+    QStringList mails;
+    while (run.hasRoomForDele())
+        mails << QString::number(run.takeNextMail());
+    return mails.isEmpty() ? QStringLiteral("wait") : QStringLiteral("DELE ") + mails.join(QStringLiteral(", "));
+}
+
+QString onTheWire(DeletionRun &run)
+{
+    QStringList mails;
+    for (int mail : run.takeUnanswered())
+        mails << QString::number(mail);
+    return mails.isEmpty() ? QString() : QStringLiteral("; on the wire ") + mails.join(QStringLiteral(", "));
+}
+
+QString answer(DeletionRun::Next next, DeletionRun &run)
 {
     using Next = DeletionRun::Next;
     switch (next) {
     case Next::Nothing:
         return QStringLiteral("nothing");
     case Next::DeleNextMail:
-        return QStringLiteral("DELE %1").arg(run.mail());
+        return sendDeles(run);
     case Next::LogOff:
         return QStringLiteral("log off");
     case Next::RangeStopped:
-        return QStringLiteral("range stopped");
+        return QStringLiteral("range stopped") + onTheWire(run);
     case Next::RangeRefused:
-        return QStringLiteral("range refused");
+        return QStringLiteral("range refused") + onTheWire(run);
     case Next::OneRowDone:
         return QStringLiteral("row of mail %1 done").arg(run.mail());
     case Next::NextRow:
@@ -52,7 +72,8 @@ QStringList play(DeletionRun &run, const QStringList &steps)
     for (const QString &step : steps) {
         const QStringList word = step.split(u' ');
         if (word[0] == QLatin1String("range")) {
-            run.startRange(word[1].toInt(), word[2].toInt());
+            run.startRange(word[1].toInt(), word[2].toInt(), word.value(3, QStringLiteral("1")).toInt());
+            sendDeles(run);
         } else if (word[0] == QLatin1String("one")) {
             run.startOneRow(word[1].toInt());
         } else if (word[0] == QLatin1String("selection")) {
@@ -114,6 +135,30 @@ private slots:
         QTest::newRow("range: a new range after a refused one")
             << QStringList{"range 3 5", "refused", "range 1 2", "ok", "ok"}
             << QStringList{"range refused", "DELE 1", "log off"} << false;
+
+        // A range with a window of DELEs out: each reply makes room for one
+        // more; the log-off waits for the last reply.
+        QTest::newRow("window: each reply tops the window up, then log off")
+            << QStringList{"range 1 5 3", "ok", "ok", "ok", "ok", "ok"}
+            << QStringList{"DELE 2", "DELE 1", "wait", "wait", "log off"} << false;
+        QTest::newRow("window: wider than the range")
+            << QStringList{"range 2 3 8", "ok", "ok"} << QStringList{"wait", "log off"} << false;
+        QTest::newRow("window: running while replies are out")
+            << QStringList{"range 1 5 3", "ok", "ok", "ok"} << QStringList{"DELE 2", "DELE 1", "wait"} << true;
+        QTest::newRow("window: refused first, the rest of the window still on the wire")
+            << QStringList{"range 1 5 3", "refused"} << QStringList{"range refused; on the wire 4, 3"} << false;
+        QTest::newRow("window: refused in the middle, no DELE after it")
+            << QStringList{"range 1 5 3", "ok", "refused", "ok", "ok"}
+            << QStringList{"DELE 2", "range refused; on the wire 3, 2", "nothing", "nothing"} << false;
+        QTest::newRow("window: stopped, the rest still on the wire")
+            << QStringList{"range 1 5 3", "ok stop"} << QStringList{"range stopped; on the wire 4, 3"} << false;
+        QTest::newRow("window: stopped at the last reply, nothing on the wire")
+            << QStringList{"range 4 5 3", "ok", "ok stop"} << QStringList{"wait", "range stopped"} << false;
+        QTest::newRow("window: the session ends with DELEs out")
+            << QStringList{"range 1 5 3", "abandon", "ok"} << QStringList{"abandoned", "nothing"} << false;
+        QTest::newRow("window: a new range after a refused one")
+            << QStringList{"range 1 5 2", "refused", "range 1 2 2", "ok", "ok"}
+            << QStringList{"range refused; on the wire 4", "wait", "log off"} << false;
 
         // One row: its reply ends it, whatever it says.
         QTest::newRow("one row accepted") << QStringList{"one 7", "ok"} << QStringList{"row of mail 7 done"} << false;
