@@ -9,7 +9,10 @@
 //   bench_mailvane login|headers|headers-hidden|delete|mu-login|mu-headers|bigmail|uidl|httpmail|startup [size]
 //
 // Prints one line: name, size, Mailvane's median seconds, the peer's median
-// (or "-"), the ratio, and the peak resident memory of this process.
+// (or "-"), the ratio, where the server lists PIPELINING the median of the
+// same peer keeping a window of commands on the wire and that ratio, and the
+// peak resident memory of this process. MAILVANE_BENCH_WINDOW sets the
+// window's own (the commands it keeps out at once), to compare windows.
 
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
@@ -185,14 +188,20 @@ struct Result
     double mailvane = 0;
     double peer = -1;
     long peakKiB = -1; // the process's own peak when not given
+    double pipelinedPeer = -1;
 };
 
 void print(const Result &r)
 {
     const QString peer = r.peer < 0 ? QStringLiteral("-") : QString::number(r.peer, 'f', 4);
     const QString ratio = r.peer <= 0 ? QStringLiteral("-") : QString::number(r.mailvane / r.peer, 'f', 2);
-    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s peak_rss=%ldKiB\n", qPrintable(r.name), r.size,
-                r.mailvane, qPrintable(peer), qPrintable(ratio), r.peakKiB < 0 ? peakRssKiB() : r.peakKiB);
+    QString piped;
+    if (r.pipelinedPeer > 0)
+        piped = QStringLiteral(" piped=%1s ratio_piped=%2")
+                    .arg(QString::number(r.pipelinedPeer, 'f', 4), QString::number(r.mailvane / r.pipelinedPeer, 'f', 2));
+    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s%s peak_rss=%ldKiB\n", qPrintable(r.name), r.size,
+                r.mailvane, qPrintable(peer), qPrintable(ratio), qPrintable(piped),
+                r.peakKiB < 0 ? peakRssKiB() : r.peakKiB);
     std::fflush(stdout);
 }
 
@@ -219,12 +228,16 @@ void resetPeak()
         clear.write("5");
 }
 
+// The peer's window for its -pipelined operations.
+const int PeerWindow = 64;
+
 // One run of the peer; its own measure of the work, without its start-up.
 double runPeer(const QString &op, quint16 port, int count, const QString &user = BenchUser)
 {
     QProcess peer;
     peer.start(QStringLiteral("python3"), {QStringLiteral(MAILVANE_BENCH_DIR "/peer_pop3.py"), op,
-                                          QString::number(port), QString::number(count), user});
+                                          QString::number(port), QString::number(count), user,
+                                          QString::number(PeerWindow)});
     if (!peer.waitForFinished(600000))
         return -1;
     bool ok = false;
@@ -242,7 +255,16 @@ struct Target
     QString name; // of the printed row
     quint16 port;
     QString user;
+    bool pipelining = false; // the server lists PIPELINING: the pipelined peer runs too
 };
+
+// The window's own, where MAILVANE_BENCH_WINDOW names one.
+void setBenchWindow(frmMain &w)
+{
+    const int window = qEnvironmentVariableIntValue("MAILVANE_BENCH_WINDOW");
+    if (window > 0)
+        w.setPipelineWindow(window);
+}
 
 struct Mailbox
 {
@@ -333,9 +355,10 @@ int measureLogin(const Target &target, int size)
 int measureHeaders(const Target &target, int size, int runs, bool showWindow = true)
 {
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes;
+    QList<double> times, peerTimes, pipelinedTimes;
     for (int i = 0; i < runs; ++i) {
         frmMain w;
+        setBenchWindow(w);
         ShownWindow shown(w);
         if (showWindow && !shown.show())
             return 1;
@@ -357,8 +380,13 @@ int measureHeaders(const Target &target, int size, int runs, bool showWindow = t
             std::fprintf(stderr, "headers: %d rows\n", w.grdMails->Rows());
         logout(w, boxes); // pop3d serves one session per mailbox at a time
         peerTimes << runPeer(QStringLiteral("headers"), target.port, size, target.user); // interleaved: same server state
+        if (target.pipelining)
+            pipelinedTimes << runPeer(QStringLiteral("headers-pipelined"), target.port, size, target.user);
     }
-    print({target.name, size, median(times), median(peerTimes)});
+    Result result{target.name, size, median(times), median(peerTimes)};
+    if (target.pipelining)
+        result.pipelinedPeer = median(pipelinedTimes);
+    print(result);
     return 0;
 }
 
@@ -375,7 +403,8 @@ int benchHeaders(int size)
     Mailbox box(size, 600);
     if (!box.ready)
         return 1;
-    return measureHeaders({QStringLiteral("headers"), box.dovecot.port(), BenchUser}, size, size > 4000 ? 3 : Runs);
+    return measureHeaders({QStringLiteral("headers"), box.dovecot.port(), BenchUser, true}, size,
+                          size > 4000 ? 3 : Runs);
 }
 
 int benchHiddenHeaders(int size)
@@ -383,7 +412,7 @@ int benchHiddenHeaders(int size)
     Mailbox box(size, 600);
     if (!box.ready)
         return 1;
-    return measureHeaders({QStringLiteral("headers-hidden"), box.dovecot.port(), BenchUser}, size,
+    return measureHeaders({QStringLiteral("headers-hidden"), box.dovecot.port(), BenchUser, true}, size,
                           size > 4000 ? 3 : Runs, false);
 }
 
@@ -404,10 +433,11 @@ int benchDelete(int size)
         runPeer(QStringLiteral("login"), box.dovecot.port(), 0); // indexed before the measured run
     };
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes;
+    QList<double> times, peerTimes, pipelinedTimes;
     for (int i = 0; i < Runs; ++i) {
         {
             frmMain w;
+            setBenchWindow(w);
             ShownWindow shown(w);
             if (!shown.show())
                 return 1;
@@ -437,8 +467,12 @@ int benchDelete(int size)
         refill();
         peerTimes << runPeer(QStringLiteral("delete"), box.dovecot.port(), size);
         refill();
+        pipelinedTimes << runPeer(QStringLiteral("delete-pipelined"), box.dovecot.port(), size);
+        refill();
     }
-    print({QStringLiteral("delete"), size, median(times), median(peerTimes)});
+    Result result{QStringLiteral("delete"), size, median(times), median(peerTimes)};
+    result.pipelinedPeer = median(pipelinedTimes);
+    print(result);
     return 0;
 }
 

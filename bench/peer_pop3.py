@@ -1,19 +1,38 @@
 #!/usr/bin/env python3
 """The peer in Mailvane's benchmarks: a plain poplib client doing the same
-POP3 commands one at a time. Prints the elapsed wall time in seconds.
+POP3 commands one at a time, or (the -pipelined operations) keeping a window
+of WINDOW commands on the wire, as RFC 2449 allows where the server lists
+PIPELINING. Prints the elapsed wall time in seconds.
 
     peer_pop3.py login|headers|delete|bigmail PORT [COUNT [USER]]
+    peer_pop3.py headers-pipelined|delete-pipelined PORT COUNT [USER [WINDOW]]
 
-delete: DELE 1..COUNT one at a time, then QUIT (the server removes them)."""
+delete: DELE 1..COUNT, then QUIT (the server removes them)."""
 import poplib
 import sys
 import time
+
+
+def pipelined(pop, commands, window, multiline):
+    """Sends the commands, at most `window` unanswered at a time, and reads
+    every reply in order."""
+    sent = 0
+    for _ in range(len(commands)):
+        if sent < len(commands):
+            batch = commands[sent:sent + window - (sent - _)]
+            pop.sock.sendall(b"".join(batch))
+            sent += len(batch)
+        if multiline:
+            pop._getlongresp()
+        else:
+            pop._getresp()
 
 
 def main():
     op, port = sys.argv[1], int(sys.argv[2])
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     user = sys.argv[4] if len(sys.argv) > 4 else "bench"
+    window = int(sys.argv[5]) if len(sys.argv) > 5 else 64
     start = time.perf_counter()
     pop = poplib.POP3("127.0.0.1", port)
     pop.user(user)
@@ -25,9 +44,13 @@ def main():
     elif op == "headers":
         for n in range(1, count + 1):
             pop.top(n, 10)
+    elif op == "headers-pipelined":
+        pipelined(pop, [b"TOP %d 10\r\n" % n for n in range(1, count + 1)], window, True)
     elif op == "delete":
         for n in range(1, count + 1):
             pop.dele(n)
+    elif op == "delete-pipelined":
+        pipelined(pop, [b"DELE %d\r\n" % n for n in range(1, count + 1)], window, False)
     elif op == "bigmail":
         pop.list(1)
         lines = pop.retr(1)[1]

@@ -199,8 +199,10 @@ void frmMain::cmdStats_Click()
         if (vb::Val(lblMails->text()) <= 0) {
             msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
-            // The login's own list is on its way and is shown when it comes.
-            if (sizeListOnItsWay() && !m_listSentAhead)
+            // The login's own list is on its way and is shown when it comes;
+            // sent with the ids, it is asked for once their reply is in.
+            const bool idsAnswered = m_replyReader->expectedCount() + m_replyReader->replyCount() == 1;
+            if (sizeListOnItsWay() && !(m_listSentAhead && idsAnswered))
                 return;
             EnableControls(false);
             cmdStats->setEnabled(false);

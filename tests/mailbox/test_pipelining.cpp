@@ -168,7 +168,7 @@ private slots:
         Pop3Scripts::logout(f.server);
 
         QVERIFY(f.login());
-        QVERIFY(kit::showMails(f.w, 2, 6));
+        QVERIFY(kit::showMails(f.w, 2, 6, 60000)); // a timer tick per byte
         QCOMPARE(kit::column(f.w.grdMails, 3), numbers(2, 6));
         QCOMPARE(kit::column(f.w.grdMails, 2),
                  (QStringList{" Subject 2", " Subject 3", " Subject 4", " Subject 5", " Subject 6"}));
@@ -450,6 +450,40 @@ private slots:
         QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
         QVERIFY(f.boxes.boxes.isEmpty());
         QCOMPARE(f.server.connectionCount(), 1);
+        QVERIFY(kit::logout(f.w, f.boxes));
+        QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+    }
+
+    // The login sends LIST with UIDL; a click on "More >>" while the ids
+    // are still coming leaves the size list to the login, as it does one
+    // command at a time.
+    void moreWhileTheIdsCome()
+    {
+        WindowFixture f;
+        const QList<TestMail> mails = kit::numberedMails(3);
+        Pop3Scripts::greetingWithCapa(f.server, {"USER", "PIPELINING"});
+        f.server.reply("USER bob\r\n", "+OK\r\n").reply("PASS secret\r\n", "+OK Logged in.\r\n");
+        Pop3Scripts::stat(f.server, 3, 300);
+        // Both before any reply: the ids come only once LIST is in.
+        f.server.expect("UIDL \r\n").expect("LIST \r\n");
+        const QByteArray ids = Pop3Scripts::uidlReply({"uid-1", "uid-2", "uid-3"});
+        f.server.sendManually({ids.left(12), ids.mid(12)});
+        f.server.send(Pop3Scripts::listReply({100, 100, 100}));
+        Pop3Scripts::logout(f.server);
+
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin->click();
+        QTRY_VERIFY(f.server.isWaitingForSendNext());
+        QTRY_VERIFY(f.w.cmdStats->isEnabled());
+        f.w.cmdStats->click();
+        f.server.sendNext();
+        QTRY_VERIFY(kit::loggedInAndIdle(f.w));
+        QCOMPARE(f.w.grdStats->Rows(), 4);
+        QCOMPARE(f.w.grdStats->TextMatrix(3, 1), QStringLiteral("100"));
+        QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("3 new mail(s)"));
+        QCOMPARE(f.w.cmdStats->text(), QStringLiteral("<< Hide"));
+        QVERIFY(f.boxes.boxes.isEmpty());
         QVERIFY(kit::logout(f.w, f.boxes));
         QTRY_VERIFY(f.server.isFinished());
         QCOMPARE(f.server.mismatches(), QStringList());
