@@ -277,8 +277,8 @@ private:
     // Lines sent between the two wait and leave in one write.
     void beginBatch() { ++m_batchDepth; }
     bool endBatch();
-    // The server listed PIPELINING in its CAPA reply of this connection
-    // (after an STLS upgrade, in one read after the upgrade).
+    // The server listed PIPELINING in the CAPA reply of this connection,
+    // and the connection was not upgraded after it (STLS).
     bool serverPipelines() const { return m_serverPipelines; }
     // The commands out at once in a run of them: a window, or one.
     int commandWindow() const { return m_serverPipelines ? m_pipelineWindow : 1; }
