@@ -389,8 +389,8 @@ int benchHiddenHeaders(int size)
 
 // A range deletion as the user runs it: from the click on Delete, DELE for
 // every mail of the range one by one, QUIT, and the login the window does
-// again by itself, until its size list is in. The peer logs in, sends DELE
-// 1..size one by one and QUIT. The box keeps a few mails beyond the range
+// again by itself, until its size list is in. The peer does the same
+// commands: DELE 1..size one by one, QUIT, and the login again. The box keeps a few mails beyond the range
 // so that the new login ends as a login does, with a size list.
 int benchDelete(int size)
 {
