@@ -290,8 +290,11 @@ private:
     // progress display for it.
     bool startRangeOperation(const QComboBox *fromBox, const QComboBox *tillBox, const QString &caption, int *from,
                              int *till);
-    // On to the next mail of the range, if there is one.
+    // On to the next mail of the range, if there is one, its step shown.
     bool moveToNextMail();
+    // The same without showing the step; showFetchProgress shows it.
+    bool nextMailInRange();
+    void showFetchProgress();
     enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
     NextHeader askForNextHeader();
     bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);

@@ -79,9 +79,12 @@ void frmMain::cmdDelete_Click()
 
 void frmMain::sendRangeDele()
 {
+    // Sent before the step is shown: a frame painted with it then overlaps the
+    // server's answer. A lost connection has reset the window when this fails.
+    if (!SendDele(m_deleMail))
+        return;
     ShowProgressText(QStringLiteral("Deleting message ") + QString::number(m_deleMail));
     SetProgressValue(m_deleMail);
-    SendDele(m_deleMail); // a lost connection has reset the window by the time this returns
 }
 
 void frmMain::deleReplyArrived(bool accepted)

@@ -188,21 +188,36 @@ frmMain::NextHeader frmMain::askForNextHeader()
 {
     if (CheckInterrupt())
         return NextHeader::Stopped;
-    if (!moveToNextMail())
+    if (!nextMailInRange())
         return NextHeader::RangeDone;
-    SendTop(iCurMail, 10);
+    // Asked before the step is shown: a frame painted with it then overlaps
+    // the server's answer instead of holding the question back.
+    if (SendTop(iCurMail, 10))
+        showFetchProgress();
     return NextHeader::Asked;
 }
 
 // The end of the range is read again at every step: the user may change it.
 bool frmMain::moveToNextMail()
 {
+    if (!nextMailInRange())
+        return false;
+    showFetchProgress();
+    return true;
+}
+
+bool frmMain::nextMailInRange()
+{
     if (!(vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()))
         return false;
     ++iCurMail;
+    return true;
+}
+
+void frmMain::showFetchProgress()
+{
     ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
     SetProgressValue(iCurMail);
-    return true;
 }
 
 void frmMain::endRetrieval()
