@@ -10,8 +10,9 @@
 //
 // Prints one line: name, size, Mailvane's median seconds, the peer's median
 // (or "-"), the ratio, where the server lists PIPELINING the median of the
-// same peer keeping a window of commands on the wire and that ratio, and the
-// peak resident memory of this process. MAILVANE_BENCH_WINDOW sets the
+// same peer keeping a window of commands on the wire and that ratio, the
+// peak resident memory of this process and, for login, headers and delete,
+// Mailvane's median processor time (cpu). MAILVANE_BENCH_WINDOW sets the
 // window's own (the commands it keeps out at once), to compare windows.
 
 #include "DovecotServer.h"
@@ -181,6 +182,14 @@ QByteArray generatedMail(int n, int bodyBytes)
     return mail;
 }
 
+// Processor time of this process so far, user and system.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct Result
 {
     QString name;
@@ -188,6 +197,9 @@ struct Result
     double mailvane = 0;
     double peer = -1;
     long peakKiB = -1; // the process's own peak when not given
+    // Mailvane's processor time in its runs (median), X client side included:
+    // its own cost, which a loaded machine stretches far less than wall time.
+    double cpu = -1;
     double pipelinedPeer = -1;
 };
 
@@ -199,9 +211,10 @@ void print(const Result &r)
     if (r.pipelinedPeer > 0)
         piped = QStringLiteral(" piped=%1s ratio_piped=%2")
                     .arg(QString::number(r.pipelinedPeer, 'f', 4), QString::number(r.mailvane / r.pipelinedPeer, 'f', 2));
-    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s%s peak_rss=%ldKiB\n", qPrintable(r.name), r.size,
+    const QString cpu = r.cpu < 0 ? QString() : QStringLiteral(" cpu=%1s").arg(r.cpu, 0, 'f', 4);
+    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s%s peak_rss=%ldKiB%s\n", qPrintable(r.name), r.size,
                 r.mailvane, qPrintable(peer), qPrintable(ratio), qPrintable(piped),
-                r.peakKiB < 0 ? peakRssKiB() : r.peakKiB);
+                r.peakKiB < 0 ? peakRssKiB() : r.peakKiB, qPrintable(cpu));
     std::fflush(stdout);
 }
 
@@ -329,7 +342,7 @@ const int LoginRuns = 9;
 int measureLogin(const Target &target, int size)
 {
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes;
+    QList<double> times, peerTimes, cpuTimes;
     for (int i = 0; i < LoginRuns; ++i) {
         frmMain w;
         ShownWindow shown(w);
@@ -338,16 +351,18 @@ int measureLogin(const Target &target, int size)
         fillLogin(w, target.port, target.user);
         QElapsedTimer timer;
         timer.start();
+        const double cpuBefore = cpuSeconds();
         shown.start();
         if (!loginAndWait(w))
             return 1;
         times << timer.nsecsElapsed() / 1e9;
+        cpuTimes << cpuSeconds() - cpuBefore;
         if (!shown.shownThroughout(target.name))
             return 1;
         logout(w, boxes); // pop3d serves one session per mailbox at a time
         peerTimes << runPeer(QStringLiteral("login"), target.port, size, target.user); // interleaved: same server state
     }
-    print({target.name, size, median(times), median(peerTimes)});
+    print({target.name, size, median(times), median(peerTimes), -1, median(cpuTimes)});
     return 0;
 }
 
@@ -355,7 +370,7 @@ int measureLogin(const Target &target, int size)
 int measureHeaders(const Target &target, int size, int runs, bool showWindow = true)
 {
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes, pipelinedTimes;
+    QList<double> times, peerTimes, pipelinedTimes, cpuTimes;
     for (int i = 0; i < runs; ++i) {
         frmMain w;
         setBenchWindow(w);
@@ -369,11 +384,13 @@ int measureHeaders(const Target &target, int size, int runs, bool showWindow = t
         w.cboTill->setEditText(QString::number(size));
         QElapsedTimer timer;
         timer.start();
+        const double cpuBefore = cpuSeconds();
         shown.start();
         w.cmdShow_Click();
         if (!waitFor([&] { return w.cmdShow->text() == QLatin1String("Show"); }))
             return 1;
         times << timer.nsecsElapsed() / 1e9;
+        cpuTimes << cpuSeconds() - cpuBefore;
         if (showWindow && !shown.shownThroughout(target.name))
             return 1;
         if (w.grdMails->Rows() != size + 2)
@@ -383,7 +400,7 @@ int measureHeaders(const Target &target, int size, int runs, bool showWindow = t
         if (target.pipelining)
             pipelinedTimes << runPeer(QStringLiteral("headers-pipelined"), target.port, size, target.user);
     }
-    Result result{target.name, size, median(times), median(peerTimes)};
+    Result result{target.name, size, median(times), median(peerTimes), -1, median(cpuTimes)};
     if (target.pipelining)
         result.pipelinedPeer = median(pipelinedTimes);
     print(result);
@@ -418,8 +435,8 @@ int benchHiddenHeaders(int size)
 
 // A range deletion as the user runs it: from the click on Delete, DELE for
 // every mail of the range one by one, QUIT, and the login the window does
-// again by itself, until its size list is in. The peer logs in, sends DELE
-// 1..size one by one and QUIT. The box keeps a few mails beyond the range
+// again by itself, until its size list is in. The peer does the same
+// commands: DELE 1..size one by one, QUIT, and the login again. The box keeps a few mails beyond the range
 // so that the new login ends as a login does, with a size list.
 int benchDelete(int size)
 {
@@ -433,7 +450,7 @@ int benchDelete(int size)
         runPeer(QStringLiteral("login"), box.dovecot.port(), 0); // indexed before the measured run
     };
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes, pipelinedTimes;
+    QList<double> times, peerTimes, pipelinedTimes, cpuTimes;
     for (int i = 0; i < Runs; ++i) {
         {
             frmMain w;
@@ -448,6 +465,7 @@ int benchDelete(int size)
             w.cboDelTill->setEditText(QString::number(size));
             QElapsedTimer timer;
             timer.start();
+            const double cpuBefore = cpuSeconds();
             shown.start();
             w.cmdDelete_Click();
             // The new login's size list names the mails kept.
@@ -460,6 +478,7 @@ int benchDelete(int size)
                 return 1;
             }
             times << timer.nsecsElapsed() / 1e9;
+            cpuTimes << cpuSeconds() - cpuBefore;
             if (!shown.shownThroughout(QStringLiteral("delete")))
                 return 1;
             logout(w, boxes);
@@ -470,7 +489,7 @@ int benchDelete(int size)
         pipelinedTimes << runPeer(QStringLiteral("delete-pipelined"), box.dovecot.port(), size);
         refill();
     }
-    Result result{QStringLiteral("delete"), size, median(times), median(peerTimes)};
+    Result result{QStringLiteral("delete"), size, median(times), median(peerTimes), -1, median(cpuTimes)};
     result.pipelinedPeer = median(pipelinedTimes);
     print(result);
     return 0;
@@ -505,6 +524,7 @@ int benchBigMail(int megabytes)
     platform.startTextViewerResult = true;
     QList<double> times, peerTimes;
     long viewPeak = 0;
+    long idleBefore = 0; // the shown window's resident memory just before a view
     QTemporaryDir folder;
     for (int i = 0; i < Runs; ++i) {
         frmMain w;
@@ -522,6 +542,7 @@ int benchBigMail(int megabytes)
         w.grdMails->SetRow(2);
         const int viewsBefore = platform.count(QStringLiteral("startTextViewer"));
         boxes.answers.enqueue(MsgAnswer::Yes);
+        idleBefore = qMax(idleBefore, statusKiB("VmRSS:"));
         resetPeak(); // the view's own peak, not the mailbox's making
         QElapsedTimer timer;
         timer.start();
@@ -542,6 +563,10 @@ int benchBigMail(int megabytes)
     }
     // peak_rss: the highest resident memory while a view ran.
     print({QStringLiteral("bigmail"), megabytes, median(times), median(peerTimes), viewPeak});
+    // What the view itself holds, apart from the shown window and its libraries.
+    std::printf("bigmail    size=%-7d resident before the view %ldKiB, the view's peak above it %ldKiB\n", megabytes,
+                idleBefore, viewPeak - idleBefore);
+    std::fflush(stdout);
     return 0;
 }
 
@@ -664,14 +689,6 @@ double secondsSinceLaunch()
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return (qint64(now.tv_sec) * 1000000000 + now.tv_nsec - launched) / 1e9;
-}
-
-// Processor time of this process so far, user and system.
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 int benchStartup()

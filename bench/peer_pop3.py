@@ -7,7 +7,8 @@ PIPELINING. Prints the elapsed wall time in seconds.
     peer_pop3.py login|headers|delete|bigmail PORT [COUNT [USER]]
     peer_pop3.py headers-pipelined|delete-pipelined PORT COUNT [USER [WINDOW]]
 
-delete: DELE 1..COUNT, then QUIT (the server removes them)."""
+delete: DELE 1..COUNT, QUIT (the server removes them), then the login again
+(STAT, UIDL, LIST), as the window does after a range deletion."""
 import poplib
 import sys
 import time
@@ -28,19 +29,28 @@ def pipelined(pop, commands, window, multiline):
             pop._getresp()
 
 
+def login(port, user):
+    pop = poplib.POP3("127.0.0.1", port)
+    pop.user(user)
+    pop.pass_("bench")
+    return pop
+
+
+def size_list(pop):
+    pop.stat()
+    pop.uidl()
+    pop.list()
+
+
 def main():
     op, port = sys.argv[1], int(sys.argv[2])
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     user = sys.argv[4] if len(sys.argv) > 4 else "bench"
     window = int(sys.argv[5]) if len(sys.argv) > 5 else 64
     start = time.perf_counter()
-    pop = poplib.POP3("127.0.0.1", port)
-    pop.user(user)
-    pop.pass_("bench")
+    pop = login(port, user)
     if op == "login":
-        pop.stat()
-        pop.uidl()
-        pop.list()
+        size_list(pop)
     elif op == "headers":
         for n in range(1, count + 1):
             pop.top(n, 10)
@@ -49,8 +59,14 @@ def main():
     elif op == "delete":
         for n in range(1, count + 1):
             pop.dele(n)
+        pop.quit()
+        pop = login(port, user)
+        size_list(pop)
     elif op == "delete-pipelined":
         pipelined(pop, [b"DELE %d\r\n" % n for n in range(1, count + 1)], window, False)
+        pop.quit()
+        pop = login(port, user)
+        size_list(pop)
     elif op == "bigmail":
         pop.list(1)
         lines = pop.retr(1)[1]

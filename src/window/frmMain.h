@@ -344,14 +344,18 @@ private:
     bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
     enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
     NextHeader askForNextHeader();
-    // Sends TOP for the mails of the range that fit on the wire.
-    void askForHeaders();
+    // Sends TOP for the mails of the range that fit on the wire; false when
+    // the connection is lost (and the window reset).
+    bool askForHeaders();
     bool rangeReaches(qint64 mail) const;
     qint64 sizeListSize(int mail) const;
     // The sweep is over: replies still to come are dropped.
     void endSweep();
-    // On to the next mail of the range, if there is one.
+    // On to the next mail of the range, if there is one, its step shown.
     bool moveToNextMail();
+    // The same without showing the step; showFetchProgress shows it.
+    bool nextMailInRange();
+    void showFetchProgress();
     // Progress ended, controls given back, "Show" again.
     void endRetrieval();
     void retrievalFailed();

@@ -82,6 +82,8 @@ void frmMain::sendRangeDeles()
         if (!SendDele(m_deletion.takeNextMail()))
             return; // the connection is lost, and the window reset
     }
+    // Sent before the step is shown: a frame painted with it then overlaps
+    // the server's answer.
     if (endBatch())
         showRangeProgress();
 }

@@ -194,15 +194,18 @@ frmMain::NextHeader frmMain::askForNextHeader()
         endSweep();
         return NextHeader::Stopped;
     }
-    if (!moveToNextMail()) {
+    if (!nextMailInRange()) {
         endSweep();
         return NextHeader::RangeDone;
     }
-    askForHeaders();
+    // Asked before the step is shown: a frame painted with it then overlaps
+    // the server's answer instead of holding the question back.
+    if (askForHeaders())
+        showFetchProgress();
     return NextHeader::Asked;
 }
 
-void frmMain::askForHeaders()
+bool frmMain::askForHeaders()
 {
     beginBatch();
     while (m_sweep.isRunning() && m_sweep.nextMail() <= std::numeric_limits<int>::max()) {
@@ -215,10 +218,10 @@ void frmMain::askForHeaders()
         if (!m_sweep.hasRoomFor(bytes))
             break;
         if (!SendTop(mail, 10))
-            return; // the connection is lost, and the window reset
+            return false; // the connection is lost, and the window reset
         m_sweep.asked(bytes);
     }
-    endBatch();
+    return endBatch();
 }
 
 bool frmMain::rangeReaches(qint64 mail) const
@@ -247,12 +250,24 @@ void frmMain::endSweep()
 // The end of the range is read again at every step: the user may change it.
 bool frmMain::moveToNextMail()
 {
+    if (!nextMailInRange())
+        return false;
+    showFetchProgress();
+    return true;
+}
+
+bool frmMain::nextMailInRange()
+{
     if (!(vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()))
         return false;
     ++iCurMail;
+    return true;
+}
+
+void frmMain::showFetchProgress()
+{
     ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
     SetProgressValue(iCurMail);
-    return true;
 }
 
 void frmMain::endRetrieval()
