@@ -124,6 +124,10 @@ void TcpClientSocket::Connect()
     socket->setPeerVerifyName(m_remoteHost);
 
     connect(socket, &QSslSocket::connected, this, [this, socket] {
+        // Each command goes out when it is sent: with commands pipelined,
+        // Nagle's algorithm would hold one back until the server has
+        // acknowledged the one before.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         acknowledgeAtOnce(socket);
         if (socket == m_socket && !m_implicitTls)
             emit connected();
