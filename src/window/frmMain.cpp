@@ -49,6 +49,9 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);
     connect(m_replyTimer, &QTimer::timeout, this, &frmMain::replyTimedOut);
+    m_deadlineTimer = new QTimer(this);
+    m_deadlineTimer->setSingleShot(true);
+    connect(m_deadlineTimer, &QTimer::timeout, this, &frmMain::replyOverdue);
     connectEvents();
     Attach(lblProgress, prgProgress);
     // Widget-free classes report through the same boxes as the window.
@@ -152,7 +155,7 @@ void frmMain::ResetSession()
 {
     endViewing();
     endMailboxOperations();
-    m_replyTimer->stop();
+    stopWaitingForReply();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
     cmdLogin->setText(QStringLiteral("Login"));

@@ -14,6 +14,8 @@
 #include "mailbox/DeletionRun.h"
 #include "mailbox/NewMailList.h"
 #include "net/HeldSocketEvents.h"
+#include "net/ReplyDeadline.h"
+#include "pop3/Pop3ReplyReader.h"
 #include "window/HelpMode.h"
 #include "window/MessageBoxes.h"
 
@@ -35,7 +37,6 @@ class QStringListModel;
 class FlexGrid;
 class StatusLamp;
 class TcpClientSocket;
-class Pop3ReplyReader;
 class clsHotmail;
 class clsUIDL;
 class CMessage;
@@ -96,8 +97,11 @@ public:
     void sockPOP3_Encrypted();
     // Port 995 is POP3S: TLS from the first byte.
     bool UsesImplicitTls(int port) const;
-    // Tests shorten the wait for a silent server.
+    // Tests shorten the wait for a silent server, the time a reply may
+    // take in all, and what a reply may hold.
     void setReplyTimeout(int ms);
+    void setReplyDeadline(qint64 fixedMs, qint64 minBytesPerSecond);
+    void setReplyLimits(const Pop3ReplyReader::Limits &limits);
 
     // ---- POP3 replies (frmMainReplies.cpp)
     void sockPOP3_DataArrival(qint64 bytesTotal);
@@ -277,8 +281,17 @@ private:
     // upgrade's failure.
     bool upgradingToTls() const;
     void stlsFailed(const QString &reason);
+    // Waits for the outstanding reply: for silence (m_replyTimer) and for
+    // the time the whole reply may take (m_replyDeadline).
     void watchForReply();
+    void watchReplyDeadline();
+    void stopWaitingForReply();
     void replyTimedOut();
+    void replyOverdue();
+    void replyTooLong();
+    // The server is silent, slow or floods us: the message, then the
+    // connection is given up as a lost one is.
+    void serverMisbehaved(const QString &reason);
 
     // ---- POP3 replies (frmMainReplies.cpp)
     void handleReplies();
@@ -392,6 +405,9 @@ private:
     // ---- The POP3 connection (frmMainCommands.cpp, frmMainReplies.cpp)
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
     QTimer *m_replyTimer = nullptr;
+    ReplyDeadline m_replyDeadline;
+    QTimer *m_deadlineTimer = nullptr;
+    qint64 m_deadlineReply = -1; // the reader's completedCount() when it started
     QList<int> m_implicitTlsPorts;
     enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
     LoginPhase m_loginPhase = LoginPhase::None;

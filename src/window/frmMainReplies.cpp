@@ -28,6 +28,7 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
     sockPOP3->GetData(chunk);
     if (chunk.isEmpty())
         return;
+    m_replyDeadline.received(chunk.size());
     if (vCommand == Verb::Retr) {
         // The bar counts octets of the mail as they come, never past its size.
         SetProgressValue(qMin(GetProgressValue() + qMax<qint64>(bytesTotal, chunk.size()), GetProgressMax()));
@@ -47,6 +48,7 @@ void frmMain::handleReplies()
     // The server has answered; a box that a handler opens waits for the
     // user, which is no silence of the server's.
     m_replyTimer->stop();
+    m_deadlineTimer->stop();
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
@@ -57,6 +59,13 @@ void frmMain::handleReplies()
         strPrevCommand = vCommand;
     }
     m_heldSocketEvents.endHandling();
+    // More than may be held ends the session as a lost connection does,
+    // after the replies that came before it.
+    if (m_replyReader->overflow() != Pop3ReplyReader::Overflow::None
+        && sockPOP3->State() != TcpClientSocket::sckClosed) {
+        replyTooLong();
+        return;
+    }
     // The end of the connection, when it came while a box was open, comes
     // after every reply that the server sent before it.
     if (m_heldSocketEvents.takeClose(sockPOP3->State()))

@@ -68,6 +68,11 @@ ScriptedPop3Server &ScriptedPop3Server::sendManually(const QList<QByteArray> &ch
     return add(StepKind::SendManually, chunks);
 }
 
+ScriptedPop3Server &ScriptedPop3Server::sendForever(const QByteArray &chunk)
+{
+    return add(StepKind::SendForever, {chunk});
+}
+
 ScriptedPop3Server &ScriptedPop3Server::expect(const QByteArray &line)
 {
     return add(StepKind::Expect, {line});
@@ -152,6 +157,11 @@ void ScriptedPop3Server::onNewConnection()
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+        // A flood goes on as what it wrote leaves.
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (socket == m_current)
+                run();
+        });
         m_waiting.append(socket);
     }
     run();
@@ -259,6 +269,12 @@ bool ScriptedPop3Server::runStep()
         writeChunk(step.chunks.at(m_chunk++));
         return m_chunk >= step.chunks.size();
 
+    case StepKind::SendForever:
+        // Until the client gives up.
+        if (isClosed(m_current))
+            return true;
+        return sendAgain(step.chunks.value(0));
+
     case StepKind::Expect: {
         if (m_current && m_current->canReadLine()) {
             const QByteArray line = m_current->readLine();
@@ -286,6 +302,25 @@ bool ScriptedPop3Server::runStep()
         return isClosed(m_current);
     }
     return true;
+}
+
+// Writes the chunk once more unless what was written is still on its way
+// or the interval has not passed; never done by itself.
+bool ScriptedPop3Server::sendAgain(const QByteArray &chunk)
+{
+    if (m_chunkTimerActive || m_current->bytesToWrite() > 0)
+        return false;
+    m_foreverBytes += chunk.size();
+    writeChunk(chunk);
+    // Without an interval the next one follows from bytesWritten.
+    if (m_chunkInterval > 0) {
+        m_chunkTimerActive = true;
+        QTimer::singleShot(m_chunkInterval, this, [this] {
+            m_chunkTimerActive = false;
+            run();
+        });
+    }
+    return false;
 }
 
 void ScriptedPop3Server::writeChunk(const QByteArray &chunk)

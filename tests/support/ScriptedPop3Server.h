@@ -38,6 +38,11 @@ public:
     ScriptedPop3Server &send(const QByteArray &data);
     ScriptedPop3Server &send(const QList<QByteArray> &chunks);
     ScriptedPop3Server &sendManually(const QList<QByteArray> &chunks);
+    // A server that never ends its reply: the chunk again and again, each
+    // once the one before has left (or after the chunk interval, when one
+    // is set), until the client closes the connection; then the script
+    // goes on.
+    ScriptedPop3Server &sendForever(const QByteArray &chunk);
     ScriptedPop3Server &expect(const QByteArray &line);
     // expect(line) followed by send(chunks).
     ScriptedPop3Server &reply(const QByteArray &line, const QList<QByteArray> &chunks);
@@ -63,6 +68,8 @@ public:
     bool isFinished() const;
     int connectionCount() const { return m_connectionCount; }
     int stepIndex() const { return m_step; }
+    // Octets written by sendForever() steps.
+    qint64 foreverBytes() const { return m_foreverBytes; }
     int stepCount() const { return int(m_steps.size()); }
 
     // ---- Cutting replies into chunks
@@ -76,7 +83,7 @@ signals:
     void finished();
 
 private:
-    enum class StepKind { Accept, Send, SendManually, Expect, Close, ExpectClientClose };
+    enum class StepKind { Accept, Send, SendManually, SendForever, Expect, Close, ExpectClientClose };
     struct Step
     {
         StepKind kind;
@@ -89,6 +96,7 @@ private:
     void onDisconnected(QTcpSocket *socket);
     void run();
     bool runStep(); // true when the step is done and the script moves on
+    bool sendAgain(const QByteArray &chunk);
     void writeChunk(const QByteArray &chunk);
     void advance();
     void drainUnexpected(QTcpSocket *socket);
@@ -102,6 +110,7 @@ private:
     bool m_chunkTimerActive = false;
     bool m_manualRequested = false;
     int m_chunkInterval = 0;
+    qint64 m_foreverBytes = 0;
     QPointer<QTcpSocket> m_current;
     bool m_currentClosed = false;
     QList<QPointer<QTcpSocket>> m_waiting; // connections not yet accepted by the script
