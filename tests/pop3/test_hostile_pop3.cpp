@@ -1,13 +1,14 @@
 // The real window against a hostile scripted POP3 server: a refusal at every
 // step of the dialogue, binary garbage, megabyte lines, absurd and missing
 // figures, a mailbox of 100,000 mails, servers that close in the middle of a
-// reply or never answer, flood the window or trickle a byte at a time.
-// Every case must end with a clear message or the logged-in or logged-out
-// state it names, and the store file must stay a sound list of ids that
-// still holds every id it held before.
+// reply or never answer, flood the window or trickle a byte at a time, or
+// dress their text up as markup. Every case must end with a clear message
+// or the logged-in or logged-out state it names, and the store file must
+// stay a sound list of ids that still holds every id it held before.
 
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
+#include "RealMessageBoxes.h"
 #include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
@@ -204,6 +205,8 @@ private slots:
     void trickleNeverEnds_data();
     void trickleNeverEnds();
     void slowListingAboveTheMinimumRate();
+    void markupStaysText_data();
+    void markupStaysText();
 };
 
 void TestHostilePop3::refusalAtEveryStep_data()
@@ -944,6 +947,67 @@ void TestHostilePop3::slowListingAboveTheMinimumRate()
     QVERIFY(f.login());
     QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("60 new mail(s)"));
     QCOMPARE(f.boxes.texts(), QStringList());
+    QCOMPARE(f.server.mismatches(), QStringList());
+}
+
+void TestHostilePop3::markupStaysText_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::newRow("a sender and subject in the view question") << "TOP";
+    QTest::newRow("a refusal in the error box") << "-ERR";
+    QTest::newRow("figures in the statistics labels") << "STAT";
+}
+
+void TestHostilePop3::markupStaysText()
+{
+    // Markup from a server or a mail is shown as the characters it is: no
+    // link to click, no banner, no 400 by 400 picture, no bold count, in
+    // the real boxes and labels.
+    QFETCH(QString, step);
+    const QByteArray picture = "<img src=\"x.png\" width=\"400\" height=\"400\">";
+    WindowFixture f;
+    RealMessageBoxes real;
+    QByteArray shown;
+    if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.reply("STAT \r\n", "+OK <b>7</b> <font_color=red>360</font>\r\n");
+        Pop3Scripts::uidl(f.server, {});
+    } else {
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("TOP")) {
+            shown = "From: <b>Boss</b>\r\nSubject: <a href=\"http://example.com/\">click</a>" + picture;
+            f.server.reply("TOP 1 10\r\n", "+OK\r\n" + shown + "\r\n\r\n.\r\n");
+        } else {
+            shown = "-ERR <font color=\"red\" size=\"7\">BANNER</font>" + picture;
+            f.server.reply("TOP 1 10\r\n", shown + "\r\n");
+        }
+    }
+
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(kit::loggedInAndIdle(f.w) || (step == QLatin1String("STAT") && real.boxes.size() == 1));
+    if (step == QLatin1String("STAT")) {
+        // A count that is no number is no mail.
+        QCOMPARE(real.texts(), QStringList{"No mails in mailbox"});
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("<b>7</b>"));
+        QCOMPARE(f.w.lblMailSize->text(), QStringLiteral("<font_color=red>360</font>"));
+        for (const QLabel *label : {f.w.lblMails, f.w.lblMailSize, f.w.lblTotalMails, f.w.lblNewMails, f.w.lblProgress})
+            QVERIFY2(kit::showsPlainText(label), qPrintable(label->objectName()));
+        return;
+    }
+    f.w.cboTill->setEditText(QStringLiteral("1"));
+    f.w.cmdShow_Click();
+    if (step == QLatin1String("TOP")) {
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(kit::column(f.w.grdMails, 2),
+                 QStringList{QStringLiteral(" <a href=\"http://example.com/\">click</a>") + QString::fromLatin1(picture)});
+        kit::viewMail(f.w, 1); // answered No
+    }
+    QTRY_COMPARE(real.boxes.size(), 1);
+    const RealMessageBoxes::Box box = real.boxes.first();
+    QVERIFY2(box.text.contains(QString::fromLatin1(picture)), qPrintable(box.text));
+    QVERIFY(box.plainText);
+    QVERIFY2(box.textHeight < 200, QByteArray::number(box.textHeight).constData());
     QCOMPARE(f.server.mismatches(), QStringList());
 }
 

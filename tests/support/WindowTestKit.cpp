@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QProgressBar>
 #include <QSettings>
+#include <QTextDocument>
 
 namespace kit {
 
@@ -17,6 +18,14 @@ bool nearColour(const QColor &actual, const QColor &expected, int tolerance)
 {
     return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
            && qAbs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+bool showsPlainText(const QLabel *label)
+{
+    // Qt reads a text as markup when the format says so, or when left to
+    // guess and the text looks like it.
+    return label->textFormat() == Qt::PlainText
+           || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
 }
 
 void clearSavedState()

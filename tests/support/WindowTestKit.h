@@ -15,6 +15,7 @@
 #include "window/frmMain.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -31,6 +32,8 @@ T *child(const QObject *parent, const QString &name)
 }
 // Each channel of `actual` within `tolerance` of `expected`'s.
 bool nearColour(const QColor &actual, const QColor &expected, int tolerance = 8);
+// The label shows its text as it is: no markup of it takes effect.
+bool showsPlainText(const QLabel *label);
 
 // ---- Settings and files
 // Forgets the help setting and bob's UIDL store of 127.0.0.1, so a test
