@@ -156,6 +156,10 @@ void frmMain::ResetSession()
     endViewing();
     endMailboxOperations();
     stopWaitingForReply();
+    // Whatever was under way ends with the session, unless a new login
+    // follows at once and shows its own.
+    if (!(bPOP3Mode && bRelogin))
+        EndProgress();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
     cmdLogin->setText(QStringLiteral("Login"));

@@ -273,6 +273,9 @@ private:
     // also makes it the outstanding command (vCommand).
     bool sendLine(const QString &line);
     bool sendCommand(const QString &line);
+    // SendList(0) in its two halves: what the window shows, and the line.
+    void showSizeListProgress();
+    bool sendListOfAll();
     // The session cannot go on: nothing more is read, the message (if any)
     // is shown unless minimised, and the window is given back logged out.
     void abandonSession(const QString &message = QString());
@@ -310,6 +313,11 @@ private:
                                   const QSslCertificate &presented);
 
     // ---- Statistics (frmMainStats.cpp)
+    // cmdStats_Click; `listAsked`: the login's LIST went out already, ahead
+    // of the ids' handling, and only what the click shows is left to do.
+    void toggleSizeList(bool listAsked);
+    // A click on "More >>" would ask a POP3 server for the size list.
+    bool sizeListWanted() const;
     void fillRangeCombos(int count, const QString &tillText);
     void enableMailboxControls();
     // The size list in grdStats: headings and rows, then shown.
@@ -320,6 +328,8 @@ private:
     enum class AfterSizeList { Nothing, Show, Delete };
     bool sizeListOnItsWay() const;
     void waitForSizeList(AfterSizeList action);
+    // The waiting click's button stays a stop button the user can press.
+    void keepWaitingActionStoppable();
     void runActionAfterSizeList();
 
     // ---- Header retrieval (frmMainRetrieval.cpp)
@@ -329,7 +339,7 @@ private:
                              int *till);
     int statsRowOfMail(int mail) const;
     bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
-    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
+    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone, ConnectionLost };
     NextHeader askForNextHeader();
     // On to the next mail of the range, if there is one.
     bool moveToNextMail();

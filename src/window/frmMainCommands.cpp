@@ -187,18 +187,29 @@ bool frmMain::SendStat()
 
 bool frmMain::SendList(int n)
 {
-    StartProgress();
     if (n == 0) {
-        ShowProgressText(QStringLiteral("Getting message statistics.."));
-        SetProgressMax(100);
-        SetProgressValue(1);
-        bListOne = false;
-        bListForView = false;
-        return sendCommand(line(Verb::List));
+        showSizeListProgress();
+        return sendListOfAll();
     }
+    StartProgress();
     bListOne = true;
     bListForView = true;
     return sendCommand(line(Verb::List, n));
+}
+
+void frmMain::showSizeListProgress()
+{
+    StartProgress();
+    ShowProgressText(QStringLiteral("Getting message statistics.."));
+    SetProgressMax(100);
+    SetProgressValue(1);
+}
+
+bool frmMain::sendListOfAll()
+{
+    bListOne = false;
+    bListForView = false;
+    return sendCommand(line(Verb::List));
 }
 
 bool frmMain::SendUidl()

@@ -150,6 +150,9 @@ void frmMain::ProcessTopReply(const QString &sReply)
     // With the mail's size at hand nothing below can fail: the next header
     // is asked for first, and the server answers while this one is shown.
     NextHeader next = statsRow >= 0 ? askForNextHeader() : NextHeader::NotYetAsked;
+    // A session lost on the way has reset the window.
+    if (next == NextHeader::ConnectionLost)
+        return;
     if (!showHeaderRow(mail, statsRow, fields)) {
         retrievalFailed();
         return;
@@ -193,8 +196,7 @@ frmMain::NextHeader frmMain::askForNextHeader()
         return NextHeader::Stopped;
     if (!moveToNextMail())
         return NextHeader::RangeDone;
-    SendTop(iCurMail, 10);
-    return NextHeader::Asked;
+    return SendTop(iCurMail, 10) ? NextHeader::Asked : NextHeader::ConnectionLost;
 }
 
 // The end of the range is read again at every step: the user may change it.

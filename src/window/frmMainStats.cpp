@@ -68,9 +68,10 @@ void frmMain::enableMailboxControls()
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
     // The ids are asked for first: the server lists them while the window
-    // is filled in here.
+    // is filled in here. A session lost on the way has reset the window.
     EndProgress();
-    SendUidl();
+    if (!SendUidl())
+        return;
 
     const Pop3Replies::StatFields fields = Pop3Replies::statFields(sReply);
     lblMails->setText(fields.count);
@@ -166,6 +167,12 @@ void frmMain::waitForSizeList(AfterSizeList action)
     mailbox::showAsStopButton(action == AfterSizeList::Show ? cmdShow : cmdDelete);
 }
 
+void frmMain::keepWaitingActionStoppable()
+{
+    if (m_afterSizeList != AfterSizeList::Nothing)
+        mailbox::showAsStopButton(m_afterSizeList == AfterSizeList::Show ? cmdShow : cmdDelete);
+}
+
 void frmMain::runActionAfterSizeList()
 {
     const AfterSizeList action = std::exchange(m_afterSizeList, AfterSizeList::Nothing);
@@ -184,18 +191,32 @@ void frmMain::runActionAfterSizeList()
     }
 }
 
+bool frmMain::sizeListWanted() const
+{
+    return bPOP3Mode && cmdStats->text().contains(QLatin1String("More >>")) && vb::Val(lblMails->text()) > 0;
+}
+
 void frmMain::cmdStats_Click()
+{
+    toggleSizeList(false);
+}
+
+void frmMain::toggleSizeList(bool listAsked)
 {
     if (cmdStats->text().contains(QLatin1String("More >>"))) {
         if (vb::Val(lblMails->text()) <= 0) {
             msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
-            // The login's own list is on its way and is shown when it comes.
-            if (sizeListOnItsWay())
+            // A click while the login's own list is on its way: it is shown
+            // when it comes.
+            if (!listAsked && sizeListOnItsWay())
                 return;
             EnableControls(false);
             cmdStats->setEnabled(false);
-            if (!SendList(0))
+            keepWaitingActionStoppable();
+            if (listAsked)
+                showSizeListProgress();
+            else if (!SendList(0))
                 return;
             cmdStats->setText(QStringLiteral("<< Hide"));
         } else if (bHotmailMode) {

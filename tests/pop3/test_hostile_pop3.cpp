@@ -1,10 +1,11 @@
 // The real window against a hostile scripted POP3 server: a refusal at every
 // step of the dialogue, binary garbage, megabyte lines, absurd and missing
 // figures, a mailbox of 100,000 mails, servers that close in the middle of a
-// reply or never answer, flood the window or trickle a byte at a time, or
-// dress their text up as markup. Every case must end with a clear message
-// or the logged-in or logged-out state it names, and the store file must
-// stay a sound list of ids that still holds every id it held before.
+// reply or never answer, flood the window or trickle a byte at a time,
+// answer one command twice, or dress their text up as markup. Every case
+// must end with a clear message or the logged-in or logged-out state it
+// names, and the store file must stay a sound list of ids that still holds
+// every id it held before.
 
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
@@ -45,6 +46,7 @@ const QString RefusalBox = QStringLiteral("Server error\r\n") + QString::fromLat
 const QString ConfirmLogout = QStringLiteral("Confirm Logout?");
 const QString SilentBox = QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
                                          "The connection has been closed.");
+const QString LostBox = QStringLiteral("The connection to the mail server has been lost.\r\nPlease login again.");
 
 // Limits the flood cases shorten the window's to: lines, held replies and
 // listings.
@@ -205,6 +207,8 @@ private slots:
     void trickleNeverEnds_data();
     void trickleNeverEnds();
     void slowListingAboveTheMinimumRate();
+    void commandAnsweredTwiceByAServerGone_data();
+    void commandAnsweredTwiceByAServerGone();
     void markupStaysText_data();
     void markupStaysText();
 };
@@ -947,6 +951,41 @@ void TestHostilePop3::slowListingAboveTheMinimumRate()
     QVERIFY(f.login());
     QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("60 new mail(s)"));
     QCOMPARE(f.boxes.texts(), QStringList());
+    QCOMPARE(f.server.mismatches(), QStringList());
+}
+
+void TestHostilePop3::commandAnsweredTwiceByAServerGone_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::newRow("STAT, whose handler asks for the ids") << "STAT";
+    QTest::newRow("TOP, whose handler asks for the next header") << "TOP";
+}
+
+void TestHostilePop3::commandAnsweredTwiceByAServerGone()
+{
+    // A refusal, then an answer all the same, then the server hangs up while
+    // the refusal's box is open. The answer's handler sends the next
+    // command first; that fails, the window is reset, and nothing of the
+    // answer may be filled in after the reset.
+    QFETCH(QString, step);
+    WindowFixture f;
+    if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.expect("STAT \r\n");
+    } else {
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
+        f.server.expect("TOP 1 10\r\n");
+    }
+    f.server.send("-ERR Not yet\r\n+OK 2 360\r\n").closeConnection();
+    f.boxes.holdOpen(QStringLiteral("Server error"),
+                     [&] { return f.w.sockPOP3->State() == TcpClientSocket::sckClosing; });
+
+    runUpTo(f, step);
+    QTRY_COMPARE(f.boxes.texts(), (QStringList{QStringLiteral("Server error\r\n-ERR Not yet\r\n"), LostBox}));
+    QVERIFY(f.boxes.heldTooLong.isEmpty());
+    expectLoggedOut(f.w);
+    QCOMPARE(f.w.grdMails->Rows(), 2);
+    QVERIFY(f.w.lblTotalMails->isHidden() && f.w.lblNewMails->isHidden());
     QCOMPARE(f.server.mismatches(), QStringList());
 }
 
