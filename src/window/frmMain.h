@@ -435,6 +435,7 @@ private:
     // ---- Tray, autologin and help (frmMain.cpp, frmMainTray.cpp, frmMainHelp.cpp)
     QSystemTrayIcon *m_trayIcon = nullptr;
     bool m_hiddenInTray = false;
+    bool m_quitQuestionOpen = false;
     TrayClicks m_trayClicks;
     int m_autoLoginIntervalMs = 60000;
     // Help mode and the help window's life (the "?" buttons, the stored flag).
