@@ -28,11 +28,13 @@ QString FormatLoginLine(const QString &user, const QString &password, const QStr
 
 // What a login file gave. filledFields counts the fields that were read before
 // a failure (0 to 4); the window applies exactly those (user, then password,
-// then server, then port) and reports the failure when ok is false.
+// then server, then port) and reports the failure when ok is false. A file
+// with a field no login file may hold fills nothing: refusedField names it.
 struct LoginDetails
 {
     bool ok = false;
     int filledFields = 0;
+    QString refusedField;
     QString user;
     QString password;   // decoded
     QString mailServer;
@@ -49,7 +51,8 @@ LoginDetails ParseLoginText(const QByteArray &fileBytes);
 
 // The window's caption of the first field ("Username", "Password",
 // "Mail Server", "Port") holding a character the file's 8-bit code page
-// cannot hold; empty when every field can be stored as typed.
+// cannot hold, or a control character (NUL, a line end, an escape...);
+// empty when every field can be stored as typed.
 QString LoginFieldNotStorable(const QString &user, const QString &password, const QString &mailServer,
                               const QString &port);
 
@@ -68,4 +71,5 @@ LoginDetails LoadLoginFile(const QString &fileName);
 QString LoginFileOpenErrorText(const QString &fileName);
 QString LoginFileSaveErrorText(const QString &fileName);
 QString LoginFieldNotStorableText(const QString &field);
+QString LoginFieldNotLoadableText(const QString &fileName, const QString &field);
 QString LoginFileReplaceQuestion(const QString &fileName);

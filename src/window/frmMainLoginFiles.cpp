@@ -77,6 +77,10 @@ void frmMain::cmdLoad_Click()
 void frmMain::LoadLogin(const QString &fileName)
 {
     const LoginDetails details = LoadLoginFile(fileName);
+    if (!details.refusedField.isEmpty()) {
+        msgBoxUnlessMinimized(LoginFieldNotLoadableText(fileName, details.refusedField));
+        return;
+    }
     // Fields read before a failure keep their new values.
     if (details.filledFields >= 1)
         txtUser->setText(details.user);
