@@ -5,10 +5,13 @@
 #include "base/Notice.h"
 #include "pop3/Pop3Replies.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -240,4 +243,69 @@ QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
             lineDone(i);
     }
     return newMails;
+}
+
+namespace {
+
+// Most names a file system takes, in octets.
+constexpr qsizetype MaxNameOctets = 255;
+constexpr qsizetype DigestDigits = 16;
+const QString StoreEnding = QStringLiteral(".uidl");
+
+// What could take a file name out of its folder or cut it short, or turn
+// into something else on the way to the system.
+bool isUnsafeInName(QChar c)
+{
+    return c == QLatin1Char('/') || c.category() == QChar::Other_Control;
+}
+
+QString percentEncoded(const QString &text)
+{
+    return QString::fromLatin1(text.toUtf8().toPercentEncoding());
+}
+
+QString safeNamePart(const QString &part)
+{
+    if (std::none_of(part.cbegin(), part.cend(), isUnsafeInName))
+        return part;
+    QString safe;
+    safe.reserve(part.size() * 3);
+    for (QChar c : part)
+        safe += isUnsafeInName(c) || c == QLatin1Char('%') ? percentEncoded(QString(c)) : QString(c);
+    return safe;
+}
+
+qsizetype nameOctets(const QString &name)
+{
+    return QFile::encodeName(name).size();
+}
+
+// The longest start of `text` within `octets`, never parting a surrogate pair.
+QString startWithin(const QString &text, qsizetype octets)
+{
+    qsizetype end = 0;
+    qsizetype used = 0;
+    while (end < text.size()) {
+        const qsizetype step = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+        const qsizetype size = nameOctets(text.mid(end, step));
+        if (used + size > octets)
+            break;
+        used += size;
+        end += step;
+    }
+    return text.left(end);
+}
+
+} // namespace
+
+QString UidlStoreFileName(const QString &user, const QString &mailServer)
+{
+    const QString stem = safeNamePart(user) + QLatin1Char('_') + safeNamePart(mailServer);
+    if (nameOctets(stem + StoreEnding) <= MaxNameOctets)
+        return stem + StoreEnding;
+    // Such a name never made a file: no store is lost by shortening it.
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha256).toHex().left(DigestDigits));
+    const qsizetype room = MaxNameOctets - StoreEnding.size() - 1 - DigestDigits;
+    return startWithin(stem, room) + QLatin1Char('~') + digest + StoreEnding;
 }
