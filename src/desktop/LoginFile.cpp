@@ -2,11 +2,11 @@
 
 #include "desktop/LoginFile.h"
 
+#include "base/UserFiles.h"
 #include "base/VbHelpers.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -198,16 +198,10 @@ bool SaveLoginFile(const QString &fileName, const QString &user, const QString &
     }
     const QByteArray bytes =
         FormatLoginLine(user, password, mailServer, port).toLatin1() + QByteArrayLiteral("\r\n");
-    QSaveFile file(fileName);
-    // A folder we may not create files in can still hold a writable file.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    const UserFiles::WriteResult written = UserFiles::writeWholeFile(fileName, bytes);
+    if (!written.ok() && errorText)
+        *errorText = written.errorString;
+    return written.ok();
 }
 
 LoginDetails LoadLoginFile(const QString &fileName)

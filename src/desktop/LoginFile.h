@@ -58,8 +58,8 @@ QString LoginFieldNotStorable(const QString &user, const QString &password, cons
 
 // Writes the login line and CR LF, replacing the file. Details that cannot
 // be stored as typed are refused: nothing is written. False (and a reason in
-// errorText) when the file could not be written; an existing file is then left
-// as it was.
+// errorText) when the file could not be written, a full disk included; an
+// existing file is then left as it was.
 bool SaveLoginFile(const QString &fileName, const QString &user, const QString &password,
                    const QString &mailServer, const QString &port, QString *errorText = nullptr);
 

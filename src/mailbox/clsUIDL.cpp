@@ -3,13 +3,13 @@
 #include "mailbox/clsUIDL.h"
 
 #include "base/Notice.h"
+#include "base/UserFiles.h"
 #include "pop3/Pop3Replies.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -142,39 +142,12 @@ void clsUIDL::WriteToFile()
         bytes += id.toLatin1();
         bytes += "\r\n";
     }
-    // Written aside and renamed over the old file, so a failure never
-    // leaves a half-written or empty store behind.
-    QSaveFile file(strUIDLFile);
-    if (!file.open(QIODevice::WriteOnly)) {
-        // A folder that takes no new file can still hold a writable store;
-        // otherwise the same mails would count as new for ever.
-        writeInPlace(bytes);
-        return;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QFileDevice::FileError error = file.error();
-        file.cancelWriting();
-        reportWriteFailure(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
-        return;
-    }
-    if (!file.commit())
-        reportWriteFailure(file.error());
-}
-
-void clsUIDL::writeInPlace(const QByteArray &bytes)
-{
-    QFile file(strUIDLFile);
-    // Never truncated first: the new text begins with the ids read from the
-    // file, so a write that fails half-way does not lose them.
-    if (!QFileInfo(strUIDLFile).isFile() || !file.open(QIODevice::ReadWrite)) {
-        reportAccessError();
-        return;
-    }
-    const bool written = file.write(bytes) == bytes.size() && file.flush() && file.resize(bytes.size());
-    const QFileDevice::FileError error = file.error();
-    file.close();
-    if (!written)
-        reportWriteFailure(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
+    // A failure never leaves a half-written or empty store behind; where the
+    // folder takes no new file the store is rewritten in place, or the same
+    // mails would count as new for ever.
+    const UserFiles::WriteResult written = UserFiles::writeWholeFile(strUIDLFile, bytes);
+    if (!written.ok())
+        reportWriteFailure(written.error);
 }
 
 bool clsUIDL::AddToList(const QString &strE)

@@ -33,8 +33,6 @@ public:
     QString fileName() const { return strUIDLFile; }
 
 private:
-    void writeInPlace(const QByteArray &bytes);
-
     QStringList colUIDL;
     QSet<QString> m_keys; // the ids case-folded, for quick look-up
     QString strUIDLFile;

@@ -198,13 +198,17 @@ void TestUidlStore::noLimitOnTheNumberOfIds()
 void TestUidlStore::failedWriteKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("read-only folder and file") << "read-only folder and file";
-    QTest::newRow("file size limit") << "file size limit";
+    QTest::addColumn<int>("newIds");
+    QTest::newRow("read-only folder and file") << "read-only folder and file" << 2000;
+    QTest::newRow("file size limit") << "file size limit" << 2000;
+    // Small enough to wait in Qt's buffer until the file is committed.
+    QTest::newRow("file size limit, small store") << "file size limit" << 20;
 }
 
 void TestUidlStore::failedWriteKeepsOldFile()
 {
     QFETCH(QString, how);
+    QFETCH(int, newIds);
     const QByteArray old = "old1\r\nold2\r\n";
     QVERIFY(m_dir.mkdir(QStringLiteral("store")));
     const QString path = write(QStringLiteral("store/u_s.uidl"), old);
@@ -212,7 +216,7 @@ void TestUidlStore::failedWriteKeepsOldFile()
 
     clsUIDL store;
     store.LoadFromFile(path);
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < newIds; ++i)
         store.AddToList(QStringLiteral("new%1").arg(i));
 
     const QString folder = QFileInfo(path).absolutePath();

@@ -1,0 +1,85 @@
+// The user's files written whole.
+
+#include "base/UserFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace UserFiles {
+
+namespace {
+
+QFileDevice::FileError errorOfErrno(int number)
+{
+    return number == ENOSPC || number == EDQUOT ? QFileDevice::ResourceError : QFileDevice::WriteError;
+}
+
+WriteResult failure(const QFileDevice &file, QFileDevice::FileError fallback)
+{
+    const QFileDevice::FileError error = file.error();
+    return {error == QFileDevice::NoError ? fallback : error, file.errorString()};
+}
+
+// The bytes over the start of the file, which is then cut to their length:
+// the old text stays until the new one is there.
+WriteResult writeInPlace(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadWrite))
+        return failure(file, QFileDevice::OpenError);
+    WriteResult result;
+    if (file.write(bytes) != bytes.size() || !flushToDisk(file, &result.error, &result.errorString)
+        || !file.resize(bytes.size()))
+        return result.ok() ? failure(file, QFileDevice::WriteError) : result;
+    return result;
+}
+
+} // namespace
+
+bool flushToDisk(QFileDevice &file, QFileDevice::FileError *error, QString *errorString)
+{
+    // A write cut short tells its reason (a full disk, say) only when the
+    // rest is tried again.
+    if (!file.flush() && !file.flush()) {
+        *error = file.error() == QFileDevice::NoError ? QFileDevice::WriteError : file.error();
+        *errorString = file.errorString();
+        return false;
+    }
+    // Some file systems find the disk full only when the data goes out.
+    if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
+        const int number = errno;
+        *error = errorOfErrno(number);
+        *errorString = QString::fromLocal8Bit(std::strerror(number));
+        return false;
+    }
+    return true;
+}
+
+WriteResult writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        // A folder that takes no new file can still hold a writable one.
+        if (QFileInfo(path).isFile())
+            return writeInPlace(path, bytes);
+        return failure(file, QFileDevice::OpenError);
+    }
+    WriteResult result;
+    if (file.write(bytes) != bytes.size() || !flushToDisk(file, &result.error, &result.errorString)) {
+        if (result.ok())
+            result = failure(file, QFileDevice::WriteError);
+        file.cancelWriting(); // the old file stays as it was
+        return result;
+    }
+    if (!file.commit())
+        return failure(file, QFileDevice::WriteError);
+    return result;
+}
+
+} // namespace UserFiles
