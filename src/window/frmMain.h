@@ -343,6 +343,7 @@ private:
     bool saveAndOpenMessage(const QByteArray &octets);
     bool finishMessageFile();
     QStringList messageFileFolders() const;
+    void retrReplyTooLong();
     void viewerFailed(const QString &viewer, const QString &path);
     bool openMessageFile(const QString &path);
     void endViewing();
