@@ -198,7 +198,8 @@ bool SaveLoginFile(const QString &fileName, const QString &user, const QString &
     }
     const QByteArray bytes =
         FormatLoginLine(user, password, mailServer, port).toLatin1() + QByteArrayLiteral("\r\n");
-    const UserFiles::WriteResult written = UserFiles::writeWholeFile(fileName, bytes);
+    // The password is only encoded, not encrypted: the file is the user's alone.
+    const UserFiles::WriteResult written = UserFiles::writeWholeFile(fileName, bytes, UserFiles::Access::Private);
     if (!written.ok() && errorText)
         *errorText = written.errorString;
     return written.ok();
@@ -256,6 +257,14 @@ QString LoginFieldNotLoadableText(const QString &fileName, const QString &field)
     return QStringLiteral("The ") + field + QStringLiteral(" in ") + fileName
            + QStringLiteral(" contains a character that a login file cannot hold.\r\n"
                             "The login details have not been loaded.");
+}
+
+QString LoginFileDialogFolder(const QString &programFolder, const QString &documentsFolder,
+                              const QString &homeFolder)
+{
+    if (UserFiles::isUsersOwnFolder(programFolder))
+        return programFolder;
+    return QFileInfo(documentsFolder).isDir() ? documentsFolder : homeFolder;
 }
 
 QString LoginFileReplaceQuestion(const QString &fileName)

@@ -18,6 +18,11 @@ QString EncodePassword(const QString &password);
 // callers use the text either way.
 QString DecodePassword(const QString &encoded, bool *checksumMatched = nullptr);
 
+// The folder the save dialog opens in: the program's folder where it is the
+// user's own, else the documents folder where there is one, else home.
+QString LoginFileDialogFolder(const QString &programFolder, const QString &documentsFolder,
+                              const QString &homeFolder);
+
 // The name the save dialog's answer is saved under: ".mvl" is appended unless
 // the name already contains it somewhere, in any letter case.
 QString LoginFileNameWithExtension(const QString &chosenName);
@@ -56,10 +61,10 @@ LoginDetails ParseLoginText(const QByteArray &fileBytes);
 QString LoginFieldNotStorable(const QString &user, const QString &password, const QString &mailServer,
                               const QString &port);
 
-// Writes the login line and CR LF, replacing the file. Details that cannot
-// be stored as typed are refused: nothing is written. False (and a reason in
-// errorText) when the file could not be written, a full disk included; an
-// existing file is then left as it was.
+// Writes the login line and CR LF, replacing the file, which only the user
+// may then read. Details that cannot be stored as typed are refused: nothing
+// is written. False (and a reason in errorText) when the file could not be
+// written, a full disk included; an existing file is then left as it was.
 bool SaveLoginFile(const QString &fileName, const QString &user, const QString &password,
                    const QString &mailServer, const QString &port, QString *errorText = nullptr);
 

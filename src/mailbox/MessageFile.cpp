@@ -3,6 +3,8 @@
 
 #include "mailbox/MessageFile.h"
 
+#include "base/UserFiles.h"
+
 #include <QDir>
 #include <QRandomGenerator>
 
@@ -37,7 +39,8 @@ bool MessageFile::open()
 {
     for (const QString &folder : m_folders) {
         // Only the last folder, the fallback, is made when it is missing.
-        const bool usable = QDir(folder).exists() || (folder == m_folders.last() && QDir().mkpath(folder));
+        const bool usable = QDir(folder).exists()
+                            || (folder == m_folders.last() && UserFiles::makePrivateFolder(folder));
         if (!folder.isEmpty() && usable && openIn(folder))
             return true;
     }
@@ -127,6 +130,14 @@ void MessageFile::discard()
         return;
     m_file.close();
     m_file.remove();
+}
+
+QStringList MessageFileFolders(const QString &programFolder, const QString &dataFolder)
+{
+    // Never a folder of the system's, nor one that others may write in.
+    if (UserFiles::isUsersOwnFolder(programFolder))
+        return {programFolder, dataFolder};
+    return {dataFolder};
 }
 
 qint64 MessageSizeLimit(qint64 announced)

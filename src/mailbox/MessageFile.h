@@ -5,7 +5,7 @@
 // file's name only once the whole mail is in: until then an older file of
 // that name stays as it was, and an unfinished one never outlives its
 // object. It goes to the first of the given folders where it can be created
-// (the last one is made when missing).
+// (the last one is made, private, when missing).
 
 #include <QByteArray>
 #include <QFile>
@@ -52,6 +52,10 @@ private:
     bool m_emptyLine = false;
     QByteArray m_tail; // the last octets, for an empty line cut by pieces
 };
+
+// The folders a mail for viewing may go to, the first choice first: the
+// program's folder where it is the user's own, then the user's data folder.
+QStringList MessageFileFolders(const QString &programFolder, const QString &dataFolder);
 
 // The most octets a mail whose size was announced as `announced` may bring
 // before its transfer counts as broken: twice that, and a mebibyte more.

@@ -168,11 +168,17 @@ bool frmMain::finishMessageFile()
 
 QStringList frmMain::messageFileFolders() const
 {
-    // The program folder first; where it cannot be written, the user's data
-    // folder, so that no viewer is ever handed an old file or none.
-    const QString programFolder =
-        m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
-    return {programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
+    // The program folder first where it is the user's; else, and where it
+    // cannot be written, the user's data folder, so that no viewer is ever
+    // handed an old file or none.
+    return MessageFileFolders(programFolder(), m_dataFolder.isEmpty()
+                                                   ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                                   : m_dataFolder);
+}
+
+QString frmMain::programFolder() const
+{
+    return m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
 }
 
 void frmMain::viewerFailed(const QString &viewer, const QString &path)

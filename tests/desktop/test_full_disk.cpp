@@ -1,7 +1,8 @@
 // A full disk, a real one: tests/support/full-disk gives this test a small
 // tmpfs of its own, which each case fills to the last page before the window
-// saves. A login file and the UIDL store each keep their old contents
-// whole, the failure is told, and nothing half-written is left beside them.
+// saves. A login file, the UIDL store and the mail for viewing each keep
+// their old contents whole, the failure is told, and nothing half-written is
+// left beside them.
 
 #include "desktop/LoginFile.h"
 #include "Pop3Scripts.h"
@@ -40,6 +41,7 @@ private slots:
 
     void loginFileKeepsItsOldLine();
     void storeKeepsItsIds();
+    void viewKeepsTheEarlierMail();
 
 private:
     // Writes the filler until the file system takes no more; true when it is
@@ -140,6 +142,39 @@ void TestFullDisk::storeKeepsItsIds()
     QCOMPARE(f.boxes.boxes.at(1).title, QStringLiteral("Mailvane "));
     QCOMPARE(kit::readFile(store), old);
     QCOMPARE(filesIn(m_disk), (QStringList{"bob_127.0.0.1.uidl", FillerName}));
+}
+
+void TestFullDisk::viewKeepsTheEarlierMail()
+{
+    WindowFixture f;
+    // The data folder on the full disk (root's mail always goes there; an
+    // ordinary user's too when the program folder is not theirs).
+    const QString folder = onDisk(QStringLiteral("data"));
+    QVERIFY(QDir().mkdir(folder));
+    f.w.setDataFolder(folder);
+    f.w.setProgramFolder(QStringLiteral("/usr/bin"));
+    const QString path = QDir(folder).filePath(QStringLiteral("test.eml"));
+    const QByteArray earlier = "From: a@example.com\r\nSubject: viewed before\r\n\r\nHello.\r\n";
+    QVERIFY(kit::writeFile(path, earlier));
+    const QByteArray mail = "From: b@example.com\r\nSubject: now\r\n\r\n" + QByteArray(20000, 'm') + "\r\n";
+    Pop3Scripts::session(f.server, "bob", "secret", {"uid-1"}, {mail.size()});
+    f.server.reply("LIST 1\r\n", "+OK 1 " + QByteArray::number(mail.size()) + "\r\n");
+    f.server.reply("RETR 1\r\n", kit::retrReply(mail));
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, 1);
+    QVERIFY(fillUp());
+
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(f.boxes.texts().size(), 2);
+    QCOMPARE(f.boxes.texts().at(1), "The message could not be saved as test.eml in " + folder
+                                        + "\r\nNo space left on device");
+    QCOMPARE(f.platform.count(QStringLiteral("startTextViewer")) + f.platform.count(QStringLiteral("openDocument")),
+             0);
+    QCOMPARE(kit::readFile(path), earlier);
+    QCOMPARE(filesIn(folder), QStringList{"test.eml"});
+    QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
 }
 
 QTEST_MAIN(TestFullDisk)

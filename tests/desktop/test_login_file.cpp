@@ -32,6 +32,8 @@ private slots:
     void characterBeyondCodePageIsRefused();
     void controlCharacterIsRefused_data();
     void controlCharacterIsRefused();
+    void savedFileIsPrivate_data();
+    void savedFileIsPrivate();
     void failedWriteIsReported_data();
     void failedWriteIsReported();
     void loadFailures();
@@ -345,6 +347,36 @@ void TestLoginFile::controlCharacterIsRefused()
              QStringLiteral("The ") + caption
                  + QStringLiteral(" in /x/home.mvl contains a character that a login file cannot hold.\r\n"
                                   "The login details have not been loaded."));
+}
+
+void TestLoginFile::savedFileIsPrivate_data()
+{
+    QTest::addColumn<QString>("before"); // the permissions of a file there before; empty: none
+    QTest::newRow("new file") << QString();
+    QTest::newRow("replacing a file others could read") << "0644";
+    QTest::newRow("replacing a private file") << "0600";
+}
+
+void TestLoginFile::savedFileIsPrivate()
+{
+    // The password in it is only encoded: nobody else may read the file.
+    QFETCH(QString, before);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("home.mvl"));
+    if (!before.isEmpty()) {
+        QVERIFY(kit::writeFile(path, "old 0000 host 110\r\n"));
+        QVERIFY(QFile::setPermissions(path, before == QLatin1String("0644")
+                                                ? QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                      | QFile::ReadOther
+                                                : QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(kit::permissionBits(path), before);
+    }
+    QVERIFY(SaveLoginFile(path, QStringLiteral("jim"), QStringLiteral("abc"), QStringLiteral("mailhost"),
+                          QStringLiteral("110")));
+    QCOMPARE(kit::readFile(path), QByteArray("jim 024E616263 mailhost 110\r\n"));
+    QCOMPARE(kit::permissionBits(path), QStringLiteral("0600"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"home.mvl"});
 }
 
 void TestLoginFile::failedWriteIsReported_data()

@@ -7,6 +7,7 @@
 #include "FakeDesktop.h"
 #include "frmMainTestAccess.h"
 #include "httpmail/clsHotmail.h"
+#include "mailbox/MessageFile.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "net/TcpClientSocket.h"
@@ -44,16 +45,18 @@ namespace {
 const QString Question = QStringLiteral("Want to View?");
 const QString NoSelection = QStringLiteral("No mail selected for Viewing");
 
-QString dataFolderFile()
+QString dataFolderFile(const WindowRecorders &f)
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("test.eml"));
+    return QDir(f.dataDir.path()).filePath(QStringLiteral("test.eml"));
 }
 
 // The folders a viewed mail may go to, as a message names them.
 QString messageFolders(const WindowRecorders &f)
 {
-    return QDir::toNativeSeparators(f.programDir.path()) + QStringLiteral(" or in ")
-           + QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    QStringList folders;
+    for (const QString &folder : MessageFileFolders(f.programDir.path(), f.dataDir.path()))
+        folders << QDir::toNativeSeparators(folder);
+    return folders.join(QStringLiteral(" or in "));
 }
 
 // A mail of `size` octets or a little more, CR LF lines, every third line
@@ -102,11 +105,7 @@ class TestViewMail : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        kit::clearSavedState();
-        QFile::remove(dataFolderFile());
-    }
+    void init() { kit::clearSavedState(); }
 
     void viewWritesTheMailItself_data();
     void viewWritesTheMailItself();
@@ -117,6 +116,7 @@ private slots:
     void unwritableProgramFolderUsesDataFolder_data();
     void unwritableProgramFolderUsesDataFolder();
     void nowhereToWriteIsReported();
+    void startedFromTheSystemsFolder();
     void viewerChoice_data();
     void viewerChoice();
     void desktopTextViewerShowsTheMail_data();
@@ -430,9 +430,9 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
     QVERIFY(kit::viewDone(f.w));
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    QCOMPARE(kit::readFile(dataFolderFile()), PlainMail);
+    QCOMPARE(kit::readFile(dataFolderFile(f)), PlainMail);
     QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).size(), 1);
-    QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile()});
+    QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile(f)});
     QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
     QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
     if (kind == QLatin1String("read-only"))
@@ -446,17 +446,15 @@ void TestViewMail::nowhereToWriteIsReported()
     QTemporaryDir root;
     const QString programFolder = root.filePath(QStringLiteral("program"));
     QVERIFY(kit::writeFile(programFolder, "not a folder"));
-    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-    const QString blockedDataHome = root.filePath(QStringLiteral("data"));
-    QVERIFY(kit::writeFile(blockedDataHome, "not a folder either"));
-    qputenv("XDG_DATA_HOME", blockedDataHome.toLocal8Bit());
-    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+    const QString blockedDataFolder = root.filePath(QStringLiteral("data"));
+    QVERIFY(kit::writeFile(blockedDataFolder, "not a folder either"));
 
     WindowFixture f;
     const QList<QByteArray> mails{PlainMail};
     scriptSession(f.server, mails);
     scriptView(f.server, 1, PlainMail);
     f.w.setProgramFolder(programFolder);
+    f.w.setDataFolder(blockedDataFolder);
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
     kit::viewMail(f.w, 1);
@@ -469,6 +467,31 @@ void TestViewMail::nowhereToWriteIsReported()
              qPrintable(f.boxes.boxes.at(1).text));
     QCOMPARE(f.boxes.boxes.at(1).icon, MsgIcon::Exclamation);
     QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+}
+
+void TestViewMail::startedFromTheSystemsFolder()
+{
+    // Installed in /usr/bin and started by root, or by anyone: the mail
+    // never goes there.
+    const QString systemFile = QStringLiteral("/usr/bin/test.eml");
+    const bool wasThere = QFileInfo::exists(systemFile);
+    WindowFixture f;
+    f.w.setProgramFolder(QStringLiteral("/usr/bin"));
+    const QList<QByteArray> mails{PlainMail};
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, PlainMail);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
+    const bool madeThere = !wasThere && QFileInfo::exists(systemFile);
+    if (madeThere)
+        QFile::remove(systemFile);
+
+    QVERIFY(!madeThere);
+    QCOMPARE(kit::readFile(dataFolderFile(f)), PlainMail);
+    QCOMPARE(f.platform.callsTo(QStringLiteral("startTextViewer")).value(0).args, QStringList{dataFolderFile(f)});
+    QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
 }
 
 void TestViewMail::viewerChoice_data()
@@ -688,7 +711,7 @@ void TestViewMail::failedViewKeepsTheEarlierMail()
     WindowRecorders f;
     ScriptedPop3Server server;
     auto w = std::make_unique<frmMain>();
-    w->setProgramFolder(f.programDir.path());
+    f.useFolders(*w);
     w->setReplyTimeout(1000);
 
     const QByteArray mail = bigMail(60000, 'f');
