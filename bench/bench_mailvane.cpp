@@ -311,6 +311,7 @@ int benchBigMail(int megabytes)
     for (int i = 0; i < Runs; ++i) {
         frmMain w;
         w.setProgramFolder(folder.path());
+        w.setDataFolder(folder.path()); // where the mail goes when the program folder is not the user's
         fillLogin(w, box.dovecot.port());
         if (!loginAndWait(w))
             return 1;

@@ -228,6 +228,9 @@ public:
     // Tests put the message file's program folder elsewhere; empty means
     // the executable's folder.
     void setProgramFolder(const QString &folder) { m_programFolder = folder; }
+    // Tests give the message file a data folder of their own; empty means
+    // the user's data folder.
+    void setDataFolder(const QString &folder) { m_dataFolder = folder; }
 
 protected:
     // ---- Window events (frmMain.cpp)
@@ -372,6 +375,8 @@ private:
     bool saveAndOpenMessage(const QByteArray &octets);
     bool finishMessageFile();
     QStringList messageFileFolders() const;
+    QString programFolder() const;
+    void retrReplyTooLong();
     void viewerFailed(const QString &viewer, const QString &path);
     bool openMessageFile(const QString &path);
     void endViewing();
@@ -440,6 +445,7 @@ private:
     DeletionRun m_deletion;
     std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
     QString m_programFolder;
+    QString m_dataFolder;
 
     // ---- Tray, autologin and help (frmMain.cpp, frmMainTray.cpp, frmMainHelp.cpp)
     QSystemTrayIcon *m_trayIcon = nullptr;

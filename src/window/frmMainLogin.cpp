@@ -106,7 +106,7 @@ void frmMain::loginPop3()
     cmdLogin->setEnabled(false);
 
     objUIDL = std::make_unique<clsUIDL>();
-    objUIDL->LoadFromFile(vUser + u'_' + strMailServer + QStringLiteral(".uidl"));
+    objUIDL->LoadFromFile(UidlStoreFileName(vUser, strMailServer));
     colNewMails = std::make_unique<NewMailList>();
 
     m_replyReader->clear();

@@ -3,6 +3,7 @@
 #include "WindowTestKit.h"
 
 #include "frmMainTestAccess.h"
+#include "mailbox/MessageFile.h"
 #include "TlsDovecot.h"
 #include "window/VbColor.h"
 
@@ -259,7 +260,13 @@ bool viewDone(const frmMain &w, int timeoutMs)
 
 QString WindowRecorders::messageFile() const
 {
-    return QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    return QDir(MessageFileFolders(programDir.path(), dataDir.path()).first()).filePath(QStringLiteral("test.eml"));
+}
+
+void WindowRecorders::useFolders(frmMain &w) const
+{
+    w.setProgramFolder(programDir.path());
+    w.setDataFolder(dataDir.path());
 }
 
 bool WindowFixture::login(int timeoutMs)
