@@ -180,12 +180,19 @@ bool frmMain::startAuthExchange(Method method, Pop3AuthExchange::Mechanism mecha
 void frmMain::signInReply(const QString &reply)
 {
     if (!m_authExchange) {
-        // APOP: one line, one reply.
+        // APOP: one line, one reply. A greeting's stamp is no promise of
+        // APOP: servers (GNU mailutils among them) stamp every greeting and
+        // refuse APOP, in the words of a wrong password, to users without an
+        // APOP secret. So its refusal lets the next method (USER and PASS)
+        // follow, as it did before APOP was tried; over a plain connection
+        // to another machine only after the question.
         m_loginPhase = LoginPhase::None;
-        if (Pop3ReplyReader::isError(reply))
+        if (!Pop3ReplyReader::isError(reply))
+            signedIn();
+        else if (m_signInMethods.isEmpty())
             signInRefused(reply);
         else
-            signedIn();
+            tryNextSignInMethod();
         return;
     }
     const QString line = m_authExchange->handleReply(reply);

@@ -146,9 +146,9 @@ private slots:
             << QByteArray("+OK ready\r\n") << QList<QByteArray>{"USER", "SASL CRAM-MD5"}
             << QList<QByteArray>{"AUTH CRAM-MD5\r\n", "+ " + Challenge.toBase64() + "\r\n", cramMd5Line("bob", "secret"),
                                  "-ERR Authentication failed.\r\n"};
-        QTest::newRow("APOP refused") << "+OK ready " + stamp + "\r\n" << QList<QByteArray>{"USER"}
-                                      << QList<QByteArray>{"APOP bob " + digest + "\r\n",
-                                                           "-ERR Authentication failed.\r\n"};
+        QTest::newRow("APOP forced and refused") << "+OK ready " + stamp + "\r\n" << QList<QByteArray>{"USER"}
+                                                 << QList<QByteArray>{"APOP bob " + digest + "\r\n",
+                                                                      "-ERR Authentication failed.\r\n"};
     }
     void refusalEndsTheLoginWithoutASecondAttempt()
     {
@@ -156,6 +156,11 @@ private slots:
         QFETCH(QList<QByteArray>, capabilities);
         QFETCH(QList<QByteArray>, exchange);
         WindowFixture f;
+        // APOP alone: its refusal is final only where nothing follows it.
+        if (greeting.contains('<'))
+            QSettings(QStringLiteral("Mailvane"), QStringLiteral("Mailvane"))
+                .setValue(QStringLiteral("SignInMethods/127.0.0.1:") + QString::number(f.server.port()),
+                          QStringLiteral("APOP"));
         f.server.send(greeting);
         QByteArray capa = "+OK\r\n";
         for (const QByteArray &line : capabilities)
@@ -174,6 +179,23 @@ private slots:
         QVERIFY(f.w.prgProgress->isHidden());
         QVERIFY(kit::logout(f.w, f.boxes));
         QTRY_VERIFY(f.server.isFinished());
+        QCOMPARE(f.server.mismatches(), QStringList());
+    }
+
+    void apopRefusedLetsUserAndPassFollow()
+    {
+        // A stamp in every greeting, and no APOP secret for the user (GNU
+        // mailutils): the refusal is the server's lack of APOP.
+        WindowFixture f;
+        const QByteArray stamp = "<4711.1@mail.example.org>";
+        f.server.send("+OK POP3 Ready " + stamp + "\r\n");
+        f.server.reply("CAPA\r\n", "+OK\r\nUSER\r\n.\r\n");
+        f.server.reply("APOP bob " + QCryptographicHash::hash(stamp + "secret", QCryptographicHash::Md5).toHex() + "\r\n",
+                       "-ERR [AUTH] Bad login\r\n");
+        userAndPass(f.server);
+        afterSignIn(f.server);
+        QVERIFY(f.login());
+        QCOMPARE(f.boxes.texts(), QStringList());
         QCOMPARE(f.server.mismatches(), QStringList());
     }
 
