@@ -167,10 +167,12 @@ private slots:
         QCOMPARE(recorders.boxes.texts(), QStringList{NoLogin});
         QCOMPARE(flood.connections(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(flood.writtenPerConnection().size(), 5, 30000);
-        // Each attempt was cut off at the cap, not at the time-out.
+        // Each attempt was cut off at the cap, not at the time-out (by which a
+        // loopback flood is gigabytes long). What the server wrote also fills
+        // the sockets' buffers on both sides, so it may pass the cap a little.
         constexpr qint64 Cap = 64 * 1024 * 1024;
         for (qint64 written : flood.writtenPerConnection())
-            QVERIFY2(written <= Cap + 16 * 1024 * 1024, qPrintable(QString::number(written)));
+            QVERIFY2(written < 2 * Cap, qPrintable(QString::number(written)));
         QCOMPARE(w.cmdLogin->text(), QStringLiteral("Login"));
     }
 
