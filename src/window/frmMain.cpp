@@ -9,6 +9,7 @@
 #include "mailbox/MessageFile.h"
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "pop3/Pop3TokenExchange.h"
 #include "window/FlexGrid.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
@@ -86,6 +87,7 @@ void frmMain::connectEvents()
     connect(mnuCompleteMail, &QAction::triggered, this, &frmMain::mnuCompleteMail_Click);
     connect(mnuDeleteMail, &QAction::triggered, this, &frmMain::mnuDeleteMail_Click);
     connectHelpButtons();
+    connectSignIn();
 }
 
 QColor frmMain::windowBackColor() const
@@ -266,6 +268,8 @@ void frmMain::Form_Activate()
 
 void frmMain::Form_Unload(bool &cancel)
 {
+    // A sign-in waiting for the browser ends with the window, unasked.
+    cancelSignIn();
     if (cmdLogin->text() != QLatin1String("Login")) {
         const MsgAnswer answer = MsgBox(this, QStringLiteral("You have not logged out yet, Do you still want to quit?"),
                                         MsgButtons::YesNo, MsgIcon::Question, AppTitle);

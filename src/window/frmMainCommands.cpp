@@ -180,6 +180,8 @@ bool frmMain::SendQuit()
 
 void frmMain::StartPOP3Login()
 {
+    if (sendTokenAuth())
+        return;
     SendUser(vUser);
 }
 

@@ -39,6 +39,9 @@ public:
     ScriptedPop3Server &send(const QList<QByteArray> &chunks);
     ScriptedPop3Server &sendManually(const QList<QByteArray> &chunks);
     ScriptedPop3Server &expect(const QByteArray &line);
+    // Any one line, kept in receivedLines(): what the script cannot know,
+    // as an access token.
+    ScriptedPop3Server &expectAnyLine();
     // expect(line) followed by send(chunks).
     ScriptedPop3Server &reply(const QByteArray &line, const QList<QByteArray> &chunks);
     ScriptedPop3Server &reply(const QByteArray &line, const QByteArray &data);
