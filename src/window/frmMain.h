@@ -296,6 +296,18 @@ private:
     void dispatchReply(const QString &reply);
     void serverErrorPath(const QString &reply);
 
+    // ---- Signing in (frmMainSignIn.cpp)
+    // CAPA offered no STLS: on in plain text, unless that is a downgrade or
+    // the user does not want the password to go out readable.
+    void continueWithoutTls();
+    // Why this server and port is known to speak TLS; empty when it is not.
+    QString knownTlsServer() const;
+    // True when the password may go out unencrypted on this connection;
+    // otherwise the session has been given up.
+    bool maySendPasswordReadable();
+    // The server took the password (or the proof of it): on to STAT.
+    void passwordAccepted();
+
     // ---- Certificates (frmMainCertificates.cpp)
     // A certificate that does not verify: true when the user was asked to
     // trust it, or told it changed.

@@ -103,7 +103,7 @@ void frmMain::preLoginReply(const QString &reply)
         }
         // No capability list, or no STLS in it: the plain dialogue.
         m_loginPhase = LoginPhase::None;
-        StartPOP3Login();
+        continueWithoutTls();
         return;
     case LoginPhase::Stls:
         if (Pop3ReplyReader::isError(reply)) {
@@ -138,9 +138,7 @@ void frmMain::dispatchReply(const QString &reply)
         SetProgressValue(1);
         SendPass(strPassword);
     } else if (strPrevCommand == Verb::Pass && vCommand == Verb::Pass) {
-        SetProgressValue(2);
-        shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
-        SendStat();
+        passwordAccepted();
     } else if (vCommand == Verb::Dele) {
         ckUpdtChanges->setVisible(true);
         ckUpdtChanges->setChecked(true);

@@ -23,6 +23,12 @@ ScriptedPop3Server::ScriptedPop3Server(QObject *parent)
     add(StepKind::Accept); // the first connection
 }
 
+bool ScriptedPop3Server::listenOn(const QHostAddress &address)
+{
+    m_server.close();
+    return m_server.listen(address, 0);
+}
+
 ScriptedPop3Server::~ScriptedPop3Server()
 {
     // The sockets die with m_server, after our other members: they must not

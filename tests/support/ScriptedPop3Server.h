@@ -32,6 +32,9 @@ public:
 
     // Listening on 127.0.0.1, on a port of the system's choice.
     quint16 port() const;
+    // Listens on this address instead (a port of the system's choice); false
+    // when it cannot.
+    bool listenOn(const QHostAddress &address);
     bool isListening() const;
 
     // ---- The script, in order
