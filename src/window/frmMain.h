@@ -48,7 +48,7 @@ class frmHelp;
 class QSslCertificate;
 class OAuthSignIn;
 struct OAuthError;
-class Pop3TokenExchange;
+class Pop3AuthExchange;
 
 // What the window keeps of the tray icon's record: its tip.
 struct TrayIconRecord
@@ -456,7 +456,7 @@ private:
     int m_signInTimeouts[3] = {0, 0, 0};  // browser, token service, keyring
     OAuthProvider m_oauthProvider;        // null: this login uses the password
     QString m_accessToken;
-    std::unique_ptr<Pop3TokenExchange> m_tokenExchange; // while AUTH runs
+    std::unique_ptr<Pop3AuthExchange> m_tokenExchange; // while AUTH runs
     bool m_tokenRefreshed = false;        // this login has retried once
     bool m_signInNeededAlerted = false;   // the tray said it once
 

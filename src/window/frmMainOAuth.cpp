@@ -11,7 +11,8 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
-#include "pop3/Pop3TokenExchange.h"
+#include "pop3/Pop3AuthExchange.h"
+#include "pop3/Pop3TokenMechanism.h"
 #include "window/MessageBoxes.h"
 #include "window/Platform.h"
 #include "window/StatusLamp.h"
@@ -167,42 +168,45 @@ bool frmMain::sendTokenAuth()
 {
     if (m_oauthProvider.isNull() || m_accessToken.isEmpty())
         return false;
-    m_tokenExchange = std::make_unique<Pop3TokenExchange>(methodOf(m_oauthProvider), vUser.trimmed(),
-                                                          strMailServer.trimmed(), iPort, m_accessToken);
-    sendCommand(m_tokenExchange->authLine());
+    const Pop3SignIn::Method method = methodOf(m_oauthProvider);
+    m_tokenExchange = std::make_unique<Pop3AuthExchange>(
+        method, Pop3TokenMechanism::make(method, vUser.trimmed(), strMailServer.trimmed(), iPort, m_accessToken));
+    sendCommand(m_tokenExchange->start());
     return true;
 }
 
 void frmMain::tokenAuthReply(const QString &reply)
 {
-    const Pop3TokenExchange::Step step = m_tokenExchange->reply(reply);
-    switch (step.outcome) {
-    case Pop3TokenExchange::Outcome::Send:
-        // The command stays AUTH until the exchange ends.
-        sendLine(step.line);
+    // The command stays AUTH until the exchange ends.
+    const QString line = m_tokenExchange->handleReply(reply);
+    if (!line.isEmpty() && !sendLine(line))
         return;
-    case Pop3TokenExchange::Outcome::SignedIn:
+    switch (m_tokenExchange->outcome()) {
+    case Pop3AuthExchange::Outcome::Going:
+        return;
+    case Pop3AuthExchange::Outcome::SignedIn:
         m_tokenExchange.reset();
-        SetProgressValue(2);
-        shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
-        SendStat();
+        passwordAccepted();
         return;
-    case Pop3TokenExchange::Outcome::Refused:
+    case Pop3AuthExchange::Outcome::Refused:
         tokenRefused(reply);
         return;
-    case Pop3TokenExchange::Outcome::NotSupported:
+    case Pop3AuthExchange::Outcome::Unsupported:
+        // Nothing else signs in to a server that wants a token.
         m_tokenExchange.reset();
         serverErrorPath(reply);
         cmdLogin->setText(QStringLiteral("Logout"));
         return;
-    case Pop3TokenExchange::Outcome::Broken:
+    case Pop3AuthExchange::Outcome::Broken:
+    case Pop3AuthExchange::Outcome::Unproven: {
+        const QString why = m_tokenExchange->errorString();
         m_tokenExchange.reset();
         if (sockPOP3->State() != TcpClientSocket::sckClosed)
             sockPOP3->Close();
-        abandonSession(QStringLiteral("The mail server broke off the sign-in with an answer that has no place in "
-                                      "it:")
-                       + vb::CrLf + reply.left(200).trimmed());
+        abandonSession(QStringLiteral("The sign-in with ") + m_oauthProvider.id + QStringLiteral(" broke off:") + vb::CrLf
+                       + why);
         return;
+    }
     }
 }
 

@@ -7,7 +7,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
-#include "pop3/Pop3TokenExchange.h"
+#include "pop3/Pop3AuthExchange.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"

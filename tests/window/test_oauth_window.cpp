@@ -45,6 +45,13 @@ int keyringTimeoutMs()
 const QString CannotKeep = QStringLiteral("Mailvane cannot keep the sign-in in the desktop's keyring");
 
 // The boxes but the keyring's (said once per run where it cannot keep).
+// An XOAUTH2 line made readable, the token cut after its "at-".
+QString xoauth2Shown(const QByteArray &line)
+{
+    const QByteArray message = QByteArray::fromBase64(line.trimmed());
+    return QString::fromLatin1(message.left(message.indexOf("at-") + 3)).replace(u'\x01', u' ');
+}
+
 QStringList boxesButKeyrings(const MessageBoxRecorder &boxes)
 {
     QStringList texts = boxes.texts();
@@ -111,6 +118,7 @@ private slots:
     void hotmailNames_data();
     void hotmailNames();
     void longTokenNeverOnTheAuthLine();
+    void tokenRefusedTwice();
     void forgetSignIn();
 
 private:
@@ -535,6 +543,42 @@ void TestOAuthWindow::longTokenNeverOnTheAuthLine()
     QVERIFY2(message.startsWith("user=long\x01" "auth=Bearer at-"), message.left(40).constData());
     QVERIFY(message.endsWith("\x01\x01"));
     QCOMPARE(message.size(), int(qstrlen("user=long\x01" "auth=Bearer ")) + 2048 + 2);
+}
+
+// The server refuses the token: the refusal's challenge is answered, a
+// fresh token is fetched once and the login runs again; refused again, it
+// ends as a refused password does, the server's line in a box and the
+// Login button reading "Logout".
+void TestOAuthWindow::tokenRefusedTwice()
+{
+    SignInWindow f;
+    ScriptedPop3Server server;
+    useTestProvider(server.port());
+    Pop3Scripts::greetingWithCapa(server, {"USER", "SASL XOAUTH2"});
+    server.reply("AUTH XOAUTH2\r\n", "+ \r\n");
+    server.expectAnyLine().send("+ eyJzdGF0dXMiOiI0MDEifQ==\r\n");
+    server.reply("\r\n", "-ERR [AUTH] Authentication failed.\r\n");
+    server.expectClientClose().acceptConnection();
+    Pop3Scripts::greetingWithCapa(server, {"USER", "SASL XOAUTH2"});
+    server.reply("AUTH XOAUTH2\r\n", "+ \r\n");
+    server.expectAnyLine().send("-ERR [AUTH] Authentication failed.\r\n");
+    Pop3Scripts::quit(server);
+    const int openedBefore = browserOpenings();
+    fill(f.w, QStringLiteral("twice"), server.port());
+    f.w.cmdLogin->click();
+    QTRY_COMPARE_WITH_TIMEOUT(f.w.cmdLogin->text(), QStringLiteral("Logout"), SignInMs);
+    QTRY_VERIFY(f.w.cmdLogin->isEnabled());
+    QCOMPARE(boxesButKeyrings(f.boxes), QStringList{QStringLiteral("Server error\r\n-ERR [AUTH] Authentication failed.\r\n")});
+    QCOMPARE(browserOpenings(), openedBefore + 1);
+    QCOMPARE(tokenRequests().last(), QStringLiteral("POST /token grant_type=refresh_token refresh_token client_id"));
+    QVERIFY(kit::logout(f.w, f.boxes));
+    QTRY_VERIFY(server.isFinished());
+    QCOMPARE(server.mismatches(), QStringList());
+    const QList<QByteArray> lines = server.receivedLines();
+    QCOMPARE(lines.size(), 8);
+    QVERIFY2(lines.at(2) != lines.at(6), "the same token was sent again");
+    QCOMPARE(xoauth2Shown(lines.at(2)), QStringLiteral("user=twice auth=Bearer at-"));
+    QCOMPARE(xoauth2Shown(lines.at(6)), QStringLiteral("user=twice auth=Bearer at-"));
 }
 
 // The Login button's menu forgets a kept sign-in: the next login asks in
