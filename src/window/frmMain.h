@@ -15,6 +15,9 @@
 #include "mailbox/NewMailList.h"
 #include "net/OAuthProvider.h"
 #include "net/HeldSocketEvents.h"
+#include "net/SaslClient.h"
+#include "pop3/Pop3AuthExchange.h"
+#include "pop3/Pop3SignIn.h"
 #include "window/HelpMode.h"
 #include "window/MessageBoxes.h"
 
@@ -297,14 +300,28 @@ private:
     void serverErrorPath(const QString &reply);
 
     // ---- Signing in (frmMainSignIn.cpp)
-    // CAPA offered no STLS: on in plain text, unless that is a downgrade or
-    // the user does not want the password to go out readable.
+    // CAPA offered no STLS: on in plain text, unless that is a downgrade.
     void continueWithoutTls();
     // Why this server and port is known to speak TLS; empty when it is not.
     QString knownTlsServer() const;
     // True when the password may go out unencrypted on this connection;
     // otherwise the session has been given up.
     bool maySendPasswordReadable();
+    // Chooses the methods from the greeting, CAPA and the settings, and
+    // starts the first.
+    void startSignIn();
+    // The next method, where the server did not take the last one; the
+    // session is given up when none is left.
+    void tryNextSignInMethod();
+    // False when this method cannot even start here (the next is tried).
+    bool startSignInMethod(Pop3SignIn::Method method);
+    // Sends the AUTH line of an exchange; the server's replies go to
+    // signInReply until it has ended. A token sign-in plugs its mechanism
+    // in here.
+    bool startAuthExchange(Pop3SignIn::Method method, Pop3AuthExchange::Mechanism mechanism);
+    void signInReply(const QString &reply);
+    void signedIn();
+    void signInRefused(const QString &reply);
     // The server took the password (or the proof of it): on to STAT.
     void passwordAccepted();
 
@@ -436,8 +453,14 @@ private:
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
     QTimer *m_replyTimer = nullptr;
     QList<int> m_implicitTlsPorts;
-    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
+    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading, SignIn };
     LoginPhase m_loginPhase = LoginPhase::None;
+    // What the server offered for signing in, and what is left to try.
+    QString m_greeting;
+    Pop3SignIn::Capabilities m_capabilities;
+    QList<Pop3SignIn::Method> m_signInMethods;
+    std::unique_ptr<SaslClient> m_saslClient;
+    std::unique_ptr<Pop3AuthExchange> m_authExchange; // null for APOP and USER
     // A reply's handler is running, perhaps with a box waiting for the user:
     // later replies and the connection's end wait until it has returned.
     HeldSocketEvents m_heldSocketEvents;

@@ -192,8 +192,8 @@ bool frmMain::UsesImplicitTls(int port) const
 
 void frmMain::sockPOP3_Connect()
 {
-    // Over POP3S the dialogue starts at once; on any other port the greeting
-    // comes first, then CAPA decides whether to upgrade before USER.
+    // The greeting comes first, then CAPA decides whether to upgrade (on a
+    // plain port) and how to sign in.
     if (m_loginPhase == LoginPhase::None)
         StartPOP3Login();
 }
@@ -203,8 +203,8 @@ void frmMain::sockPOP3_Encrypted()
     if (m_loginPhase != LoginPhase::Upgrading)
         return;
     m_loginPhase = LoginPhase::None;
-    // No second greeting follows the upgrade: the next reply is USER's.
-    StartPOP3Login();
+    // No second greeting follows the upgrade: the sign-in starts at once.
+    startSignIn();
     strPrevCommand = vCommand;
 }
 

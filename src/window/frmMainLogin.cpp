@@ -124,10 +124,15 @@ void frmMain::connectPop3()
     m_replyReader->clear();
     m_heldSocketEvents.dropHeld();
     m_replyReader->expectGreeting();
-    // POP3S is TLS from the start; elsewhere the greeting is awaited, to
-    // upgrade with STLS where the server offers it.
+    // POP3S is TLS from the start. The greeting is awaited either way: CAPA
+    // tells how to sign in, and elsewhere whether to upgrade with STLS.
     const bool implicitTls = UsesImplicitTls(iPort);
-    m_loginPhase = implicitTls ? LoginPhase::None : LoginPhase::Greeting;
+    m_loginPhase = LoginPhase::Greeting;
+    m_greeting.clear();
+    m_capabilities = {};
+    m_signInMethods.clear();
+    m_authExchange.reset();
+    m_saslClient.reset();
     connect(sockPOP3, &TcpClientSocket::encrypted, this, &frmMain::sockPOP3_Encrypted, Qt::UniqueConnection);
     sockPOP3->setImplicitTls(implicitTls);
     sockPOP3->SetRemoteHost(strMailServer);

@@ -92,18 +92,23 @@ void frmMain::preLoginReply(const QString &reply)
             serverErrorPath(reply);
             return;
         }
+        m_greeting = reply;
         m_loginPhase = LoginPhase::Capa;
         sendLine(Pop3Command::bareLine(Verb::Capa));
         return;
     case LoginPhase::Capa:
-        if (!Pop3ReplyReader::isError(reply) && offersStls(reply)) {
+        m_capabilities = Pop3SignIn::parseCapa(reply);
+        if (!sockPOP3->isEncrypted() && !Pop3ReplyReader::isError(reply) && offersStls(reply)) {
             m_loginPhase = LoginPhase::Stls;
             sendLine(Pop3Command::bareLine(Verb::Stls));
             return;
         }
-        // No capability list, or no STLS in it: the plain dialogue.
+        // POP3S, or no STLS offered: on as the connection is.
         m_loginPhase = LoginPhase::None;
-        continueWithoutTls();
+        if (sockPOP3->isEncrypted())
+            startSignIn();
+        else
+            continueWithoutTls();
         return;
     case LoginPhase::Stls:
         if (Pop3ReplyReader::isError(reply)) {
@@ -115,6 +120,9 @@ void frmMain::preLoginReply(const QString &reply)
         m_replyReader->clear();
         if (!sockPOP3->startClientEncryption())
             stlsFailed(QStringLiteral("The connection could not be upgraded."));
+        return;
+    case LoginPhase::SignIn:
+        signInReply(reply);
         return;
     case LoginPhase::Upgrading:
     case LoginPhase::None:
