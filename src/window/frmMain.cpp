@@ -9,7 +9,6 @@
 #include "mailbox/MessageFile.h"
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3ReplyReader.h"
-#include "pop3/Pop3AuthExchange.h"
 #include "window/FlexGrid.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"

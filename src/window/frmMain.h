@@ -51,7 +51,6 @@ class frmHelp;
 class QSslCertificate;
 class OAuthSignIn;
 struct OAuthError;
-class Pop3AuthExchange;
 
 // What the window keeps of the tray icon's record: its tip.
 struct TrayIconRecord
@@ -408,10 +407,11 @@ private:
     // The Login button reads "Cancel" while a sign-in runs.
     bool isSigningIn() const;
     void cancelSignIn();
-    // The AUTH exchange that carries the token, after CAPA and STLS.
-    bool sendTokenAuth();
-    void tokenAuthReply(const QString &reply);
-    void tokenRefused(const QString &reply);
+    // The sign-in's AUTH exchange with the token, after CAPA and STLS.
+    void startTokenSignIn();
+    // A refused token: true when a fresh one is on its way and the login
+    // runs again; false when it was fresh already (the refusal stands).
+    bool retryWithFreshToken();
     void mnuForgetSignIn_Click();
 
     // ---- Help (frmMainHelp.cpp)
@@ -479,7 +479,6 @@ private:
     int m_signInTimeouts[3] = {0, 0, 0};  // browser, token service, keyring
     OAuthProvider m_oauthProvider;        // null: this login uses the password
     QString m_accessToken;
-    std::unique_ptr<Pop3AuthExchange> m_tokenExchange; // while AUTH runs
     bool m_tokenRefreshed = false;        // this login has retried once
     bool m_signInNeededAlerted = false;   // the tray said it once
 

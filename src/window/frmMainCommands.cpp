@@ -180,8 +180,6 @@ bool frmMain::SendQuit()
 
 void frmMain::StartPOP3Login()
 {
-    if (sendTokenAuth())
-        return;
     SendUser(vUser);
 }
 

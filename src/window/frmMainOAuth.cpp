@@ -9,14 +9,10 @@
 #include "net/OAuthProviders.h"
 #include "net/OAuthSignIn.h"
 #include "net/TcpClientSocket.h"
-#include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
-#include "pop3/Pop3AuthExchange.h"
 #include "pop3/Pop3TokenMechanism.h"
 #include "window/MessageBoxes.h"
 #include "window/Platform.h"
-#include "window/StatusLamp.h"
-#include "window/VbColor.h"
 #include "window/modProgress.h"
 
 #include <QAction>
@@ -32,7 +28,6 @@ using namespace modProgress;
 namespace {
 
 const QString CancelCaption = QStringLiteral("Cancel");
-const QString AuthVerb = QStringLiteral("AUTH ");
 
 Pop3SignIn::Method methodOf(const OAuthProvider &provider)
 {
@@ -96,7 +91,6 @@ bool frmMain::startOAuthLogin()
 {
     m_accessToken.clear();
     m_tokenRefreshed = false;
-    m_tokenExchange.reset();
     const OAuthChoice choice = OAuthProviders().choose(vUser, strMailServer, iPort, strPassword.isEmpty());
     m_oauthProvider = choice.useOAuth ? choice.provider : OAuthProvider();
     if (!choice.useOAuth)
@@ -164,71 +158,29 @@ void frmMain::signInFailed(const OAuthError &error)
     abandonSession(error.kind == OAuthError::Kind::Cancelled ? QString() : error.message);
 }
 
-bool frmMain::sendTokenAuth()
+void frmMain::startTokenSignIn()
 {
-    if (m_oauthProvider.isNull() || m_accessToken.isEmpty())
-        return false;
     const Pop3SignIn::Method method = methodOf(m_oauthProvider);
-    m_tokenExchange = std::make_unique<Pop3AuthExchange>(
-        method, Pop3TokenMechanism::make(method, vUser.trimmed(), strMailServer.trimmed(), iPort, m_accessToken));
-    sendCommand(m_tokenExchange->start());
-    return true;
+    if (!startAuthExchange(method, Pop3TokenMechanism::make(method, vUser.trimmed(), strMailServer.trimmed(), iPort,
+                                                            m_accessToken)))
+        abandonSession(QStringLiteral("The sign-in with ") + m_oauthProvider.id + QStringLiteral(" could not be started."));
 }
 
-void frmMain::tokenAuthReply(const QString &reply)
+bool frmMain::retryWithFreshToken()
 {
-    // The command stays AUTH until the exchange ends.
-    const QString line = m_tokenExchange->handleReply(reply);
-    if (!line.isEmpty() && !sendLine(line))
-        return;
-    switch (m_tokenExchange->outcome()) {
-    case Pop3AuthExchange::Outcome::Going:
-        return;
-    case Pop3AuthExchange::Outcome::SignedIn:
-        m_tokenExchange.reset();
-        passwordAccepted();
-        return;
-    case Pop3AuthExchange::Outcome::Refused:
-        tokenRefused(reply);
-        return;
-    case Pop3AuthExchange::Outcome::Unsupported:
-        // Nothing else signs in to a server that wants a token.
-        m_tokenExchange.reset();
-        serverErrorPath(reply);
-        cmdLogin->setText(QStringLiteral("Logout"));
-        return;
-    case Pop3AuthExchange::Outcome::Broken:
-    case Pop3AuthExchange::Outcome::Unproven: {
-        const QString why = m_tokenExchange->errorString();
-        m_tokenExchange.reset();
-        if (sockPOP3->State() != TcpClientSocket::sckClosed)
-            sockPOP3->Close();
-        abandonSession(QStringLiteral("The sign-in with ") + m_oauthProvider.id + QStringLiteral(" broke off:") + vb::CrLf
-                       + why);
-        return;
-    }
-    }
-}
-
-void frmMain::tokenRefused(const QString &reply)
-{
-    m_tokenExchange.reset();
-    if (m_tokenRefreshed) {
-        // As a refused password: the server's own line, and the window as
-        // after PASS.
-        serverErrorPath(reply);
-        cmdLogin->setText(QStringLiteral("Logout"));
-        return;
-    }
+    if (m_oauthProvider.isNull() || m_tokenRefreshed)
+        return false;
     // Refused once: a fresh token, and the login once more from the start.
     m_tokenRefreshed = true;
     oauthSignIn()->tokenRefused(m_oauthProvider, vUser);
+    m_loginPhase = LoginPhase::None;
     m_replyReader->clear();
     m_replyTimer->stop();
     sockPOP3->Close();
     vCommand.clear();
     strPrevCommand.clear();
     requestAccessToken();
+    return true;
 }
 
 void frmMain::mnuForgetSignIn_Click()

@@ -7,7 +7,6 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
-#include "pop3/Pop3AuthExchange.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
@@ -132,10 +131,6 @@ void frmMain::preLoginReply(const QString &reply)
 
 void frmMain::dispatchReply(const QString &reply)
 {
-    if (m_tokenExchange) {
-        tokenAuthReply(reply);
-        return;
-    }
     if (Pop3ReplyReader::isError(reply)) {
         serverErrorPath(reply);
         return;
