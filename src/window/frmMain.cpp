@@ -89,6 +89,7 @@ void frmMain::connectEvents()
     connect(mnuCompleteMail, &QAction::triggered, this, &frmMain::mnuCompleteMail_Click);
     connect(mnuDeleteMail, &QAction::triggered, this, &frmMain::mnuDeleteMail_Click);
     connectHelpButtons();
+    connectSignIn();
 }
 
 QColor frmMain::windowBackColor() const
@@ -273,6 +274,8 @@ void frmMain::Form_Activate()
 
 void frmMain::Form_Unload(bool &cancel)
 {
+    // A sign-in waiting for the browser ends with the window, unasked.
+    cancelSignIn();
     if (cmdLogin->text() != QLatin1String("Login")) {
         const MsgAnswer answer = MsgBox(this, QStringLiteral("You have not logged out yet, Do you still want to quit?"),
                                         MsgButtons::YesNo, MsgIcon::Question, AppTitle);

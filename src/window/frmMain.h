@@ -13,6 +13,7 @@
 #include "desktop/TrayClicks.h"
 #include "mailbox/DeletionRun.h"
 #include "mailbox/NewMailList.h"
+#include "net/OAuthProvider.h"
 #include "net/HeldSocketEvents.h"
 #include "net/ReplyDeadline.h"
 #include "net/SaslClient.h"
@@ -49,6 +50,8 @@ struct HeaderFields;
 class MessageFile;
 class frmHelp;
 class QSslCertificate;
+class OAuthSignIn;
+struct OAuthError;
 
 // What the window keeps of the tray icon's record: its tip.
 struct TrayIconRecord
@@ -235,6 +238,9 @@ public:
     // Tests give the message file a data folder of their own; empty means
     // the user's data folder.
     void setDataFolder(const QString &folder) { m_dataFolder = folder; }
+    // Tests shorten the sign-in's waits for the browser, the token service
+    // and the keyring (frmMainOAuth.cpp); 0 keeps a wait as it is.
+    void setSignInTimeouts(int browserMs, int tokenMs, int keyringMs);
 
 protected:
     // ---- Window events (frmMain.cpp)
@@ -271,6 +277,8 @@ private:
     // ---- Login (frmMainLogin.cpp)
     bool isHotmailUser(const QString &user) const;
     void loginPop3();
+    // The connection and the dialogue of a POP3 login, once its sign-in is known.
+    void connectPop3();
     void loginHotmail();
 
     // ---- POP3 commands and connection events (frmMainCommands.cpp)
@@ -411,6 +419,29 @@ private:
     // ---- Login files (frmMainLoginFiles.cpp)
     bool mayReplaceLoginFile(const QString &fileName);
 
+    // ---- Sign-in with OAuth 2.0 (frmMainOAuth.cpp)
+    // The Login button's menu (Forget Sign-in) and the sign-in's events.
+    void connectSignIn();
+    OAuthSignIn *oauthSignIn();
+    // A Hotmail or MSN name goes to POP3 when a Microsoft server is typed.
+    bool isMicrosoftServerTyped() const;
+    // Chooses how the login being started signs in. True when the window now
+    // waits for an access token, or the login has stopped with a message.
+    bool startOAuthLogin();
+    void requestAccessToken();
+    void openSignInPage(const QUrl &url);
+    void accessTokenReady(const QString &accessToken);
+    void signInFailed(const OAuthError &error);
+    // The Login button reads "Cancel" while a sign-in runs.
+    bool isSigningIn() const;
+    void cancelSignIn();
+    // The sign-in's AUTH exchange with the token, after CAPA and STLS.
+    void startTokenSignIn();
+    // A refused token: true when a fresh one is on its way and the login
+    // runs again; false when it was fresh already (the refusal stands).
+    bool retryWithFreshToken();
+    void mnuForgetSignIn_Click();
+
     // ---- Help (frmMainHelp.cpp)
     void connectHelpButtons();
     void closeHelpWindow();
@@ -472,6 +503,16 @@ private:
     std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
     QString m_programFolder;
     QString m_dataFolder;
+
+    // ---- Sign-in with OAuth 2.0 (frmMainOAuth.cpp)
+    QMenu *mnuLogin = nullptr; // the Login button's own menu
+    QAction *mnuForgetSignIn = nullptr;
+    OAuthSignIn *m_oauthSignIn = nullptr; // made at the first sign-in
+    int m_signInTimeouts[3] = {0, 0, 0};  // browser, token service, keyring
+    OAuthProvider m_oauthProvider;        // null: this login uses the password
+    QString m_accessToken;
+    bool m_tokenRefreshed = false;        // this login has retried once
+    bool m_signInNeededAlerted = false;   // the tray said it once
 
     // ---- Tray, autologin and help (frmMain.cpp, frmMainTray.cpp, frmMainHelp.cpp)
     QSystemTrayIcon *m_trayIcon = nullptr;

@@ -35,8 +35,14 @@ bool frmMain::isHotmailUser(const QString &user) const
 void frmMain::cmdLogin_Click()
 {
     const QString caption = cmdLogin->text();
+    if (isSigningIn()) {
+        cancelSignIn();
+        return;
+    }
     if (caption == QLatin1String("Login")) {
-        if (isHotmailUser(txtUser->text())) {
+        // With a Microsoft POP3 server typed, a Hotmail or MSN name is an
+        // Outlook.com mailbox over POP3.
+        if (isHotmailUser(txtUser->text()) && !isMicrosoftServerTyped()) {
             bHotmailMode = true;
             bPOP3Mode = false;
             loginHotmail();
@@ -104,7 +110,13 @@ void frmMain::loginPop3()
     fraBrowse->hide();
     cmdStats->show();
     cmdLogin->setEnabled(false);
+    // A login that signs in in the browser connects once it has its token.
+    if (!startOAuthLogin())
+        connectPop3();
+}
 
+void frmMain::connectPop3()
+{
     objUIDL = std::make_unique<clsUIDL>();
     objUIDL->LoadFromFile(UidlStoreFileName(vUser, strMailServer));
     colNewMails = std::make_unique<NewMailList>();

@@ -99,6 +99,11 @@ bool frmMain::maySendPasswordReadable()
 
 void frmMain::startSignIn()
 {
+    // A login that signed in in the browser has its token and nothing else.
+    if (!m_oauthProvider.isNull()) {
+        startTokenSignIn();
+        return;
+    }
     SignInSettings settings;
     QList<Method> forced;
     for (const QString &name : settings.forcedMethods(strMailServer, iPort)) {
@@ -231,6 +236,8 @@ void frmMain::signedIn()
 
 void frmMain::signInRefused(const QString &reply)
 {
+    if (retryWithFreshToken())
+        return;
     // As after a refused PASS: the box, the window given back, and the still
     // open connection closed by the user's next click.
     serverErrorPath(reply);

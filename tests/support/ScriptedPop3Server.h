@@ -47,6 +47,9 @@ public:
     // goes on.
     ScriptedPop3Server &sendForever(const QByteArray &chunk);
     ScriptedPop3Server &expect(const QByteArray &line);
+    // Any one line, kept in receivedLines(): what the script cannot know,
+    // as an access token.
+    ScriptedPop3Server &expectAnyLine();
     // expect(line) followed by send(chunks).
     ScriptedPop3Server &reply(const QByteArray &line, const QList<QByteArray> &chunks);
     ScriptedPop3Server &reply(const QByteArray &line, const QByteArray &data);
