@@ -1,16 +1,20 @@
-// Mailvane's benchmarks. Each run drives the real window offscreen (message
-// boxes answered by the recorder) against a real Dovecot (or GNU mailutils
-// pop3d: mu-login, mu-headers) with a generated mailbox, and runs the peer
-// client on the same server in the same run.
+// Mailvane's benchmarks. Each run drives the real window as its user has it:
+// shown at its own size on a real X server and exposed (message boxes
+// answered by the recorder), against a real Dovecot (or GNU mailutils pop3d:
+// mu-login, mu-headers) with a generated mailbox, and runs the peer client on
+// the same server in the same run. A measurement during which the window was
+// not shown and exposed throughout fails the run. headers-hidden measures the
+// sweep in a window that is never shown, for comparison.
 //
-//   bench_mailvane login|login-scram|headers|mu-login|mu-headers|bigmail|uidl|httpmail|startup [size]
+//   bench_mailvane login|login-scram|headers|headers-hidden|delete|mu-login|mu-headers|bigmail|uidl|httpmail|startup [size]
 //
 // login-scram is the login row with Dovecot offering SCRAM-SHA-256, which
 // the window then signs in with (both sides run the PBKDF2 rounds); the peer
 // logs in with USER and PASS as in the login row.
 //
 // Prints one line: name, size, Mailvane's median seconds, the peer's median
-// (or "-"), the ratio, and the peak resident memory of this process.
+// (or "-"), the ratio, the peak resident memory of this process and, for
+// login, headers and delete, Mailvane's median processor time (cpu).
 
 #include "DovecotServer.h"
 #include "frmMainTestAccess.h"
@@ -23,23 +27,28 @@
 #include "window/FlexGrid.h"
 #include "window/frmAbout.h"
 #include "window/frmMain.h"
+#include "window/ProgramStart.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -80,6 +89,85 @@ bool waitFor(const std::function<bool()> &condition, int ms = 600000)
     return true;
 }
 
+// The window as its user has it: shown at the size it gives itself on the
+// real X server, and exposed. A measurement counts only when the window was
+// exposed from its start to its end; any Hide, unmapping or minimising
+// meanwhile is noticed as it happens.
+class ShownWindow : public QObject
+{
+public:
+    explicit ShownWindow(QWidget &window) : m_window(window) {}
+
+    // Shows the window and waits until the X server has exposed it.
+    bool show()
+    {
+        const QSize designed = m_window.size();
+        m_window.show();
+        if (!waitFor([&] { return exposed(); }, 10000)) {
+            std::fprintf(stderr, "bench: the window was not exposed on the X server within 10 s\n");
+            return false;
+        }
+        m_window.windowHandle()->installEventFilter(this);
+        m_window.installEventFilter(this);
+        if (m_window.size() != designed) {
+            std::fprintf(stderr, "bench: the window is %dx%d, not its own %dx%d\n", m_window.width(),
+                         m_window.height(), designed.width(), designed.height());
+            return false;
+        }
+        return true;
+    }
+
+    void start() { m_hiddenMeanwhile = !exposed(); }
+
+    // False, loudly, when the window was not exposed throughout.
+    bool shownThroughout(const QString &row) const
+    {
+        if (!m_hiddenMeanwhile && exposed())
+            return true;
+        std::fprintf(stderr, "bench: %s: the window was not shown (visible and exposed on the X server) "
+                             "throughout the measurement; the figure would describe a window nobody sees\n",
+                     qPrintable(row));
+        return false;
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Expose:
+        case QEvent::Hide:
+        case QEvent::WindowStateChange:
+            if (!exposed())
+                m_hiddenMeanwhile = true;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    bool exposed() const
+    {
+        return m_window.isVisible() && !m_window.isMinimized() && m_window.windowHandle()
+            && m_window.windowHandle()->isExposed();
+    }
+
+    QWidget &m_window;
+    bool m_hiddenMeanwhile = false;
+};
+
+// The window benchmarks measure what a user sees: a real X server only.
+bool onRealXServer()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return true;
+    std::fprintf(stderr, "bench: the window benchmarks run on a real X server (QT_QPA_PLATFORM=xcb, DISPLAY set); "
+                         "this is the \"%s\" platform\n",
+                 qPrintable(QGuiApplication::platformName()));
+    return false;
+}
+
 QByteArray generatedMail(int n, int bodyBytes)
 {
     QByteArray mail = "Return-Path: <sender" + QByteArray::number(n) + "@example.com>\r\n"
@@ -95,6 +183,14 @@ QByteArray generatedMail(int n, int bodyBytes)
     return mail;
 }
 
+// Processor time of this process so far, user and system.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct Result
 {
     QString name;
@@ -102,14 +198,19 @@ struct Result
     double mailvane = 0;
     double peer = -1;
     long peakKiB = -1; // the process's own peak when not given
+    // Mailvane's processor time in its runs (median), X client side included:
+    // its own cost, which a loaded machine stretches far less than wall time.
+    double cpu = -1;
 };
 
 void print(const Result &r)
 {
     const QString peer = r.peer < 0 ? QStringLiteral("-") : QString::number(r.peer, 'f', 4);
     const QString ratio = r.peer <= 0 ? QStringLiteral("-") : QString::number(r.mailvane / r.peer, 'f', 2);
-    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s peak_rss=%ldKiB\n", qPrintable(r.name), r.size,
-                r.mailvane, qPrintable(peer), qPrintable(ratio), r.peakKiB < 0 ? peakRssKiB() : r.peakKiB);
+    const QString cpu = r.cpu < 0 ? QString() : QStringLiteral(" cpu=%1s").arg(r.cpu, 0, 'f', 4);
+    std::printf("%-10s size=%-7d mailvane=%.4fs peer=%ss ratio=%s peak_rss=%ldKiB%s\n", qPrintable(r.name), r.size,
+                r.mailvane, qPrintable(peer), qPrintable(ratio), r.peakKiB < 0 ? peakRssKiB() : r.peakKiB,
+                qPrintable(cpu));
     std::fflush(stdout);
 }
 
@@ -225,28 +326,40 @@ const int LoginRuns = 9;
 int measureLogin(const Target &target, int size)
 {
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes;
+    QList<double> times, peerTimes, cpuTimes;
     for (int i = 0; i < LoginRuns; ++i) {
         frmMain w;
+        ShownWindow shown(w);
+        if (!shown.show())
+            return 1;
         fillLogin(w, target.port, target.user);
         QElapsedTimer timer;
         timer.start();
+        const double cpuBefore = cpuSeconds();
+        shown.start();
         if (!loginAndWait(w))
             return 1;
         times << timer.nsecsElapsed() / 1e9;
+        cpuTimes << cpuSeconds() - cpuBefore;
+        if (!shown.shownThroughout(target.name))
+            return 1;
         logout(w, boxes); // pop3d serves one session per mailbox at a time
         peerTimes << runPeer(QStringLiteral("login"), target.port, size, target.user); // interleaved: same server state
     }
-    print({target.name, size, median(times), median(peerTimes)});
+    print({target.name, size, median(times), median(peerTimes), -1, median(cpuTimes)});
     return 0;
 }
 
-int measureHeaders(const Target &target, int size, int runs)
+// The header sweep in a shown window, or (headers-hidden) in one never shown.
+int measureHeaders(const Target &target, int size, int runs, bool showWindow = true)
 {
     MessageBoxRecorder boxes;
-    QList<double> times, peerTimes;
+    QList<double> times, peerTimes, cpuTimes;
     for (int i = 0; i < runs; ++i) {
         frmMain w;
+        ShownWindow shown(w);
+        if (showWindow && !shown.show())
+            return 1;
         fillLogin(w, target.port, target.user);
         if (!loginAndWait(w))
             return 1;
@@ -254,16 +367,21 @@ int measureHeaders(const Target &target, int size, int runs)
         w.cboTill->setEditText(QString::number(size));
         QElapsedTimer timer;
         timer.start();
+        const double cpuBefore = cpuSeconds();
+        shown.start();
         w.cmdShow_Click();
         if (!waitFor([&] { return w.cmdShow->text() == QLatin1String("Show"); }))
             return 1;
         times << timer.nsecsElapsed() / 1e9;
+        cpuTimes << cpuSeconds() - cpuBefore;
+        if (showWindow && !shown.shownThroughout(target.name))
+            return 1;
         if (w.grdMails->Rows() != size + 2)
             std::fprintf(stderr, "headers: %d rows\n", w.grdMails->Rows());
         logout(w, boxes); // pop3d serves one session per mailbox at a time
         peerTimes << runPeer(QStringLiteral("headers"), target.port, size, target.user); // interleaved: same server state
     }
-    print({target.name, size, median(times), median(peerTimes)});
+    print({target.name, size, median(times), median(peerTimes), -1, median(cpuTimes)});
     return 0;
 }
 
@@ -289,6 +407,72 @@ int benchHeaders(int size)
     if (!box.ready)
         return 1;
     return measureHeaders({QStringLiteral("headers"), box.dovecot.port(), BenchUser}, size, size > 4000 ? 3 : Runs);
+}
+
+int benchHiddenHeaders(int size)
+{
+    Mailbox box(size, 600);
+    if (!box.ready)
+        return 1;
+    return measureHeaders({QStringLiteral("headers-hidden"), box.dovecot.port(), BenchUser}, size,
+                          size > 4000 ? 3 : Runs, false);
+}
+
+// A range deletion as the user runs it: from the click on Delete, DELE for
+// every mail of the range one by one, QUIT, and the login the window does
+// again by itself, until its size list is in. The peer does the same
+// commands: DELE 1..size one by one, QUIT, and the login again. The box keeps a few mails beyond the range
+// so that the new login ends as a login does, with a size list.
+int benchDelete(int size)
+{
+    const int kept = 10;
+    Mailbox box(size + kept, 600);
+    if (!box.ready)
+        return 1;
+    const auto refill = [&] {
+        for (int n = 1; n <= size; ++n)
+            box.dovecot.deliver(BenchUser, generatedMail(n, 600));
+        runPeer(QStringLiteral("login"), box.dovecot.port(), 0); // indexed before the measured run
+    };
+    MessageBoxRecorder boxes;
+    QList<double> times, peerTimes, cpuTimes;
+    for (int i = 0; i < Runs; ++i) {
+        {
+            frmMain w;
+            ShownWindow shown(w);
+            if (!shown.show())
+                return 1;
+            fillLogin(w, box.dovecot.port());
+            if (!loginAndWait(w))
+                return 1;
+            w.cboDelFrom->setEditText(QStringLiteral("1"));
+            w.cboDelTill->setEditText(QString::number(size));
+            QElapsedTimer timer;
+            timer.start();
+            const double cpuBefore = cpuSeconds();
+            shown.start();
+            w.cmdDelete_Click();
+            // The new login's size list names the mails kept.
+            if (!waitFor([&] {
+                    return w.grdStats->Rows() == kept + 1 && !w.grdStats->isHidden()
+                        && w.cmdLogin->text() == QLatin1String("Logout") && w.prgProgress->isHidden();
+                })) {
+                std::fprintf(stderr, "delete: the window did not log in again (%s)\n",
+                             qPrintable(boxes.texts().join(QLatin1Char('|'))));
+                return 1;
+            }
+            times << timer.nsecsElapsed() / 1e9;
+            cpuTimes << cpuSeconds() - cpuBefore;
+            if (!shown.shownThroughout(QStringLiteral("delete")))
+                return 1;
+            logout(w, boxes);
+        }
+        refill();
+        peerTimes << runPeer(QStringLiteral("delete"), box.dovecot.port(), size);
+        refill();
+    }
+    print({QStringLiteral("delete"), size, median(times), median(peerTimes), -1, median(cpuTimes)});
+    return 0;
 }
 
 int benchMailutilsLogin(int size)
@@ -320,9 +504,13 @@ int benchBigMail(int megabytes)
     platform.startTextViewerResult = true;
     QList<double> times, peerTimes;
     long viewPeak = 0;
+    long idleBefore = 0; // the shown window's resident memory just before a view
     QTemporaryDir folder;
     for (int i = 0; i < Runs; ++i) {
         frmMain w;
+        ShownWindow shown(w);
+        if (!shown.show())
+            return 1;
         w.setProgramFolder(folder.path());
         w.setDataFolder(folder.path()); // where the mail goes when the program folder is not the user's
         fillLogin(w, box.dovecot.port());
@@ -335,15 +523,19 @@ int benchBigMail(int megabytes)
         w.grdMails->SetRow(2);
         const int viewsBefore = platform.count(QStringLiteral("startTextViewer"));
         boxes.answers.enqueue(MsgAnswer::Yes);
+        idleBefore = qMax(idleBefore, statusKiB("VmRSS:"));
         resetPeak(); // the view's own peak, not the mailbox's making
         QElapsedTimer timer;
         timer.start();
+        shown.start();
         w.mnuCompleteMail_Click();
         if (!waitFor([&] { return platform.count(QStringLiteral("startTextViewer")) > viewsBefore; }, 120000)) {
             std::fprintf(stderr, "bigmail: no view (%s)\n", qPrintable(boxes.texts().join(QLatin1Char('|'))));
             return 1;
         }
         times << timer.nsecsElapsed() / 1e9;
+        if (!shown.shownThroughout(QStringLiteral("bigmail")))
+            return 1;
         viewPeak = qMax(viewPeak, statusKiB("VmHWM:"));
         if (QFileInfo(QDir(folder.path()).filePath(QStringLiteral("test.eml"))).size() < megabytes * 1024 * 1024)
             std::fprintf(stderr, "bigmail: short test.eml\n");
@@ -352,6 +544,10 @@ int benchBigMail(int megabytes)
     }
     // peak_rss: the highest resident memory while a view ran.
     print({QStringLiteral("bigmail"), megabytes, median(times), median(peerTimes), viewPeak});
+    // What the view itself holds, apart from the shown window and its libraries.
+    std::printf("bigmail    size=%-7d resident before the view %ldKiB, the view's peak above it %ldKiB\n", megabytes,
+                idleBefore, viewPeak - idleBefore);
+    std::fflush(stdout);
     return 0;
 }
 
@@ -373,14 +569,20 @@ int benchUidl(int size)
     QList<double> times;
     for (int i = 0; i < Runs; ++i) {
         frmMain w;
+        ShownWindow shown(w);
+        if (!shown.show())
+            return 1;
         kit::session(w).objUIDL() = std::make_unique<clsUIDL>();
         kit::session(w).objUIDL()->LoadFromFile(QStringLiteral("bench.uidl"));
         kit::session(w).colNewMails() = std::make_unique<NewMailList>();
         w.lblMails->setText(QString::number(size));
         QElapsedTimer timer;
         timer.start();
+        shown.start();
         w.ProcessUidlReply(reply);
         times << timer.nsecsElapsed() / 1e9;
+        if (!shown.shownThroughout(QStringLiteral("uidl")))
+            return 1;
         kit::session(w).objUIDL().reset();
     }
     print({QStringLiteral("uidl"), size, median(times), -1});
@@ -456,20 +658,42 @@ long residentKiB()
     return statusKiB("VmRSS:");
 }
 
+// Seconds since the launch: from the time scripts/bench took just before it
+// started this process (MAILVANE_BENCH_LAUNCH_NS, nanoseconds since the
+// epoch), else from the kernel's record of the process start (10 ms ticks).
+double secondsSinceLaunch()
+{
+    bool ok = false;
+    const qint64 launched = qEnvironmentVariable("MAILVANE_BENCH_LAUNCH_NS").toLongLong(&ok);
+    if (!ok)
+        return secondsSinceProcessStart();
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return (qint64(now.tv_sec) * 1000000000 + now.tv_nsec - launched) / 1e9;
+}
+
 int benchStartup()
 {
-    // As the program entry does it: the about box first, the window behind it.
+    // As the program does it: the window loaded, the about box shown first.
     frmMain w;
-    auto *about = new frmAbout;
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->setMainWindow(&w);
-    about->show();
-    waitFor([&] { return about->isVisible(); });
-    const double aboutShown = secondsSinceProcessStart();
+    frmAbout *about = StartProgram(w);
+    ShownWindow aboutShown(*about);
+    if (!aboutShown.show())
+        return 1;
+    const double firstWindow = secondsSinceLaunch();
+    const double firstWindowCpu = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
     about->close();
-    waitFor([&] { return w.isVisible(); });
+    if (!waitFor([&] { return w.isVisible() && w.windowHandle() && w.windowHandle()->isExposed(); }, 10000)) {
+        std::fprintf(stderr, "startup: the main window was not exposed after the about box closed\n");
+        return 1;
+    }
+    const double mainWindow = timer.nsecsElapsed() / 1e9;
     QTest::qWait(200);
-    std::printf("startup    to the first window %.3fs, idle resident memory %ldKiB\n", aboutShown, residentKiB());
+    std::printf("startup    to the first window shown %.3fs (%.3fs of processor time), the main window %.3fs after "
+                "the about box closed, idle resident memory %ldKiB\n",
+                firstWindow, firstWindowCpu, mainWindow, residentKiB());
     return 0;
 }
 
@@ -482,12 +706,23 @@ int main(int argc, char **argv)
     const int size = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 0;
     QTemporaryDir work;
     QDir::setCurrent(work.path());
+    const QStringList windowBenchmarks = {QStringLiteral("login"),    QStringLiteral("headers"),
+                                          QStringLiteral("headers-hidden"), QStringLiteral("delete"),
+                                          QStringLiteral("mu-login"), QStringLiteral("mu-headers"),
+                                          QStringLiteral("bigmail"),  QStringLiteral("uidl"),
+                                          QStringLiteral("startup")};
+    if (windowBenchmarks.contains(which) && !onRealXServer())
+        return 1;
     if (which == QLatin1String("login"))
         return benchLogin(size ? size : 2000);
     if (which == QLatin1String("login-scram"))
         return benchScramLogin(size ? size : 2000);
     if (which == QLatin1String("headers"))
         return benchHeaders(size ? size : 2000);
+    if (which == QLatin1String("headers-hidden"))
+        return benchHiddenHeaders(size ? size : 2000);
+    if (which == QLatin1String("delete"))
+        return benchDelete(size ? size : 1000);
     if (which == QLatin1String("mu-login"))
         return benchMailutilsLogin(size ? size : 1000);
     if (which == QLatin1String("mu-headers"))
@@ -502,6 +737,6 @@ int main(int argc, char **argv)
         return serveHttpMail(size);
     if (which == QLatin1String("startup"))
         return benchStartup();
-    std::fprintf(stderr, "usage: bench_mailvane login|login-scram|headers|mu-login|mu-headers|bigmail|uidl|httpmail|startup [size]\n");
+    std::fprintf(stderr, "usage: bench_mailvane login|login-scram|headers|headers-hidden|delete|mu-login|mu-headers|bigmail|uidl|httpmail|startup [size]\n");
     return 2;
 }

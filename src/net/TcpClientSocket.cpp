@@ -94,7 +94,7 @@ void TcpClientSocket::Close()
     m_peerClosed = false;
     m_handshaking = false;
     m_sslErrors.clear();
-    m_refusedCertificate = QSslCertificate();
+    m_refusedCertificate.reset();
 }
 
 // What the socket reports while data is being sent waits for the event
@@ -182,7 +182,7 @@ bool TcpClientSocket::startClientEncryption()
     // by anyone on the way; none of it may count as part of the dialogue.
     m_socket->readAll();
     m_sslErrors.clear();
-    m_refusedCertificate = QSslCertificate();
+    m_refusedCertificate.reset();
     m_handshaking = true;
     m_socket->startClientEncryption();
     return true;

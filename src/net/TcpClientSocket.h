@@ -17,6 +17,8 @@
 #include <QSslError>
 #include <QString>
 
+#include <optional>
+
 class QSslSocket;
 
 class TcpClientSocket : public QObject
@@ -62,7 +64,7 @@ public:
     void setTrustedFingerprint(const QString &fingerprint) { m_trustedFingerprint = fingerprint; }
     // The server's certificate that the last handshake refused; null when
     // none was refused since Connect().
-    QSslCertificate refusedCertificate() const { return m_refusedCertificate; }
+    QSslCertificate refusedCertificate() const { return m_refusedCertificate.value_or(QSslCertificate()); }
 
     // Returns at once; the outcome is the Connect or the Error event.
     void Connect();
@@ -113,5 +115,7 @@ private:
     bool m_sending = false;
     QList<QSslError> m_sslErrors;
     QString m_trustedFingerprint;
-    QSslCertificate m_refusedCertificate;
+    // Made only when a handshake refuses one: the first certificate object
+    // loads and starts the TLS library, a tenth of a second at start-up.
+    std::optional<QSslCertificate> m_refusedCertificate;
 };

@@ -3,10 +3,13 @@
 #include "window/FlexGrid.h"
 
 #include "base/VbHelpers.h"
+#include "window/FramePacer.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <utility>
@@ -29,10 +32,11 @@ FlexGrid::FlexGrid(QWidget *parent)
     setRowCount(1);
 }
 
-int FlexGrid::Rows() const { return rowCount() + m_fixedRows; }
+int FlexGrid::Rows() const { return rowCount() + m_fixedRows + int(m_pendingRows.size()); }
 
 void FlexGrid::SetRows(int rows)
 {
+    Settle();
     setRowCount(qMax(0, rows - m_fixedRows));
 }
 
@@ -40,6 +44,7 @@ int FlexGrid::Cols() const { return columnCount(); }
 
 void FlexGrid::SetCols(int cols)
 {
+    Settle();
     const int old = columnCount();
     setColumnCount(cols);
     for (int c = old; c < cols; ++c)
@@ -48,6 +53,7 @@ void FlexGrid::SetCols(int cols)
 
 void FlexGrid::SetFixedRows(int fixedRows)
 {
+    Settle();
     const int rows = Rows();
     m_fixedRows = qBound(0, fixedRows, 1);
     horizontalHeader()->setVisible(m_fixedRows == 1);
@@ -70,6 +76,7 @@ int FlexGrid::Col() const
 
 void FlexGrid::SetRow(int row)
 {
+    applyPendingRows();
     m_pendingRow = -1;
     const int r = toTable(row);
     if (r < 0 || r >= rowCount()) {
@@ -81,6 +88,7 @@ void FlexGrid::SetRow(int row)
 
 void FlexGrid::SetCol(int col)
 {
+    Settle();
     m_currentCol = col;
     if (currentRow() >= 0 && col >= 0 && col < columnCount())
         setCurrentCell(currentRow(), col);
@@ -88,6 +96,9 @@ void FlexGrid::SetCol(int col)
 
 int FlexGrid::RowSel() const
 {
+    // A current row on its way selects itself alone.
+    if (m_pendingRow >= 0)
+        return m_pendingRow;
     const int current = currentRow();
     if (current < 0)
         return 0;
@@ -126,12 +137,23 @@ QTableWidgetItem *FlexGrid::itemAt(int row, int col, bool create)
 
 QString FlexGrid::TextMatrix(int row, int col) const
 {
+    if (isPendingRow(row))
+        return col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].cells.value(col) : QString();
     const QTableWidgetItem *cell = const_cast<FlexGrid *>(this)->itemAt(row, col, false);
     return cell ? cell->text() : QString();
 }
 
 void FlexGrid::SetTextMatrix(int row, int col, const QString &text)
 {
+    if (isPendingRow(row)) {
+        QStringList &cells = m_pendingRows[toTable(row) - rowCount()].cells;
+        if (col >= 0 && col < columnCount()) {
+            while (cells.size() <= col)
+                cells.append(QString());
+            cells[col] = text;
+        }
+        return;
+    }
     if (QTableWidgetItem *cell = itemAt(row, col, false)) {
         cell->setText(text);
         return;
@@ -149,6 +171,7 @@ void FlexGrid::BeginFill()
 {
     if (m_filling)
         return;
+    Settle();
     m_filling = true;
     // Each cell would otherwise tell the view of itself, which costs more
     // than the cell.
@@ -167,6 +190,7 @@ void FlexGrid::EndFill()
 
 void FlexGrid::Clear()
 {
+    Settle();
     const int rows = rowCount();
     const int cols = columnCount();
     clearContents();
@@ -177,6 +201,7 @@ void FlexGrid::Clear()
 
 void FlexGrid::RemoveItem(int row)
 {
+    Settle();
     const int r = toTable(row);
     if (r >= 0 && r < rowCount())
         removeRow(r);
@@ -192,40 +217,110 @@ int FlexGrid::TopRow() const
 
 void FlexGrid::SetTopRow(int row)
 {
-    const int r = toTable(row);
-    if (r < 0 || r >= rowCount())
+    if (toTable(row) < 0 || row >= Rows())
         return;
     // Scrolling lays the whole view out again; a list growing row by row
-    // scrolls once per pause instead of once per row.
+    // scrolls once per frame instead of once per row.
     m_pendingTopRow = row;
-    applyWhenQuiet();
+    applyWithNextFrame();
 }
 
 void FlexGrid::FollowRow(int row)
 {
-    // Moving the current cell costs the view a walk over its rows, and
-    // scrolls it.
+    // Moving the current cell costs the view a walk over its rows, scrolls it
+    // and paints it again: a list beside the sweep follows it a few times a
+    // second.
     m_pendingRow = row;
-    applyWhenQuiet();
-}
-
-void FlexGrid::applyWhenQuiet()
-{
+    m_rowFollowsQuietly = true;
     if (!m_quietTimer) {
         m_quietTimer = new QTimer(this);
         m_quietTimer->setSingleShot(true);
         m_quietTimer->setInterval(40);
-        connect(m_quietTimer, &QTimer::timeout, this, &FlexGrid::applyPending);
+        connect(m_quietTimer, &QTimer::timeout, this, &FlexGrid::Settle);
     }
     if (!m_quietTimer->isActive())
         m_quietTimer->start();
 }
 
-void FlexGrid::applyPending()
+void FlexGrid::AddRow(const QStringList &cells)
 {
-    const int row = std::exchange(m_pendingRow, -1);
-    if (row >= 0 && toTable(row) < rowCount())
-        SetRow(row);
+    // Each row inserted alone would lay the view out and paint it again.
+    m_pendingRows.append({cells.mid(0, columnCount()), {}});
+    m_pendingRow = Rows() - 1;
+    m_rowFollowsQuietly = false;
+    applyWithNextFrame();
+}
+
+void FlexGrid::applyWithNextFrame()
+{
+    if (!m_frameTimer) {
+        m_frameTimer = new QTimer(this);
+        m_frameTimer->setSingleShot(true);
+        m_frameTimer->setInterval(FramePacer::FrameMs);
+        connect(m_frameTimer, &QTimer::timeout, this, &FlexGrid::FrameDue);
+    }
+    if (!m_frameTimer->isActive())
+        m_frameTimer->start();
+}
+
+void FlexGrid::applyPendingRows()
+{
+    if (m_pendingRows.isEmpty())
+        return;
+    const QList<PendingRow> rows = std::exchange(m_pendingRows, {});
+    const int first = rowCount();
+    setRowCount(first + int(rows.size()));
+    {
+        // The cells reach the view as one change.
+        const QSignalBlocker quiet(model());
+        for (int i = 0; i < rows.size(); ++i) {
+            const PendingRow &row = rows[i];
+            for (int c = 0; c < qMax(row.cells.size(), row.colors.size()); ++c) {
+                const QColor color = row.colors.value(c);
+                if (c >= row.cells.size() && !color.isValid())
+                    continue;
+                auto *cell = new QTableWidgetItem(row.cells.value(c));
+                if (color.isValid())
+                    cell->setForeground(color);
+                setItem(first + i, c, cell);
+            }
+        }
+    }
+    if (columnCount() > 0)
+        emit model()->dataChanged(model()->index(first, 0), model()->index(rowCount() - 1, columnCount() - 1));
+    // Laid out now, not at the next turn of the event loop: the frame about
+    // to be painted shows the rows.
+    doItemsLayout();
+}
+
+void FlexGrid::Settle()
+{
+    applyPending(true);
+}
+
+void FlexGrid::FrameDue()
+{
+    applyPending(false);
+}
+
+void FlexGrid::applyPending(bool quietRowToo)
+{
+    // A frame painted from inside this grid's own work, or while its cells
+    // are being filled, leaves the grid to the next one.
+    if (m_settling || m_filling)
+        return;
+    const QScopedValueRollback settling(m_settling, true);
+    if (m_frameTimer)
+        m_frameTimer->stop();
+    const bool rowToo = quietRowToo || !m_rowFollowsQuietly;
+    if (rowToo && m_quietTimer)
+        m_quietTimer->stop();
+    applyPendingRows();
+    if (rowToo) {
+        const int row = std::exchange(m_pendingRow, -1);
+        if (row >= 0 && toTable(row) < rowCount())
+            SetRow(row);
+    }
     const int r = toTable(std::exchange(m_pendingTopRow, -1));
     if (r < 0 || r >= rowCount())
         return;
@@ -237,12 +332,26 @@ void FlexGrid::applyPending()
 
 void FlexGrid::SetCellForeColor(int row, int col, const QColor &color)
 {
+    if (isPendingRow(row)) {
+        QList<QColor> &colors = m_pendingRows[toTable(row) - rowCount()].colors;
+        if (col >= 0 && col < columnCount()) {
+            while (colors.size() <= col)
+                colors.append(QColor());
+            colors[col] = color;
+        }
+        return;
+    }
     if (QTableWidgetItem *cell = itemAt(row, col, true))
         cell->setForeground(color);
 }
 
 QColor FlexGrid::CellForeColor(int row, int col) const
 {
+    if (isPendingRow(row)) {
+        const QColor color = col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].colors.value(col)
+                                                             : QColor();
+        return color.isValid() ? color : palette().color(QPalette::Text);
+    }
     const QTableWidgetItem *cell = const_cast<FlexGrid *>(this)->itemAt(row, col, false);
     if (!cell || cell->foreground().style() == Qt::NoBrush)
         return palette().color(QPalette::Text);
@@ -261,6 +370,7 @@ void FlexGrid::SetColWidthTwips(int col, int twips)
 
 void FlexGrid::mousePressEvent(QMouseEvent *event)
 {
+    Settle(); // what is on its way comes first: the click has the last word
     if (event->button() == Qt::RightButton) {
         // A right click keeps the block the user dragged; it only opens the menu.
         emit rightButtonPressed(event->globalPosition().toPoint());

@@ -2,6 +2,12 @@
 // A text grid addressed the way the window's procedures count: row 0 is the
 // heading row (when there is a fixed row), body rows follow from row 1. The
 // heading row is the table's header, so it stays in view while scrolling.
+//
+// A long run adds a row and moves the current row at every step. The grid's
+// own answers (Rows, Row, TextMatrix) change at once; the view hears of the
+// rows added, their current row and the scrolling once per frame, all at
+// once (a row followed by FollowRow a few times a second), or at once when
+// anything else is asked of it.
 
 #include <QColor>
 #include <QTableWidget>
@@ -28,8 +34,16 @@ public:
     void SetRow(int row);
     void SetCol(int col);
     // SetRow for a row that moves at every step of a long run: the current
-    // cell gets there at the next pause (Row() names it at once).
+    // cell gets there within 40 ms (Row() names it at once).
     void FollowRow(int row);
+    // A body row added under the others with these texts, made the current
+    // row; the view shows it with the next frame.
+    void AddRow(const QStringList &cells);
+    // Hands the view at once what is still on its way to it.
+    void Settle();
+    // A frame is about to be painted: the rows added, their current row and
+    // the scrolling reach the view now.
+    void FrameDue();
     // The other end of the selected block from the current row.
     int RowSel() const;
 
@@ -65,14 +79,26 @@ private:
     int toTable(int row) const { return row - m_fixedRows; }
     QTableWidgetItem *itemAt(int row, int col, bool create);
 
-    void applyWhenQuiet();
-    void applyPending();
+    void applyWithNextFrame();
+    void applyPending(bool quietRowToo);
+    void applyPendingRows();
+    bool isPendingRow(int row) const { return row >= rowCount() + m_fixedRows && row < Rows(); }
+
+    struct PendingRow
+    {
+        QStringList cells;
+        QList<QColor> colors; // by column; invalid: the grid's own
+    };
 
     int m_fixedRows = 1;
-    // Scrolling and the current row wait for a quiet moment.
+    // Rows added, scrolling and the current row wait for the next frame.
+    QList<PendingRow> m_pendingRows;
     int m_pendingTopRow = -1;
     int m_pendingRow = -1;
+    bool m_rowFollowsQuietly = false;
+    QTimer *m_frameTimer = nullptr;
     QTimer *m_quietTimer = nullptr;
     int m_currentCol = 0;
     bool m_filling = false;
+    bool m_settling = false;
 };

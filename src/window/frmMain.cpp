@@ -10,6 +10,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3ReplyReader.h"
 #include "window/FlexGrid.h"
+#include "window/FramePacer.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
@@ -45,6 +46,11 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
+    auto *pacer = new FramePacer(this);
+    // Rows added in a long run are shown by the frame that paints the text
+    // and bar of the same step, even when the caller keeps the thread busy.
+    for (FlexGrid *grid : {grdMails, grdStats})
+        connect(pacer, &FramePacer::frameDue, grid, &FlexGrid::FrameDue);
     m_replyTimer = new QTimer(this);
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);

@@ -381,8 +381,11 @@ private:
     bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
     enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone, ConnectionLost };
     NextHeader askForNextHeader();
-    // On to the next mail of the range, if there is one.
+    // On to the next mail of the range, if there is one, its step shown.
     bool moveToNextMail();
+    // The same without showing the step; showFetchProgress shows it.
+    bool nextMailInRange();
+    void showFetchProgress();
     // Progress ended, controls given back, "Show" again.
     void endRetrieval();
     void retrievalFailed();

@@ -3,6 +3,7 @@
 #include "window/frmMain.h"
 
 #include "net/TcpClientSocket.h"
+#include "window/FixedPlace.h"
 #include "window/FlexGrid.h"
 #include "window/StatusLamp.h"
 #include "window/VbColor.h"
@@ -316,12 +317,15 @@ QHBoxLayout *frmMain::buildStatusLine()
     imgIcon->hide();
     lblProgress = named(new QLabel(this), "lblProgress");
     keepPlaceWhenHidden(lblProgress);
+    // Its text changes at every step of a long run: in a place of its own it
+    // never lays the window out again.
+    auto *progressPlace = new FixedPlace(lblProgress, this);
     prgProgress = named(new QProgressBar(this), "prgProgress");
     prgProgress->setRange(0, 100);
     prgProgress->setTextVisible(false);
     prgProgress->setMaximumHeight(16);
     keepPlaceWhenHidden(prgProgress);
-    status->addWidget(lblProgress, 3);
+    status->addWidget(progressPlace, 3);
     status->addWidget(prgProgress, 2);
     return status;
 }

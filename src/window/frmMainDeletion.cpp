@@ -77,9 +77,12 @@ void frmMain::cmdDelete_Click()
 void frmMain::sendRangeDele()
 {
     const int mail = m_deletion.mail();
+    // Sent before the step is shown: a frame painted with it then overlaps the
+    // server's answer. A lost connection has reset the window when this fails.
+    if (!SendDele(mail))
+        return;
     ShowProgressText(QStringLiteral("Deleting message ") + QString::number(mail));
     SetProgressValue(mail);
-    SendDele(mail); // a lost connection has reset the window by the time this returns
 }
 
 void frmMain::deleReplyArrived(bool accepted)

@@ -48,12 +48,9 @@ bool passesFilter(const QString &field, const QString &filter)
 
 void addGridRow(FlexGrid *grid, const QStringList &cells, bool newMail)
 {
-    const int row = grid->Rows();
-    grid->SetRows(row + 1);
-    grid->SetRow(row);
-    for (int c = 0; c < cells.size(); ++c)
-        grid->SetTextMatrix(row, c, cells[c]);
+    grid->AddRow(cells);
     if (newMail) {
+        const int row = grid->Rows() - 1;
         const QColor blue = vb::ColorFromLiteral(NewMailColor);
         for (int c = 0; c <= 4; ++c)
             grid->SetCellForeColor(row, c, blue);
@@ -194,24 +191,42 @@ frmMain::NextHeader frmMain::askForNextHeader()
 {
     if (CheckInterrupt())
         return NextHeader::Stopped;
-    if (!moveToNextMail())
+    if (!nextMailInRange())
         return NextHeader::RangeDone;
-    return SendTop(iCurMail, 10) ? NextHeader::Asked : NextHeader::ConnectionLost;
+    // Asked before the step is shown: a frame painted with it then overlaps
+    // the server's answer instead of holding the question back.
+    if (!SendTop(iCurMail, 10))
+        return NextHeader::ConnectionLost;
+    showFetchProgress();
+    return NextHeader::Asked;
 }
 
 // The end of the range is read again at every step: the user may change it.
 bool frmMain::moveToNextMail()
 {
+    if (!nextMailInRange())
+        return false;
+    showFetchProgress();
+    return true;
+}
+
+bool frmMain::nextMailInRange()
+{
     if (!(vb::Val(cboTill->currentText()) > double(iCurMail) && iCurMail < std::numeric_limits<int>::max()))
         return false;
     ++iCurMail;
+    return true;
+}
+
+void frmMain::showFetchProgress()
+{
     ShowProgressText(QStringLiteral("Fetching message ") + QString::number(iCurMail));
     SetProgressValue(iCurMail);
-    return true;
 }
 
 void frmMain::endRetrieval()
 {
+    grdMails->Settle();
     EndProgress();
     EnableControls(true);
     cmdShow->setText(QStringLiteral("Show"));

@@ -81,12 +81,14 @@ void frmMain::ShowMailboxStats(const QString &sReply)
     enableMailboxControls();
 
     const int count = Pop3Replies::boundedMailCount(lblMails->text());
-    fillRangeCombos(count, lblMails->text());
     if (count > 0) {
         fraRetrieval->show();
         fraDeletion->show();
         fraBrowse->show();
     }
+    // Filled once shown: a range box sizes itself at its first showing by
+    // measuring every number it lists, thousands of them.
+    fillRangeCombos(count, lblMails->text());
 
     cmdLogin->setText(QStringLiteral("Logout"));
     cmdLogin->setEnabled(true);

@@ -53,7 +53,9 @@ void ShowProgressText(const QString &sText)
     if (!lblProgress)
         return;
     lblProgress->setText(sText);
-    // Callers keep the thread busy; paint now so the text is seen.
+    // A caller may keep the thread busy: the paint is asked for now. The
+    // window paints at most once per frame, so it comes at once when a frame
+    // is due and with the next frame otherwise.
     lblProgress->repaint();
 }
 
