@@ -44,6 +44,17 @@ QStringList fieldsOf(const frmMain &w)
 
 const QStringList OldFields{"old-user", "old-pwd", "old-server", "999"};
 
+// The shown window, its boxes holding OldFields, loads the file at path
+// chosen in the file dialog.
+void loadFromShownWindow(RecordedWindow &f, const QString &path)
+{
+    f.platform.openFileAnswers << path;
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    fill(f.w, OldFields);
+    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+}
+
 } // namespace
 
 class TestLoginFileWindow : public QObject
@@ -251,12 +262,9 @@ void TestLoginFileWindow::loadFailureKeepsFieldsReadSoFar()
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("broken.mvl"));
     if (bytes != "<none>")
         QVERIFY(kit::writeFile(path, bytes));
-    f.platform.openFileAnswers << path;
-
-    f.w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
-    fill(f.w, OldFields);
-    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+    loadFromShownWindow(f, path);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(fieldsOf(f.w), fields);
     QCOMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("Error opening ") + path);
@@ -347,12 +355,9 @@ void TestLoginFileWindow::craftedLoginFileIsRefused()
     RecordedWindow f;
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("crafted.mvl"));
     QVERIFY(kit::writeFile(path, bytes));
-    f.platform.openFileAnswers << path;
-
-    f.w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
-    fill(f.w, OldFields);
-    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+    loadFromShownWindow(f, path);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(fieldsOf(f.w), OldFields);
     QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("The ") + field + QStringLiteral(" in ") + path
                                           + QStringLiteral(" contains a character that a login file cannot hold.\r\n"
