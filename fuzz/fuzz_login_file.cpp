@@ -1,7 +1,8 @@
 // Reads login-file bytes and decodes passwords. Whatever the bytes, the
-// fields come out as the file's first item split at blanks, a decoded
-// password has one character per hex pair, and every Latin-1 password
-// survives encoding and decoding with a matching checksum.
+// fields come out as the file's first item split at blanks, or the file is
+// refused whole when a field (or the decoded password) holds a control
+// character; a decoded password has one character per hex pair, and every
+// Latin-1 password survives encoding and decoding with a matching checksum.
 
 #include "FuzzInput.h"
 
@@ -10,11 +11,21 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace {
 
 bool isHexUpper(QChar c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F');
+}
+
+bool hasControl(const QString &text)
+{
+    for (QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
 }
 
 bool fitsInField(const QString &text)
@@ -38,6 +49,13 @@ void checkParse(const QByteArray &bytes)
         return;
     }
     const QStringList fields = item.split(u' ');
+    const QStringList used = fields.mid(0, 4) + QStringList{DecodePassword(fields.value(1))};
+    const bool refused = std::any_of(used.cbegin(), used.cend(), hasControl);
+    FUZZ_CHECK(refused == !details.refusedField.isEmpty());
+    if (refused) {
+        FUZZ_CHECK(details.filledFields == 0 && details.user.isEmpty() && details.password.isEmpty());
+        return;
+    }
     FUZZ_CHECK(details.filledFields == std::min<qsizetype>(fields.size(), 4));
     FUZZ_CHECK(details.user == fields.at(0));
     if (fields.size() >= 3)
@@ -82,14 +100,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkRoundTrip(QString::fromLatin1(bytes));
 
     // A saved line reads back field for field when user, server and port
-    // hold no blank, comma or line end (the password may hold anything).
+    // hold no blank, comma or line end and no field a control character.
     const QList<QByteArray> parts = bytes.split('\x01');
     if (parts.size() >= 4) {
         const QString user = QString::fromLatin1(parts.at(0));
         const QString password = QString::fromLatin1(parts.at(1));
         const QString server = QString::fromLatin1(parts.at(2));
         const QString port = QString::fromLatin1(parts.at(3));
-        if (fitsInField(user) && fitsInField(server) && fitsInField(port)) {
+        if (fitsInField(user) && fitsInField(server) && fitsInField(port)
+            && LoginFieldNotStorable(user, password, server, port).isEmpty()) {
             const LoginDetails details =
                 ParseLoginText(FormatLoginLine(user, password, server, port).toLatin1() + "\r\n");
             FUZZ_CHECK(details.ok);

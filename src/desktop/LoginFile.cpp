@@ -2,11 +2,11 @@
 
 #include "desktop/LoginFile.h"
 
+#include "base/UserFiles.h"
 #include "base/VbHelpers.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -52,6 +52,26 @@ int leadingHexValue(const QString &digits)
 bool isItemEnd(char c)
 {
     return c == '\r' || c == '\n' || c == ',';
+}
+
+// A NUL would cut a file name made from the field short, a line end would
+// end a command to the server early: no field of a login holds one.
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// The caption of the first of the four fields that `bad` finds fault with.
+template <typename Check>
+QString firstFieldWhere(const QString &user, const QString &password, const QString &mailServer,
+                        const QString &port, Check bad)
+{
+    const std::pair<const QString *, const char *> fields[] = {
+        {&user, "Username"}, {&password, "Password"}, {&mailServer, "Mail Server"}, {&port, "Port"}};
+    for (const auto &[text, caption] : fields)
+        if (bad(*text))
+            return QString::fromLatin1(caption);
+    return QString();
 }
 
 } // namespace
@@ -144,21 +164,26 @@ LoginDetails ParseLoginText(const QByteArray &fileBytes)
     if (fields.size() >= 4)
         details.port = fields[3];
     details.ok = fields.size() >= 4;
-    return details;
+
+    // A file that holds what no login may hold is refused whole: none of it
+    // reaches the window. The password counts both as stored and as decoded.
+    const QString passwordTexts = fields.value(1) + details.password;
+    const QString refused =
+        firstFieldWhere(details.user, passwordTexts, details.mailServer, details.port, hasControlCharacter);
+    if (refused.isEmpty())
+        return details;
+    LoginDetails nothing;
+    nothing.refusedField = refused;
+    return nothing;
 }
 
 QString LoginFieldNotStorable(const QString &user, const QString &password, const QString &mailServer,
                               const QString &port)
 {
-    const auto fits = [](const QString &text) {
-        return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
-    };
-    const std::pair<const QString *, const char *> fields[] = {
-        {&user, "Username"}, {&password, "Password"}, {&mailServer, "Mail Server"}, {&port, "Port"}};
-    for (const auto &[text, caption] : fields)
-        if (!fits(*text))
-            return QString::fromLatin1(caption);
-    return QString();
+    return firstFieldWhere(user, password, mailServer, port, [](const QString &text) {
+        return hasControlCharacter(text)
+               || std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0xFF; });
+    });
 }
 
 bool SaveLoginFile(const QString &fileName, const QString &user, const QString &password,
@@ -173,16 +198,11 @@ bool SaveLoginFile(const QString &fileName, const QString &user, const QString &
     }
     const QByteArray bytes =
         FormatLoginLine(user, password, mailServer, port).toLatin1() + QByteArrayLiteral("\r\n");
-    QSaveFile file(fileName);
-    // A folder we may not create files in can still hold a writable file.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    // The password is only encoded, not encrypted: the file is the user's alone.
+    const UserFiles::WriteResult written = UserFiles::writeWholeFile(fileName, bytes, UserFiles::Access::Private);
+    if (!written.ok() && errorText)
+        *errorText = written.errorString;
+    return written.ok();
 }
 
 LoginDetails LoadLoginFile(const QString &fileName)
@@ -230,6 +250,21 @@ QString LoginFieldNotStorableText(const QString &field)
     return QStringLiteral("The ") + field
            + QStringLiteral(" contains a character that a login file cannot hold.\r\n"
                             "The login details have not been saved.");
+}
+
+QString LoginFieldNotLoadableText(const QString &fileName, const QString &field)
+{
+    return QStringLiteral("The ") + field + QStringLiteral(" in ") + fileName
+           + QStringLiteral(" contains a character that a login file cannot hold.\r\n"
+                            "The login details have not been loaded.");
+}
+
+QString LoginFileDialogFolder(const QString &programFolder, const QString &documentsFolder,
+                              const QString &homeFolder)
+{
+    if (UserFiles::isUsersOwnFolder(programFolder))
+        return programFolder;
+    return QFileInfo(documentsFolder).isDir() ? documentsFolder : homeFolder;
 }
 
 QString LoginFileReplaceQuestion(const QString &fileName)

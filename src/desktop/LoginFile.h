@@ -18,6 +18,11 @@ QString EncodePassword(const QString &password);
 // callers use the text either way.
 QString DecodePassword(const QString &encoded, bool *checksumMatched = nullptr);
 
+// The folder the save dialog opens in: the program's folder where it is the
+// user's own, else the documents folder where there is one, else home.
+QString LoginFileDialogFolder(const QString &programFolder, const QString &documentsFolder,
+                              const QString &homeFolder);
+
 // The name the save dialog's answer is saved under: ".mvl" is appended unless
 // the name already contains it somewhere, in any letter case.
 QString LoginFileNameWithExtension(const QString &chosenName);
@@ -28,11 +33,13 @@ QString FormatLoginLine(const QString &user, const QString &password, const QStr
 
 // What a login file gave. filledFields counts the fields that were read before
 // a failure (0 to 4); the window applies exactly those (user, then password,
-// then server, then port) and reports the failure when ok is false.
+// then server, then port) and reports the failure when ok is false. A file
+// with a field no login file may hold fills nothing: refusedField names it.
 struct LoginDetails
 {
     bool ok = false;
     int filledFields = 0;
+    QString refusedField;
     QString user;
     QString password;   // decoded
     QString mailServer;
@@ -49,14 +56,15 @@ LoginDetails ParseLoginText(const QByteArray &fileBytes);
 
 // The window's caption of the first field ("Username", "Password",
 // "Mail Server", "Port") holding a character the file's 8-bit code page
-// cannot hold; empty when every field can be stored as typed.
+// cannot hold, or a control character (NUL, a line end, an escape...);
+// empty when every field can be stored as typed.
 QString LoginFieldNotStorable(const QString &user, const QString &password, const QString &mailServer,
                               const QString &port);
 
-// Writes the login line and CR LF, replacing the file. Details that cannot
-// be stored as typed are refused: nothing is written. False (and a reason in
-// errorText) when the file could not be written; an existing file is then left
-// as it was.
+// Writes the login line and CR LF, replacing the file, which only the user
+// may then read. Details that cannot be stored as typed are refused: nothing
+// is written. False (and a reason in errorText) when the file could not be
+// written, a full disk included; an existing file is then left as it was.
 bool SaveLoginFile(const QString &fileName, const QString &user, const QString &password,
                    const QString &mailServer, const QString &port, QString *errorText = nullptr);
 
@@ -68,4 +76,5 @@ LoginDetails LoadLoginFile(const QString &fileName);
 QString LoginFileOpenErrorText(const QString &fileName);
 QString LoginFileSaveErrorText(const QString &fileName);
 QString LoginFieldNotStorableText(const QString &field);
+QString LoginFieldNotLoadableText(const QString &fileName, const QString &field);
 QString LoginFileReplaceQuestion(const QString &fileName);

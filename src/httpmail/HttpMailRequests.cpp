@@ -2,17 +2,16 @@
 
 #include "httpmail/HttpMailRequests.h"
 
-#include <QAuthenticator>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
 
-const char *const AnsweredProperty = "mailvane_credentialsGiven";
 const char *const ClosedProperty = "mailvane_closed";
 
 // Errors of the connection or of the HTTP framing, as opposed to the codes
@@ -23,6 +22,8 @@ bool isTransportError(QNetworkReply::NetworkError error)
     return (code >= 1 && code < 100) || error == QNetworkReply::ProtocolFailure
            || error == QNetworkReply::ProtocolUnknownError;
 }
+
+constexpr qint64 ReadAheadOctets = 4 * 1024 * 1024;
 
 bool hasLineBreak(const QByteArray &value)
 {
@@ -40,31 +41,20 @@ HttpMailRequests::~HttpMailRequests() = default;
 
 QNetworkAccessManager *HttpMailRequests::client()
 {
-    if (!m_objHTTP) {
-        auto *client = new QNetworkAccessManager(this);
-        m_objHTTP = client;
-        connect(client, &QNetworkAccessManager::authenticationRequired, this,
-                [this, client](QNetworkReply *reply, QAuthenticator *authenticator) {
-                    if (client != m_objHTTP || !m_hasCredentials)
-                        return;
-                    // A second challenge for the same request means the
-                    // credentials were refused: let the request end with it.
-                    if (reply->property(AnsweredProperty).toBool())
-                        return;
-                    reply->setProperty(AnsweredProperty, true);
-                    authenticator->setUser(m_user);
-                    authenticator->setPassword(m_password);
-                });
-    }
+    // Challenges are answered here, never by Qt's own authenticator, which
+    // would answer Basic over plain HTTP and any host a reply leads to.
+    if (!m_objHTTP)
+        m_objHTTP = new QNetworkAccessManager(this);
     return m_objHTTP;
 }
 
-void HttpMailRequests::setCredentials(const QString &user, const QString &password)
+void HttpMailRequests::setCredentials(const QString &user, const QString &password, const QUrl &service)
 {
     client();
     m_hasCredentials = true;
     m_user = user;
     m_password = password;
+    m_service = service;
 }
 
 HttpMailRequests::Reply HttpMailRequests::send(const QByteArray &verb, const QString &url,
@@ -99,6 +89,28 @@ HttpMailRequests::Reply HttpMailRequests::send(const QByteArray &verb, const QSt
     if (hasBody && !hasContentType)
         request.setRawHeader("Content-Type", "text/xml");
 
+    result = sendOnce(verb, request, body, hasBody, knownAnswer(target, verb));
+    if (result.objectGone || !result.sent || result.status != 401)
+        return result;
+    // Challenged: answered once, where the challenge came from.
+    const QByteArray answer = answerChallenge(result, verb);
+    if (answer.isEmpty())
+        return result;
+    request.setUrl(result.url);
+    return sendOnce(verb, request, body, hasBody, answer);
+}
+
+HttpMailRequests::Reply HttpMailRequests::sendOnce(const QByteArray &verb, QNetworkRequest request,
+                                                   const QByteArray &body, bool hasBody,
+                                                   const QByteArray &authorization)
+{
+    Reply result;
+    if (!authorization.isEmpty()) {
+        request.setRawHeader("Authorization", authorization);
+        // The answer is for this host alone: it follows no redirect elsewhere.
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::SameOriginRedirectPolicy);
+    }
     QNetworkAccessManager *http = client();
     QNetworkReply *reply = hasBody ? http->sendCustomRequest(request, verb, body)
                                    : http->sendCustomRequest(request, verb);
@@ -108,6 +120,8 @@ HttpMailRequests::Reply HttpMailRequests::send(const QByteArray &verb, const QSt
     m_pendingReply = reply;
 
     bool timedOut = false;
+    bool tooBig = false;
+    const qint64 mostOctets = m_mostBodyOctets;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
@@ -122,6 +136,23 @@ HttpMailRequests::Reply HttpMailRequests::send(const QByteArray &verb, const QSt
     const auto restart = [&timer] { timer.start(); };
     connect(reply, &QNetworkReply::uploadProgress, &timer, restart);
     connect(reply, &QNetworkReply::downloadProgress, &timer, restart);
+    // A body that never ends must not take all the memory there is: the
+    // client reads ahead only a little, and the body is taken as it comes.
+    QByteArray bytes;
+    const auto take = [&] {
+        if (tooBig || !guard)
+            return;
+        if (guard->header(QNetworkRequest::ContentLengthHeader).toLongLong() > mostOctets
+            || bytes.size() + guard->bytesAvailable() > mostOctets) {
+            tooBig = true;
+            guard->abort();
+            loop.quit();
+            return;
+        }
+        bytes += guard->readAll();
+    };
+    reply->setReadBufferSize(ReadAheadOctets);
+    connect(reply, &QNetworkReply::readyRead, &loop, take);
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     connect(reply, &QObject::destroyed, &loop, &QEventLoop::quit);
     timer.start();
@@ -143,22 +174,77 @@ HttpMailRequests::Reply HttpMailRequests::send(const QByteArray &verb, const QSt
         return result;
     }
 
+    take(); // what came with the end of the reply
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (timedOut) {
+    if (tooBig) {
+        result.error = QStringLiteral("The reply was bigger than %1 MB").arg(mostOctets / (1024 * 1024));
+    } else if (timedOut) {
         result.error = QStringLiteral("The server did not answer in time");
     } else if (status.isValid() && !isTransportError(reply->error())) {
         // Any reply counts, whatever its status; callers decide what it means.
         result.sent = true;
         result.status = status.toInt();
         result.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
-        result.bytes = reply->readAll();
+        result.bytes = std::move(bytes);
         result.contentType = reply->rawHeader("Content-Type");
+        result.url = reply->url();
+        result.challenge = reply->rawHeader("WWW-Authenticate");
         m_lastStatus = result.status;
     } else {
         result.error = reply->errorString();
     }
     reply->deleteLater();
     return result;
+}
+
+namespace {
+
+QString originOf(const QUrl &url)
+{
+    return url.scheme().toLower() + QStringLiteral("://") + url.host().toLower() + u':'
+           + QString::number(url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80));
+}
+
+QByteArray newCnonce()
+{
+    QByteArray octets(16, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(octets.data()), 4);
+    return octets.toHex();
+}
+
+} // namespace
+
+QByteArray HttpMailRequests::answerChallenge(const Reply &reply, const QByteArray &verb)
+{
+    if (!m_hasCredentials || !HttpAuthentication::isServiceHost(reply.url, m_service))
+        return QByteArray();
+    const QList<HttpAuthentication::Challenge> challenges = HttpAuthentication::parseChallenges(reply.challenge);
+    for (const HttpAuthentication::Challenge &challenge : challenges) {
+        HttpAuthentication::DigestState state;
+        if (HttpAuthentication::readDigest(challenge, &state)) {
+            m_digests.insert(originOf(reply.url), state);
+            return knownAnswer(reply.url, verb);
+        }
+    }
+    // Basic hands over the password itself: only where nobody can read it.
+    if (reply.url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+        return QByteArray();
+    for (const HttpAuthentication::Challenge &challenge : challenges) {
+        if (challenge.scheme == "basic")
+            return HttpAuthentication::basicAuthorization(m_user, m_password);
+    }
+    return QByteArray();
+}
+
+QByteArray HttpMailRequests::knownAnswer(const QUrl &url, const QByteArray &verb)
+{
+    if (!m_hasCredentials || !HttpAuthentication::isServiceHost(url, m_service))
+        return QByteArray();
+    const auto known = m_digests.find(originOf(url));
+    if (known == m_digests.end())
+        return QByteArray();
+    return HttpAuthentication::digestAuthorization(*known, m_user, m_password, verb,
+                                                   HttpAuthentication::requestTarget(url), newCnonce());
 }
 
 void HttpMailRequests::close()
@@ -178,4 +264,5 @@ void HttpMailRequests::close()
     m_hasCredentials = false;
     m_user.clear();
     m_password.clear();
+    m_digests.clear();
 }

@@ -40,8 +40,9 @@ void clsHotmail::DoLogin(const QString &strU, const QString &strP)
                     + QStringLiteral("<hm:msgfolderroot/><h:maxpoll/><h:sig/></D:prop></D:propfind>");
     m_strError.clear();
 
-    // The client answers every later challenge with these, as long as it lives.
-    m_requests.setCredentials(m_vUser, m_strPassword);
+    // The client answers the service's challenges with these, as long as it
+    // lives; other hosts get nothing.
+    m_requests.setCredentials(m_vUser, m_strPassword, m_endpoint);
 
     const Reply reply = m_requests.send("PROPFIND", m_endpoint.toString(), {}, m_strLoginXML.toUtf8(), true);
     if (reply.objectGone)

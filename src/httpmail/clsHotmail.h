@@ -44,6 +44,8 @@ public:
     // Longest wait without any data moving before a request counts as failed.
     void setTimeout(int milliseconds) { m_requests.setTimeout(milliseconds); }
     int timeout() const { return m_requests.timeout(); }
+    // Replies with a bigger body fail (tests lower it).
+    void setMostBodyOctets(qint64 octets) { m_requests.setMostBodyOctets(octets); }
 
     // Login, folder discovery and raw inbox listing; failures go to GetError.
     void DoLogin(const QString &strU, const QString &strP);

@@ -3,12 +3,15 @@
 #include "mailbox/clsUIDL.h"
 
 #include "base/Notice.h"
+#include "base/UserFiles.h"
 #include "pop3/Pop3Replies.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -139,39 +142,12 @@ void clsUIDL::WriteToFile()
         bytes += id.toLatin1();
         bytes += "\r\n";
     }
-    // Written aside and renamed over the old file, so a failure never
-    // leaves a half-written or empty store behind.
-    QSaveFile file(strUIDLFile);
-    if (!file.open(QIODevice::WriteOnly)) {
-        // A folder that takes no new file can still hold a writable store;
-        // otherwise the same mails would count as new for ever.
-        writeInPlace(bytes);
-        return;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QFileDevice::FileError error = file.error();
-        file.cancelWriting();
-        reportWriteFailure(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
-        return;
-    }
-    if (!file.commit())
-        reportWriteFailure(file.error());
-}
-
-void clsUIDL::writeInPlace(const QByteArray &bytes)
-{
-    QFile file(strUIDLFile);
-    // Never truncated first: the new text begins with the ids read from the
-    // file, so a write that fails half-way does not lose them.
-    if (!QFileInfo(strUIDLFile).isFile() || !file.open(QIODevice::ReadWrite)) {
-        reportAccessError();
-        return;
-    }
-    const bool written = file.write(bytes) == bytes.size() && file.flush() && file.resize(bytes.size());
-    const QFileDevice::FileError error = file.error();
-    file.close();
-    if (!written)
-        reportWriteFailure(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
+    // A failure never leaves a half-written or empty store behind; where the
+    // folder takes no new file the store is rewritten in place, or the same
+    // mails would count as new for ever.
+    const UserFiles::WriteResult written = UserFiles::writeWholeFile(strUIDLFile, bytes);
+    if (!written.ok())
+        reportWriteFailure(written.error);
 }
 
 bool clsUIDL::AddToList(const QString &strE)
@@ -240,4 +216,69 @@ QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
             lineDone(i);
     }
     return newMails;
+}
+
+namespace {
+
+// Most names a file system takes, in octets.
+constexpr qsizetype MaxNameOctets = 255;
+constexpr qsizetype DigestDigits = 16;
+const QString StoreEnding = QStringLiteral(".uidl");
+
+// What could take a file name out of its folder or cut it short, or turn
+// into something else on the way to the system.
+bool isUnsafeInName(QChar c)
+{
+    return c == QLatin1Char('/') || c.category() == QChar::Other_Control;
+}
+
+QString percentEncoded(const QString &text)
+{
+    return QString::fromLatin1(text.toUtf8().toPercentEncoding());
+}
+
+QString safeNamePart(const QString &part)
+{
+    if (std::none_of(part.cbegin(), part.cend(), isUnsafeInName))
+        return part;
+    QString safe;
+    safe.reserve(part.size() * 3);
+    for (QChar c : part)
+        safe += isUnsafeInName(c) || c == QLatin1Char('%') ? percentEncoded(QString(c)) : QString(c);
+    return safe;
+}
+
+qsizetype nameOctets(const QString &name)
+{
+    return QFile::encodeName(name).size();
+}
+
+// The longest start of `text` within `octets`, never parting a surrogate pair.
+QString startWithin(const QString &text, qsizetype octets)
+{
+    qsizetype end = 0;
+    qsizetype used = 0;
+    while (end < text.size()) {
+        const qsizetype step = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+        const qsizetype size = nameOctets(text.mid(end, step));
+        if (used + size > octets)
+            break;
+        used += size;
+        end += step;
+    }
+    return text.left(end);
+}
+
+} // namespace
+
+QString UidlStoreFileName(const QString &user, const QString &mailServer)
+{
+    const QString stem = safeNamePart(user) + QLatin1Char('_') + safeNamePart(mailServer);
+    if (nameOctets(stem + StoreEnding) <= MaxNameOctets)
+        return stem + StoreEnding;
+    // Such a name never made a file: no store is lost by shortening it.
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha256).toHex().left(DigestDigits));
+    const qsizetype room = MaxNameOctets - StoreEnding.size() - 1 - DigestDigits;
+    return startWithin(stem, room) + QLatin1Char('~') + digest + StoreEnding;
 }

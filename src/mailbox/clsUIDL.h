@@ -33,8 +33,6 @@ public:
     QString fileName() const { return strUIDLFile; }
 
 private:
-    void writeInPlace(const QByteArray &bytes);
-
     QStringList colUIDL;
     QSet<QString> m_keys; // the ids case-folded, for quick look-up
     QString strUIDLFile;
@@ -50,3 +48,12 @@ QList<int> NewMailNumbers(const QString &sReply, clsUIDL &store,
 // The last index of the reply split at its CR LFs, the progress maximum of
 // the comparison.
 int UidlListingLastIndex(const QString &sReply);
+
+// The store file's name for a user on a mail server: user, "_", server and
+// ".uidl", as typed. A character that could lead out of the folder or cut the
+// name short ("/", NUL, any control character) is written as "%" and the hex
+// digits of its UTF-8 octets, and so is "%" in a part holding such a
+// character: a name without one stays exactly as it always was. A name
+// longer than a file system takes (255 octets) is cut and ends in a digest
+// of the whole, so it still names one store of its own.
+QString UidlStoreFileName(const QString &user, const QString &mailServer);

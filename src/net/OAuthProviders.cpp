@@ -175,3 +175,19 @@ bool OAuthProviders::isMicrosoftPop3Host(const QString &host)
 {
     return OAuthProvider::microsoft().servers.contains(OAuthProvider::normalHost(host));
 }
+
+bool OAuthProviders::isMicrosoftServer(const QString &host) const
+{
+    if (isMicrosoftPop3Host(host))
+        return true;
+    const QString name = OAuthProvider::normalHost(host);
+    for (const OAuthProvider &provider : m_providers) {
+        if (provider.id != OAuthProvider::microsoft().id)
+            continue;
+        for (const QString &server : provider.servers) {
+            if (!name.isEmpty() && (server == name || server.startsWith(name + u':')))
+                return true;
+        }
+    }
+    return false;
+}

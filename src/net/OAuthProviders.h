@@ -48,6 +48,9 @@ public:
     // outlook.office365.com and pop-mail.outlook.com: a Hotmail or MSN name
     // with one of them typed logs in over POP3, not HTTPMail.
     static bool isMicrosoftPop3Host(const QString &host);
+    // The same, and any server that a section "OAuth-Microsoft" lists:
+    // whatever answers for Microsoft takes Hotmail and MSN names over POP3.
+    bool isMicrosoftServer(const QString &host) const;
 
     static const QString SectionPrefix; // "OAuth-"
 

@@ -59,12 +59,20 @@ SaslClient::Step SaslClient::step(const QByteArray &challenge, QByteArray *respo
         *response = QByteArray(out, qsizetype(outLength));
         gsasl_free(out);
     }
-    if (rc == GSASL_NEEDS_MORE)
+    if (rc == GSASL_NEEDS_MORE) {
+        ++m_responses;
         return Step::Continue;
+    }
     if (rc == GSASL_OK)
         return Step::Done;
     response->clear();
     m_error = libraryError(rc);
+    // Past the client's proof, SCRAM's only step left is checking the
+    // server's: whatever fails there, the server has not proven itself.
+    const bool pastProof = m_mechanism.startsWith("SCRAM-") && m_responses >= 2;
+    m_serverNotProven = rc == GSASL_AUTHENTICATION_ERROR || pastProof;
+    if (pastProof)
+        m_error = libraryError(GSASL_AUTHENTICATION_ERROR);
     return Step::Failed;
 }
 

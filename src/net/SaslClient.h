@@ -34,6 +34,9 @@ public:
     // has one (empty for CRAM-MD5, which waits for the server).
     Step step(const QByteArray &challenge, QByteArray *response);
     QString errorString() const { return m_error; }
+    // The exchange failed because the server's proof of the password (the
+    // SCRAM server signature) did not verify, not on protocol grounds.
+    bool serverNotProven() const { return m_serverNotProven; }
 
     static bool supports(const QByteArray &mechanism);
 
@@ -42,4 +45,6 @@ private:
     Gsasl *m_context = nullptr;
     Gsasl_session *m_session = nullptr;
     QString m_error;
+    bool m_serverNotProven = false;
+    int m_responses = 0; // messages given while the exchange went on
 };

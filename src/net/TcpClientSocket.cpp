@@ -4,6 +4,7 @@
 
 #include "net/CertificateTrust.h"
 
+#include <QHostAddress>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -194,6 +195,11 @@ bool TcpClientSocket::startClientEncryption()
 bool TcpClientSocket::isEncrypted() const
 {
     return m_socket && m_socket->isEncrypted();
+}
+
+bool TcpClientSocket::isPeerLoopback() const
+{
+    return m_socket && m_socket->peerAddress().isLoopback();
 }
 
 void TcpClientSocket::onEncrypted()

@@ -74,6 +74,9 @@ public:
     // open plain connection.
     bool startClientEncryption();
     bool isEncrypted() const;
+    // The open connection goes to this machine's loopback address: what is
+    // sent on it never leaves the machine.
+    bool isPeerLoopback() const;
     // False when there is no open connection to send on (also while the
     // TLS handshake is running). The data goes out at once; what the socket
     // reports meanwhile (data, close, error) comes as events afterwards,

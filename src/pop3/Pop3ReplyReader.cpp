@@ -34,25 +34,37 @@ void Pop3ReplyReader::clear()
     m_scanFrom = 0;
     m_bodyStart = 0;
     m_inBody = false;
+    m_lineContinues = false;
+    m_overflow = Overflow::None;
+    m_overflowLimit = 0;
 }
 
-void Pop3ReplyReader::expect(Kind kind)
+void Pop3ReplyReader::expect(Kind kind, bool listing)
 {
-    m_expected.enqueue(kind);
+    m_expected.enqueue({kind, listing});
 }
 
 void Pop3ReplyReader::commandSent(const QString &commandLine)
 {
+    const QString verb = Pop3Command::verbOf(commandLine);
     // A mail fetched whole is never held whole: its body streams.
-    if (Pop3Command::verbOf(commandLine) == QLatin1String("RETR"))
+    if (verb == QLatin1String("RETR"))
         expect(Kind::StreamedMultiLine);
+    else if (Pop3Command::expectsMultiLine(commandLine))
+        expect(Kind::MultiLine, verb == QLatin1String("UIDL") || verb == QLatin1String("LIST"));
     else
-        expect(Pop3Command::expectsMultiLine(commandLine) ? Kind::MultiLine : Kind::SingleLine);
+        expect(Kind::SingleLine);
+}
+
+bool Pop3ReplyReader::awaitsMultiLine() const
+{
+    return !m_expected.isEmpty() && m_expected.head().kind != Kind::SingleLine;
 }
 
 void Pop3ReplyReader::feed(const QByteArray &chunk)
 {
-    if (chunk.isEmpty())
+    // After an overflow the rest of the stream is nobody's reply.
+    if (chunk.isEmpty() || m_overflow != Overflow::None)
         return;
     m_buf += chunk;
     scan();
@@ -70,7 +82,27 @@ QByteArray Pop3ReplyReader::takeBody()
 
 bool Pop3ReplyReader::streaming() const
 {
-    return m_inBody && !m_expected.isEmpty() && m_expected.head() == Kind::StreamedMultiLine;
+    return m_inBody && !m_expected.isEmpty() && m_expected.head().kind == Kind::StreamedMultiLine;
+}
+
+qsizetype Pop3ReplyReader::replyLimit() const
+{
+    // Anything the server says unasked is taken as a one-line reply.
+    if (m_expected.isEmpty() || m_expected.head().kind == Kind::SingleLine)
+        return m_limits.lineBytes;
+    if (m_expected.head().kind == Kind::StreamedMultiLine)
+        return -1;
+    return m_expected.head().listing ? m_limits.listingBytes : m_limits.replyBytes;
+}
+
+void Pop3ReplyReader::fail(Overflow overflow, qsizetype limit)
+{
+    m_overflow = overflow;
+    m_overflowLimit = limit;
+    m_buf.clear();
+    m_lineStart = m_scanFrom = m_bodyStart = 0;
+    m_inBody = false;
+    m_lineContinues = false;
 }
 
 void Pop3ReplyReader::scan()
@@ -81,28 +113,38 @@ void Pop3ReplyReader::scan()
         if (cr < 0)
             break;
         const qsizetype lineEnd = cr + 2;
+        if (!streaming() && lineEnd - m_lineStart > m_limits.lineBytes) {
+            fail(Overflow::Line, m_limits.lineBytes);
+            return;
+        }
         const QByteArrayView line(m_buf.constData() + m_lineStart, cr - m_lineStart);
         bool complete = false;
         if (!m_inBody) {
             // Anything the server says unasked (e.g. an idle time-out) is
             // taken as a one-line reply.
-            const Kind kind = m_expected.isEmpty() ? Kind::SingleLine : m_expected.head();
+            const Kind kind = m_expected.isEmpty() ? Kind::SingleLine : m_expected.head().kind;
             if (kind == Kind::SingleLine || startsWithErr(line)) {
                 complete = true;
             } else {
                 m_inBody = true;
                 m_bodyStart = lineEnd;
             }
-        } else if (line == QByteArrayView(".")) {
+        } else if (!m_lineContinues && line == QByteArrayView(".")) {
             complete = true;
         } else if (streaming()) {
-            const qsizetype from = line.startsWith('.') ? m_lineStart + 1 : m_lineStart;
+            const qsizetype from = !m_lineContinues && line.startsWith('.') ? m_lineStart + 1 : m_lineStart;
             m_body.append(m_buf.constData() + from, lineEnd - from);
         }
+        m_lineContinues = false;
         m_lineStart = m_scanFrom = lineEnd;
         if (!complete)
             continue;
         const bool streamed = streaming();
+        if (const qsizetype limit = replyLimit(); limit >= 0 && lineEnd - replyStart > limit) {
+            fail(Overflow::Reply, limit);
+            return;
+        }
+        ++m_completed;
         if (!m_expected.isEmpty())
             m_expected.dequeue();
         m_inBody = false;
@@ -122,6 +164,15 @@ void Pop3ReplyReader::scan()
         m_ready.enqueue(m_buf.mid(replyStart, lineEnd - replyStart));
         replyStart = lineEnd;
     }
+    if (streaming()) {
+        streamLongLine();
+    } else if (m_buf.size() - m_lineStart > m_limits.lineBytes) {
+        fail(Overflow::Line, m_limits.lineBytes);
+        return;
+    } else if (const qsizetype limit = replyLimit(); limit >= 0 && m_buf.size() - replyStart > limit) {
+        fail(Overflow::Reply, limit);
+        return;
+    }
     if (streaming() && m_lineStart > m_bodyStart) {
         // Lines handed out as body leave the buffer.
         const qsizetype gone = m_lineStart - m_bodyStart;
@@ -135,6 +186,22 @@ void Pop3ReplyReader::scan()
         m_scanFrom -= replyStart;
         m_bodyStart -= replyStart;
     }
+}
+
+// A line of a streamed body that is long already goes out in part, so that
+// no line of a mail is ever held whole. Such a line is no terminating line;
+// a CR at its end stays, in case its LF follows.
+void Pop3ReplyReader::streamLongLine()
+{
+    constexpr qsizetype PieceBytes = 64 * 1024;
+    const qsizetype held = m_buf.size() - m_lineStart;
+    if (held < PieceBytes)
+        return;
+    const qsizetype from = !m_lineContinues && m_buf.at(m_lineStart) == '.' ? m_lineStart + 1 : m_lineStart;
+    const qsizetype to = m_buf.endsWith('\r') ? m_buf.size() - 1 : m_buf.size();
+    m_body.append(m_buf.constData() + from, to - from);
+    m_lineStart = to;
+    m_lineContinues = true;
 }
 
 bool Pop3ReplyReader::isError(const QString &reply)

@@ -13,6 +13,8 @@
 #include <QSysInfo>
 #include <QSystemTrayIcon>
 
+#include <unistd.h>
+
 namespace {
 
 // Graphical editors that open a file given as their one argument.
@@ -83,6 +85,36 @@ QStringList defaultTextViewerCommand(const QString &path)
     return QStringList{terminal, QStringLiteral("-e")} + command;
 }
 
+// A viewer that fails does so at once: it cannot open the display, or the
+// file, or is no viewer at all. One that is still running after this long,
+// or has ended without a failure (handing the file to a running instance),
+// has shown the file.
+constexpr int ViewerFailsWithinMs = 500;
+
+// Started as a detached program would be, in a session of its own and
+// outliving the window; the object that reaps it goes when it ends.
+bool startViewer(const QStringList &command)
+{
+    auto *viewer = new QProcess;
+    viewer->setProgram(command.first());
+    viewer->setArguments(command.mid(1));
+    viewer->setStandardInputFile(QProcess::nullDevice());
+    viewer->setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer->setChildProcessModifier([] { ::setsid(); });
+    viewer->start();
+    if (!viewer->waitForStarted()) {
+        delete viewer;
+        return false;
+    }
+    if (viewer->waitForFinished(ViewerFailsWithinMs)) {
+        const bool shown = viewer->exitStatus() == QProcess::NormalExit && viewer->exitCode() == 0;
+        delete viewer;
+        return shown;
+    }
+    QObject::connect(viewer, &QProcess::finished, viewer, &QObject::deleteLater);
+    return true;
+}
+
 // In the order they are tried: the desktop's default for plain text, the
 // known editors on the PATH, a pager in a terminal.
 QList<QStringList> textViewerCommands(const QString &path)
@@ -130,8 +162,9 @@ public:
         // Never the generic opener: it would look up the handler of the
         // mail's own type, the one just found missing, and show nothing.
         // Argument lists, never a shell line: the path cannot run anything.
+        // One that fails at once counts as not started; the next is tried.
         for (const QStringList &command : textViewerCommands(path))
-            if (QProcess::startDetached(command.first(), command.mid(1)))
+            if (startViewer(command))
                 return true;
         return false;
     }

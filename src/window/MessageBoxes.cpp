@@ -14,6 +14,8 @@ public:
     {
         QMessageBox box(parent);
         box.setWindowTitle(title);
+        // Boxes show what servers and mails say: never as markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(text);
         switch (icon) {
         case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;

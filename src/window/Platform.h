@@ -23,7 +23,8 @@ public:
     // Opens a file or a web page with the user's default handler.
     virtual bool openDocument(const QString &path) = 0;
     virtual bool openUrl(const QUrl &url) = 0;
-    // Starts the plain-text viewer on a file.
+    // Starts the plain-text viewer on a file; false when none started, a
+    // viewer that fails at once counting as not started.
     virtual bool startTextViewer(const QString &path) = 0;
     // A mail viewer is registered for message/rfc822.
     virtual bool hasMailViewer() = 0;

@@ -55,6 +55,9 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);
     connect(m_replyTimer, &QTimer::timeout, this, &frmMain::replyTimedOut);
+    m_deadlineTimer = new QTimer(this);
+    m_deadlineTimer->setSingleShot(true);
+    connect(m_deadlineTimer, &QTimer::timeout, this, &frmMain::replyOverdue);
     connectEvents();
     Attach(lblProgress, prgProgress);
     // Widget-free classes report through the same boxes as the window.
@@ -92,6 +95,7 @@ void frmMain::connectEvents()
     connect(mnuCompleteMail, &QAction::triggered, this, &frmMain::mnuCompleteMail_Click);
     connect(mnuDeleteMail, &QAction::triggered, this, &frmMain::mnuDeleteMail_Click);
     connectHelpButtons();
+    connectSignIn();
 }
 
 QColor frmMain::windowBackColor() const
@@ -158,7 +162,11 @@ void frmMain::ResetSession()
 {
     endViewing();
     endMailboxOperations();
-    m_replyTimer->stop();
+    stopWaitingForReply();
+    // Whatever was under way ends with the session, unless a new login
+    // follows at once and shows its own.
+    if (!(bPOP3Mode && bRelogin))
+        EndProgress();
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
     cmdLogin->setText(QStringLiteral("Login"));
@@ -272,6 +280,8 @@ void frmMain::Form_Activate()
 
 void frmMain::Form_Unload(bool &cancel)
 {
+    // A sign-in waiting for the browser ends with the window, unasked.
+    cancelSignIn();
     if (cmdLogin->text() != QLatin1String("Login")) {
         const MsgAnswer answer = MsgBox(this, QStringLiteral("You have not logged out yet, Do you still want to quit?"),
                                         MsgButtons::YesNo, MsgIcon::Question, AppTitle);

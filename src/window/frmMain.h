@@ -15,7 +15,13 @@
 #include "mailbox/DeletionRun.h"
 #include "mailbox/HeaderSweep.h"
 #include "mailbox/NewMailList.h"
+#include "net/OAuthProvider.h"
 #include "net/HeldSocketEvents.h"
+#include "net/ReplyDeadline.h"
+#include "net/SaslClient.h"
+#include "pop3/Pop3AuthExchange.h"
+#include "pop3/Pop3ReplyReader.h"
+#include "pop3/Pop3SignIn.h"
 #include "window/HelpMode.h"
 #include "window/MessageBoxes.h"
 
@@ -37,7 +43,6 @@ class QStringListModel;
 class FlexGrid;
 class StatusLamp;
 class TcpClientSocket;
-class Pop3ReplyReader;
 class clsHotmail;
 class clsUIDL;
 class CMessage;
@@ -47,6 +52,8 @@ struct HeaderFields;
 class MessageFile;
 class frmHelp;
 class QSslCertificate;
+class OAuthSignIn;
+struct OAuthError;
 
 // What the window keeps of the tray icon's record: its tip.
 struct TrayIconRecord
@@ -98,11 +105,14 @@ public:
     void sockPOP3_Encrypted();
     // Port 995 is POP3S: TLS from the first byte.
     bool UsesImplicitTls(int port) const;
-    // Tests shorten the wait for a silent server.
+    // Tests shorten the wait for a silent server, the time a reply may
+    // take in all, and what a reply may hold.
     void setReplyTimeout(int ms);
     // How many commands may be out at once where the server takes pipelined
     // ones (benchmarks compare windows); 1 keeps every dialogue in lock-step.
     void setPipelineWindow(int commands) { m_pipelineWindow = commands < 1 ? 1 : commands; }
+    void setReplyDeadline(qint64 fixedMs, qint64 minBytesPerSecond);
+    void setReplyLimits(const Pop3ReplyReader::Limits &limits);
 
     // ---- POP3 replies (frmMainReplies.cpp)
     void sockPOP3_DataArrival(qint64 bytesTotal);
@@ -230,6 +240,12 @@ public:
     // Tests put the message file's program folder elsewhere; empty means
     // the executable's folder.
     void setProgramFolder(const QString &folder) { m_programFolder = folder; }
+    // Tests give the message file a data folder of their own; empty means
+    // the user's data folder.
+    void setDataFolder(const QString &folder) { m_dataFolder = folder; }
+    // Tests shorten the sign-in's waits for the browser, the token service
+    // and the keyring (frmMainOAuth.cpp); 0 keeps a wait as it is.
+    void setSignInTimeouts(int browserMs, int tokenMs, int keyringMs);
 
 protected:
     // ---- Window events (frmMain.cpp)
@@ -266,6 +282,8 @@ private:
     // ---- Login (frmMainLogin.cpp)
     bool isHotmailUser(const QString &user) const;
     void loginPop3();
+    // The connection and the dialogue of a POP3 login, once its sign-in is known.
+    void connectPop3();
     void loginHotmail();
 
     // ---- POP3 commands and connection events (frmMainCommands.cpp)
@@ -293,6 +311,9 @@ private:
     void expectLateReplies(LateReply::Kind kind, const QList<int> &mails);
     void lateReplyArrived(const LateReply &late, const QString &reply);
     void forgetReplies();
+    // SendList(0) in its two halves: what the window shows, and the line.
+    void showSizeListProgress();
+    bool sendListOfAll();
     // The session cannot go on: nothing more is read, the message (if any)
     // is shown unless minimised, and the window is given back logged out.
     void abandonSession(const QString &message = QString());
@@ -301,8 +322,17 @@ private:
     // upgrade's failure.
     bool upgradingToTls() const;
     void stlsFailed(const QString &reason);
+    // Waits for the outstanding reply: for silence (m_replyTimer) and for
+    // the time the whole reply may take (m_replyDeadline).
     void watchForReply();
+    void watchReplyDeadline();
+    void stopWaitingForReply();
     void replyTimedOut();
+    void replyOverdue();
+    void replyTooLong();
+    // The server is silent, slow or floods us: the message, then the
+    // connection is given up as a lost one is.
+    void serverMisbehaved(const QString &reason);
 
     // ---- POP3 replies (frmMainReplies.cpp)
     void handleReplies();
@@ -312,6 +342,32 @@ private:
     // The window's part of a DELE's acceptance: the changes box shows it.
     void deleAccepted();
     void serverErrorPath(const QString &reply);
+
+    // ---- Signing in (frmMainSignIn.cpp)
+    // CAPA offered no STLS: on in plain text, unless that is a downgrade.
+    void continueWithoutTls();
+    // Why this server and port is known to speak TLS; empty when it is not.
+    QString knownTlsServer() const;
+    // True when the password may go out unencrypted on this connection;
+    // otherwise the session has been given up.
+    bool maySendPasswordReadable();
+    // Chooses the methods from the greeting, CAPA and the settings, and
+    // starts the first.
+    void startSignIn();
+    // The next method, where the server did not take the last one; the
+    // session is given up when none is left.
+    void tryNextSignInMethod();
+    // False when this method cannot even start here (the next is tried).
+    bool startSignInMethod(Pop3SignIn::Method method);
+    // Sends the AUTH line of an exchange; the server's replies go to
+    // signInReply until it has ended. A token sign-in plugs its mechanism
+    // in here.
+    bool startAuthExchange(Pop3SignIn::Method method, Pop3AuthExchange::Mechanism mechanism);
+    void signInReply(const QString &reply);
+    void signedIn();
+    void signInRefused(const QString &reply);
+    // The server took the password (or the proof of it): on to STAT.
+    void passwordAccepted();
 
     // ---- Certificates (frmMainCertificates.cpp)
     // A certificate that does not verify: true when the user was asked to
@@ -323,6 +379,15 @@ private:
                                   const QSslCertificate &presented);
 
     // ---- Statistics (frmMainStats.cpp)
+    // cmdStats_Click; `listAsked`: the login's LIST went out already, ahead
+    // of the ids' handling, and only what the click shows is left to do.
+    void toggleSizeList(bool listAsked);
+    // A click on "More >>" would ask a POP3 server for the size list of a
+    // mailbox of this many mails.
+    bool sizeListWanted(const QString &mailCount) const;
+    // UIDL, and with it the size list's LIST when sizesToo; false when the
+    // connection is lost (and the window reset).
+    bool askForIdsAndSizes(bool sizesToo);
     void fillRangeCombos(int count, const QString &tillText);
     void enableMailboxControls();
     // The size list in grdStats: headings and rows, then shown.
@@ -333,6 +398,8 @@ private:
     enum class AfterSizeList { Nothing, Show, Delete };
     bool sizeListOnItsWay() const;
     void waitForSizeList(AfterSizeList action);
+    // The waiting click's button stays a stop button the user can press.
+    void keepWaitingActionStoppable();
     void runActionAfterSizeList();
 
     // ---- Header retrieval (frmMainRetrieval.cpp)
@@ -342,7 +409,7 @@ private:
                              int *till);
     int statsRowOfMail(int mail) const;
     bool showHeaderRow(int mail, int statsRow, const Pop3Replies::HeaderFields &fields);
-    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone };
+    enum class NextHeader { NotYetAsked, Asked, Stopped, RangeDone, ConnectionLost };
     NextHeader askForNextHeader();
     // Sends TOP for the mails of the range that fit on the wire; false when
     // the connection is lost (and the window reset).
@@ -381,6 +448,8 @@ private:
     bool saveAndOpenMessage(const QByteArray &octets);
     bool finishMessageFile();
     QStringList messageFileFolders() const;
+    QString programFolder() const;
+    void retrReplyTooLong();
     void viewerFailed(const QString &viewer, const QString &path);
     bool openMessageFile(const QString &path);
     void endViewing();
@@ -391,6 +460,29 @@ private:
 
     // ---- Login files (frmMainLoginFiles.cpp)
     bool mayReplaceLoginFile(const QString &fileName);
+
+    // ---- Sign-in with OAuth 2.0 (frmMainOAuth.cpp)
+    // The Login button's menu (Forget Sign-in) and the sign-in's events.
+    void connectSignIn();
+    OAuthSignIn *oauthSignIn();
+    // A Hotmail or MSN name goes to POP3 when a Microsoft server is typed.
+    bool isMicrosoftServerTyped() const;
+    // Chooses how the login being started signs in. True when the window now
+    // waits for an access token, or the login has stopped with a message.
+    bool startOAuthLogin();
+    void requestAccessToken();
+    void openSignInPage(const QUrl &url);
+    void accessTokenReady(const QString &accessToken);
+    void signInFailed(const OAuthError &error);
+    // The Login button reads "Cancel" while a sign-in runs.
+    bool isSigningIn() const;
+    void cancelSignIn();
+    // The sign-in's AUTH exchange with the token, after CAPA and STLS.
+    void startTokenSignIn();
+    // A refused token: true when a fresh one is on its way and the login
+    // runs again; false when it was fresh already (the refusal stands).
+    bool retryWithFreshToken();
+    void mnuForgetSignIn_Click();
 
     // ---- Help (frmMainHelp.cpp)
     void connectHelpButtons();
@@ -430,9 +522,18 @@ private:
     // ---- The POP3 connection (frmMainCommands.cpp, frmMainReplies.cpp)
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
     QTimer *m_replyTimer = nullptr;
+    ReplyDeadline m_replyDeadline;
+    QTimer *m_deadlineTimer = nullptr;
+    qint64 m_deadlineReply = -1; // the reader's completedCount() when it started
     QList<int> m_implicitTlsPorts;
-    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading };
+    enum class LoginPhase { None, Greeting, Capa, Stls, Upgrading, SignIn };
     LoginPhase m_loginPhase = LoginPhase::None;
+    // What the server offered for signing in, and what is left to try.
+    QString m_greeting;
+    Pop3SignIn::Capabilities m_capabilities;
+    QList<Pop3SignIn::Method> m_signInMethods;
+    std::unique_ptr<SaslClient> m_saslClient;
+    std::unique_ptr<Pop3AuthExchange> m_authExchange; // null for APOP and USER
     // A reply's handler is running, perhaps with a box waiting for the user:
     // later replies and the connection's end wait until it has returned.
     HeldSocketEvents m_heldSocketEvents;
@@ -451,10 +552,22 @@ private:
     HeaderSweep m_sweep;
     std::unique_ptr<MessageFile> m_messageFile; // the mail being viewed, while it arrives
     QString m_programFolder;
+    QString m_dataFolder;
+
+    // ---- Sign-in with OAuth 2.0 (frmMainOAuth.cpp)
+    QMenu *mnuLogin = nullptr; // the Login button's own menu
+    QAction *mnuForgetSignIn = nullptr;
+    OAuthSignIn *m_oauthSignIn = nullptr; // made at the first sign-in
+    int m_signInTimeouts[3] = {0, 0, 0};  // browser, token service, keyring
+    OAuthProvider m_oauthProvider;        // null: this login uses the password
+    QString m_accessToken;
+    bool m_tokenRefreshed = false;        // this login has retried once
+    bool m_signInNeededAlerted = false;   // the tray said it once
 
     // ---- Tray, autologin and help (frmMain.cpp, frmMainTray.cpp, frmMainHelp.cpp)
     QSystemTrayIcon *m_trayIcon = nullptr;
     bool m_hiddenInTray = false;
+    bool m_quitQuestionOpen = false;
     TrayClicks m_trayClicks;
     int m_autoLoginIntervalMs = 60000;
     // Help mode and the help window's life (the "?" buttons, the stored flag).

@@ -14,6 +14,8 @@
 
 #include <utility>
 
+#include <limits>
+
 using namespace modProgress;
 using namespace Pop3Command;
 using vb::CrLf;
@@ -62,7 +64,7 @@ bool frmMain::sendCommand(const QString &line)
 void frmMain::abandonSession(const QString &message)
 {
     forgetReplies();
-    m_replyTimer->stop();
+    stopWaitingForReply();
     m_loginPhase = LoginPhase::None;
     if (!message.isEmpty())
         msgBoxUnlessMinimized(message);
@@ -98,34 +100,95 @@ void frmMain::setReplyTimeout(int ms)
     m_replyTimer->setInterval(ms);
 }
 
-void frmMain::watchForReply()
+void frmMain::setReplyDeadline(qint64 fixedMs, qint64 minBytesPerSecond)
 {
-    // Any sign of life restarts the wait; nothing outstanding ends it. A TLS
-    // handshake is waited for like a reply. While replies are being handled
-    // the wait starts only once their handlers have returned.
-    const bool waiting = m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading;
-    if (waiting && !m_heldSocketEvents.isHandling() && sockPOP3->State() != TcpClientSocket::sckClosed)
-        m_replyTimer->start();
-    else
-        m_replyTimer->stop();
+    m_replyDeadline.setLimits(fixedMs, minBytesPerSecond);
 }
 
-void frmMain::replyTimedOut()
+void frmMain::setReplyLimits(const Pop3ReplyReader::Limits &limits)
 {
-    if (upgradingToTls()) {
-        stlsFailed(QStringLiteral("The mail server did not answer for ") + QString::number(m_replyTimer->interval() / 1000)
-                   + QStringLiteral(" seconds."));
+    m_replyReader->setLimits(limits);
+}
+
+void frmMain::watchForReply()
+{
+    // Any sign of life restarts the wait for silence; nothing outstanding
+    // ends it. A TLS handshake is waited for like a reply.
+    const bool waiting = m_replyReader->expectedCount() > 0 || m_loginPhase == LoginPhase::Upgrading;
+    if (!waiting || sockPOP3->State() == TcpClientSocket::sckClosed) {
+        stopWaitingForReply();
         return;
     }
-    // A server that stops answering must not freeze the window for ever.
+    // While replies are being handled a box may wait for the user, which
+    // is no silence nor slowness of the server's: the waits go on once the
+    // handlers have returned.
+    if (m_heldSocketEvents.isHandling()) {
+        m_replyTimer->stop();
+        m_deadlineTimer->stop();
+        return;
+    }
+    m_replyTimer->start();
+    watchReplyDeadline();
+}
+
+// Each reply's time runs from when it is awaited, or from when the one
+// before it came whole; signs of life do not restart it.
+void frmMain::watchReplyDeadline()
+{
+    const qint64 reply = m_replyReader->completedCount();
+    if (!m_replyDeadline.isRunning() || reply != m_deadlineReply) {
+        m_deadlineReply = reply;
+        // Before the login proper every reply is a short one.
+        m_replyDeadline.start(m_loginPhase == LoginPhase::None && m_replyReader->awaitsMultiLine());
+    }
+    m_deadlineTimer->start(int(qMin<qint64>(m_replyDeadline.remainingMs(), std::numeric_limits<int>::max())));
+}
+
+void frmMain::stopWaitingForReply()
+{
+    m_replyTimer->stop();
+    m_deadlineTimer->stop();
+    m_replyDeadline.stop();
+}
+
+void frmMain::serverMisbehaved(const QString &reason)
+{
+    if (upgradingToTls()) {
+        stlsFailed(reason);
+        return;
+    }
     // Told before anything is dropped; the connection is closed first, so
     // that nothing it sends late is handled behind the message.
     if (sockPOP3->State() != TcpClientSocket::sckClosed)
         sockPOP3->Close();
-    msgBoxUnlessMinimized(QStringLiteral("The mail server did not answer for ")
-                          + QString::number(m_replyTimer->interval() / 1000) + QStringLiteral(" seconds.") + CrLf
-                          + QStringLiteral("The connection has been closed."));
+    msgBoxUnlessMinimized(reason + CrLf + QStringLiteral("The connection has been closed."));
     abandonSession();
+}
+
+void frmMain::replyTimedOut()
+{
+    // A server that stops answering must not freeze the window for ever.
+    serverMisbehaved(QStringLiteral("The mail server did not answer for ")
+                     + QString::number(m_replyTimer->interval() / 1000) + QStringLiteral(" seconds."));
+}
+
+void frmMain::replyOverdue()
+{
+    // The time may have grown with the octets since the timer was set.
+    if (const qint64 left = m_replyDeadline.remainingMs(); left > 0) {
+        m_deadlineTimer->start(int(qMin<qint64>(left, std::numeric_limits<int>::max())));
+        return;
+    }
+    serverMisbehaved(QStringLiteral("The mail server did not finish its reply within ")
+                     + QString::number(m_replyDeadline.allowedMs() / 1000) + QStringLiteral(" seconds."));
+}
+
+void frmMain::replyTooLong()
+{
+    const QString what = m_replyReader->overflow() == Pop3ReplyReader::Overflow::Line ? QStringLiteral("a line")
+                                                                                       : QStringLiteral("a reply");
+    serverMisbehaved(QStringLiteral("The mail server sent ") + what + QStringLiteral(" longer than ")
+                     + QString::number(m_replyReader->overflowLimit()) + QStringLiteral(" bytes."));
 }
 
 bool frmMain::SendUser(const QString &user)
@@ -145,22 +208,34 @@ bool frmMain::SendStat()
 
 bool frmMain::SendList(int n)
 {
-    StartProgress();
     if (n == 0) {
-        ShowProgressText(QStringLiteral("Getting message statistics.."));
-        SetProgressMax(100);
-        SetProgressValue(1);
-        bListOne = false;
-        bListForView = false;
-        if (std::exchange(m_listSentAhead, false)) {
-            vCommand = Verb::List;
-            return true;
-        }
-        return sendCommand(line(Verb::List));
+        showSizeListProgress();
+        return sendListOfAll();
     }
+    StartProgress();
     bListOne = true;
     bListForView = true;
     return sendCommand(line(Verb::List, n));
+}
+
+void frmMain::showSizeListProgress()
+{
+    StartProgress();
+    ShowProgressText(QStringLiteral("Getting message statistics.."));
+    SetProgressMax(100);
+    SetProgressValue(1);
+}
+
+bool frmMain::sendListOfAll()
+{
+    bListOne = false;
+    bListForView = false;
+    // Sent with the ids where the server takes pipelined commands.
+    if (std::exchange(m_listSentAhead, false)) {
+        vCommand = Verb::List;
+        return true;
+    }
+    return sendCommand(line(Verb::List));
 }
 
 bool frmMain::SendUidl()
@@ -215,8 +290,8 @@ bool frmMain::UsesImplicitTls(int port) const
 
 void frmMain::sockPOP3_Connect()
 {
-    // Over POP3S the dialogue starts at once; on any other port the greeting
-    // comes first, then CAPA decides whether to upgrade before USER.
+    // The greeting comes first, then CAPA decides whether to upgrade (on a
+    // plain port) and how to sign in.
     if (m_loginPhase == LoginPhase::None)
         StartPOP3Login();
 }
@@ -226,8 +301,8 @@ void frmMain::sockPOP3_Encrypted()
     if (m_loginPhase != LoginPhase::Upgrading)
         return;
     m_loginPhase = LoginPhase::None;
-    // No second greeting follows the upgrade: the next reply is USER's.
-    StartPOP3Login();
+    // No second greeting follows the upgrade: the sign-in starts at once.
+    startSignIn();
     strPrevCommand = vCommand;
 }
 
@@ -250,7 +325,7 @@ void frmMain::sockPOP3_Error(int number, const QString &description)
     if (m_heldSocketEvents.holdError(number, description))
         return;
     // A failed connection answers nothing more.
-    m_replyTimer->stop();
+    stopWaitingForReply();
     if (number == TcpClientSocket::sckCertificateRefused && certificateRefused(description))
         return;
     if (upgradingToTls()) {

@@ -109,6 +109,10 @@ void frmMain::buildControls()
     layOutFrames();
     outer->addLayout(buildStatusLine());
 
+    // Labels show what servers and mails say (counts, sizes): never as markup.
+    for (QLabel *label : findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+
     m_rangeNumbers = new QStringListModel(this);
     for (QComboBox *range : {cboFrom, cboTill, cboDelFrom, cboDelTill})
         range->setModel(m_rangeNumbers);

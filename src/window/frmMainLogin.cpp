@@ -35,8 +35,14 @@ bool frmMain::isHotmailUser(const QString &user) const
 void frmMain::cmdLogin_Click()
 {
     const QString caption = cmdLogin->text();
+    if (isSigningIn()) {
+        cancelSignIn();
+        return;
+    }
     if (caption == QLatin1String("Login")) {
-        if (isHotmailUser(txtUser->text())) {
+        // With a Microsoft POP3 server typed, a Hotmail or MSN name is an
+        // Outlook.com mailbox over POP3.
+        if (isHotmailUser(txtUser->text()) && !isMicrosoftServerTyped()) {
             bHotmailMode = true;
             bPOP3Mode = false;
             loginHotmail();
@@ -104,19 +110,30 @@ void frmMain::loginPop3()
     fraBrowse->hide();
     cmdStats->show();
     cmdLogin->setEnabled(false);
+    // A login that signs in in the browser connects once it has its token.
+    if (!startOAuthLogin())
+        connectPop3();
+}
 
+void frmMain::connectPop3()
+{
     objUIDL = std::make_unique<clsUIDL>();
-    objUIDL->LoadFromFile(vUser + u'_' + strMailServer + QStringLiteral(".uidl"));
+    objUIDL->LoadFromFile(UidlStoreFileName(vUser, strMailServer));
     colNewMails = std::make_unique<NewMailList>();
 
     forgetReplies();
     m_serverPipelines = false;
     m_heldSocketEvents.dropHeld();
     m_replyReader->expectGreeting();
-    // POP3S is TLS from the start; elsewhere the greeting is awaited, to
-    // upgrade with STLS where the server offers it.
+    // POP3S is TLS from the start. The greeting is awaited either way: CAPA
+    // tells how to sign in, and elsewhere whether to upgrade with STLS.
     const bool implicitTls = UsesImplicitTls(iPort);
-    m_loginPhase = implicitTls ? LoginPhase::None : LoginPhase::Greeting;
+    m_loginPhase = LoginPhase::Greeting;
+    m_greeting.clear();
+    m_capabilities = {};
+    m_signInMethods.clear();
+    m_authExchange.reset();
+    m_saslClient.reset();
     connect(sockPOP3, &TcpClientSocket::encrypted, this, &frmMain::sockPOP3_Encrypted, Qt::UniqueConnection);
     sockPOP3->setImplicitTls(implicitTls);
     sockPOP3->SetRemoteHost(strMailServer);

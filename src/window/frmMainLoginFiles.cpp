@@ -7,9 +7,10 @@
 #include "window/Platform.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QStandardPaths>
 
 namespace {
 // "MVL files (*.mvl)|*.mvl" in the file dialog's own notation.
@@ -29,9 +30,11 @@ void frmMain::cmdSave_Click()
         msgBoxUnlessMinimized(LoginFieldNotStorableText(unstorable));
         return;
     }
-    const QString chosen = Platform::current().getSaveFileName(this, QString(),
-                                                               QCoreApplication::applicationDirPath(),
-                                                               LoginFileFilter);
+    // Never a folder of the system's: the file holds the password.
+    const QString folder =
+        LoginFileDialogFolder(programFolder(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                              QDir::homePath());
+    const QString chosen = Platform::current().getSaveFileName(this, QString(), folder, LoginFileFilter);
     if (chosen.isEmpty())
         return;
     const QString fileName = LoginFileNameWithExtension(chosen);
@@ -77,6 +80,10 @@ void frmMain::cmdLoad_Click()
 void frmMain::LoadLogin(const QString &fileName)
 {
     const LoginDetails details = LoadLoginFile(fileName);
+    if (!details.refusedField.isEmpty()) {
+        msgBoxUnlessMinimized(LoginFieldNotLoadableText(fileName, details.refusedField));
+        return;
+    }
     // Fields read before a failure keep their new values.
     if (details.filledFields >= 1)
         txtUser->setText(details.user);

@@ -13,8 +13,12 @@ using namespace modProgress;
 void frmMain::ProcessUidlReply(const QString &sReply)
 {
     // The sizes are asked for first: the server lists them while the ids
-    // are compared here. Their reply is read when this one is done.
-    cmdStats_Click();
+    // are compared here, and their reply is read when this one is done.
+    // The window shows the request only after the ids, where the user
+    // always saw it. A session lost on the way has reset the window.
+    const bool listAsked = sizeListWanted(lblMails->text());
+    if (listAsked && !sendListOfAll())
+        return;
     SetProgressMax(UidlListingLastIndex(sReply));
     QList<int> newMails;
     if (objUIDL)
@@ -28,6 +32,7 @@ void frmMain::ProcessUidlReply(const QString &sReply)
     if (bMinimized)
         ShowAlert(cboTill->currentText().isEmpty() ? QStringLiteral("0 new mails") : lblNewMails->text());
     EndProgress();
+    toggleSizeList(listAsked);
 }
 
 bool frmMain::isNewMail(const QString &mailNumber)

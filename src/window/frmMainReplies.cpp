@@ -29,6 +29,7 @@ void frmMain::sockPOP3_DataArrival(qint64 bytesTotal)
     sockPOP3->GetData(chunk);
     if (chunk.isEmpty())
         return;
+    m_replyDeadline.received(chunk.size());
     if (vCommand == Verb::Retr) {
         // The bar counts octets of the mail as they come, never past its size.
         SetProgressValue(qMin(GetProgressValue() + qMax<qint64>(bytesTotal, chunk.size()), GetProgressMax()));
@@ -48,6 +49,7 @@ void frmMain::handleReplies()
     // The server has answered; a box that a handler opens waits for the
     // user, which is no silence of the server's.
     m_replyTimer->stop();
+    m_deadlineTimer->stop();
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
@@ -60,6 +62,13 @@ void frmMain::handleReplies()
         strPrevCommand = vCommand;
     }
     m_heldSocketEvents.endHandling();
+    // More than may be held ends the session as a lost connection does,
+    // after the replies that came before it.
+    if (m_replyReader->overflow() != Pop3ReplyReader::Overflow::None
+        && sockPOP3->State() != TcpClientSocket::sckClosed) {
+        replyTooLong();
+        return;
+    }
     // The end of the connection, when it came while a box was open, comes
     // after every reply that the server sent before it.
     if (m_heldSocketEvents.takeClose(sockPOP3->State()))
@@ -94,21 +103,26 @@ void frmMain::preLoginReply(const QString &reply)
             serverErrorPath(reply);
             return;
         }
+        m_greeting = reply;
         m_loginPhase = LoginPhase::Capa;
         sendLine(Pop3Command::bareLine(Verb::Capa));
         return;
     case LoginPhase::Capa:
-        m_serverPipelines = Pop3SignIn::parseCapa(reply).pipelining;
-        if (!Pop3ReplyReader::isError(reply) && offersStls(reply)) {
+        m_capabilities = Pop3SignIn::parseCapa(reply);
+        m_serverPipelines = m_capabilities.pipelining;
+        if (!sockPOP3->isEncrypted() && !Pop3ReplyReader::isError(reply) && offersStls(reply)) {
             // What the server said before the upgrade may have been forged.
             m_serverPipelines = false;
             m_loginPhase = LoginPhase::Stls;
             sendLine(Pop3Command::bareLine(Verb::Stls));
             return;
         }
-        // No capability list, or no STLS in it: the plain dialogue.
+        // POP3S, or no STLS offered: on as the connection is.
         m_loginPhase = LoginPhase::None;
-        StartPOP3Login();
+        if (sockPOP3->isEncrypted())
+            startSignIn();
+        else
+            continueWithoutTls();
         return;
     case LoginPhase::Stls:
         if (Pop3ReplyReader::isError(reply)) {
@@ -120,6 +134,9 @@ void frmMain::preLoginReply(const QString &reply)
         m_replyReader->clear();
         if (!sockPOP3->startClientEncryption())
             stlsFailed(QStringLiteral("The connection could not be upgraded."));
+        return;
+    case LoginPhase::SignIn:
+        signInReply(reply);
         return;
     case LoginPhase::Upgrading:
     case LoginPhase::None:
@@ -139,9 +156,7 @@ void frmMain::dispatchReply(const QString &reply)
         SetProgressValue(1);
         SendPass(strPassword);
     } else if (strPrevCommand == Verb::Pass && vCommand == Verb::Pass) {
-        SetProgressValue(2);
-        shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
-        SendStat();
+        passwordAccepted();
     } else if (vCommand == Verb::Dele) {
         deleAccepted();
         deleReplyArrived(true);

@@ -151,6 +151,9 @@ void frmMain::ProcessTopReply(const QString &sReply)
     // With the mail's size at hand nothing below can fail: the next header
     // is asked for first, and the server answers while this one is shown.
     NextHeader next = statsRow >= 0 ? askForNextHeader() : NextHeader::NotYetAsked;
+    // A session lost on the way has reset the window.
+    if (next == NextHeader::ConnectionLost)
+        return;
     if (!showHeaderRow(mail, statsRow, fields)) {
         retrievalFailed();
         return;
@@ -200,8 +203,9 @@ frmMain::NextHeader frmMain::askForNextHeader()
     }
     // Asked before the step is shown: a frame painted with it then overlaps
     // the server's answer instead of holding the question back.
-    if (askForHeaders())
-        showFetchProgress();
+    if (!askForHeaders())
+        return NextHeader::ConnectionLost;
+    showFetchProgress();
     return NextHeader::Asked;
 }
 

@@ -69,15 +69,11 @@ void frmMain::ShowMailboxStats(const QString &sReply)
 {
     // The ids are asked for first: the server lists them while the window
     // is filled in here. A server that takes pipelined commands gets the
-    // size list's LIST with them: the ids' reply asks for nothing else.
+    // size list's LIST with them. A session lost on the way has reset the
+    // window.
     const Pop3Replies::StatFields fields = Pop3Replies::statFields(sReply);
     EndProgress();
-    const bool listAhead = serverPipelines() && vb::Val(fields.count) > 0;
-    beginBatch();
-    SendUidl();
-    if (listAhead && sockPOP3->State() != TcpClientSocket::sckClosed)
-        m_listSentAhead = sendLine(Pop3Command::line(Pop3Command::Verb::List));
-    if (!endBatch())
+    if (!askForIdsAndSizes(serverPipelines() && sizeListWanted(fields.count)))
         return;
 
     lblMails->setText(fields.count);
@@ -175,6 +171,12 @@ void frmMain::waitForSizeList(AfterSizeList action)
     mailbox::showAsStopButton(action == AfterSizeList::Show ? cmdShow : cmdDelete);
 }
 
+void frmMain::keepWaitingActionStoppable()
+{
+    if (m_afterSizeList != AfterSizeList::Nothing)
+        mailbox::showAsStopButton(m_afterSizeList == AfterSizeList::Show ? cmdShow : cmdDelete);
+}
+
 void frmMain::runActionAfterSizeList()
 {
     const AfterSizeList action = std::exchange(m_afterSizeList, AfterSizeList::Nothing);
@@ -193,20 +195,45 @@ void frmMain::runActionAfterSizeList()
     }
 }
 
+bool frmMain::sizeListWanted(const QString &mailCount) const
+{
+    return bPOP3Mode && cmdStats->text().contains(QLatin1String("More >>")) && vb::Val(mailCount) > 0;
+}
+
+bool frmMain::askForIdsAndSizes(bool sizesToo)
+{
+    beginBatch();
+    if (!SendUidl())
+        return false;
+    if (sizesToo) {
+        if (!sendLine(Pop3Command::line(Pop3Command::Verb::List)))
+            return false;
+        m_listSentAhead = true;
+    }
+    return endBatch();
+}
+
 void frmMain::cmdStats_Click()
+{
+    toggleSizeList(false);
+}
+
+void frmMain::toggleSizeList(bool listAsked)
 {
     if (cmdStats->text().contains(QLatin1String("More >>"))) {
         if (vb::Val(lblMails->text()) <= 0) {
             msgBoxUnlessMinimized(QStringLiteral("No mails in mailbox"), MsgIcon::Information);
         } else if (bPOP3Mode) {
-            // The login's own list is on its way and is shown when it comes;
-            // sent with the ids, it is asked for once their reply is in.
-            const bool idsAnswered = m_replyReader->expectedCount() + m_replyReader->replyCount() == 1;
-            if (sizeListOnItsWay() && !(m_listSentAhead && idsAnswered))
+            // A click while the login's own list is on its way: it is shown
+            // when it comes.
+            if (!listAsked && sizeListOnItsWay())
                 return;
             EnableControls(false);
             cmdStats->setEnabled(false);
-            if (!SendList(0))
+            keepWaitingActionStoppable();
+            if (listAsked)
+                showSizeListProgress();
+            else if (!SendList(0))
                 return;
             cmdStats->setText(QStringLiteral("<< Hide"));
         } else if (bHotmailMode) {

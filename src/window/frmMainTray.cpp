@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -82,9 +83,14 @@ void frmMain::mnuTrayRestore_Click()
 }
 
 // Closing a hidden window does not end the program by itself: once the
-// window has agreed to close (the quit question answered Yes), quit.
+// window has agreed to close (the quit question answered Yes), quit. The
+// tray's menu stays usable while the question is open; choosing Quit again
+// then is the same request, already asked.
 void frmMain::mnuTrayQuit_Click()
 {
+    if (m_quitQuestionOpen)
+        return;
+    const QScopedValueRollback asking(m_quitQuestionOpen, true);
     if (close())
         QCoreApplication::quit();
 }

@@ -8,6 +8,7 @@
 #include "mailbox/MailNumbers.h"
 #include "mailbox/MessageFile.h"
 #include "message/CMessage.h"
+#include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
 #include "window/FlexGrid.h"
@@ -78,6 +79,21 @@ void frmMain::saveRetrPiece()
         m_messageFile->open();
     }
     m_messageFile->write(m_replyReader->takeBody());
+    // Far beyond the size LIST gave, this is no longer that mail: a server
+    // that sends without end must not fill the disk.
+    if (m_messageFile->size() > MessageSizeLimit(lRetrSize))
+        retrReplyTooLong();
+}
+
+void frmMain::retrReplyTooLong()
+{
+    const qint64 announced = lRetrSize;
+    // Closed first, so nothing more of it is read behind the message.
+    sockPOP3->Close();
+    m_messageFile.reset();
+    abandonSession(QStringLiteral("The mail server sent far more than the ") + QString::number(announced)
+                   + QStringLiteral(" bytes it announced for the mail; the mail has not been saved.") + vb::CrLf
+                   + QStringLiteral("The connection has been closed. Please login again."));
 }
 
 void frmMain::ProcessRetrReply(const QString &sReply)
@@ -139,11 +155,12 @@ bool frmMain::finishMessageFile()
     if (!file->hasEmptyLine())
         CMessage::ReportInvalidFormat();
     if (!file->finish()) {
-        file->discard();
-        msgBoxUnlessMinimized(
-            QStringLiteral("The message could not be saved as ") + MessageFileName
-            + QStringLiteral(" in the program folder or in ")
-            + QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+        QStringList folders;
+        for (const QString &folder : messageFileFolders())
+            folders << QDir::toNativeSeparators(folder);
+        msgBoxUnlessMinimized(QStringLiteral("The message could not be saved as ") + MessageFileName
+                              + QStringLiteral(" in ") + folders.join(QStringLiteral(" or in ")) + vb::CrLf
+                              + file->errorString());
         return false;
     }
     return openMessageFile(file->path());
@@ -151,11 +168,17 @@ bool frmMain::finishMessageFile()
 
 QStringList frmMain::messageFileFolders() const
 {
-    // The program folder first; where it cannot be written, the user's data
-    // folder, so that no viewer is ever handed an old file or none.
-    const QString programFolder =
-        m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
-    return {programFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
+    // The program folder first where it is the user's; else, and where it
+    // cannot be written, the user's data folder, so that no viewer is ever
+    // handed an old file or none.
+    return MessageFileFolders(programFolder(), m_dataFolder.isEmpty()
+                                                   ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                                   : m_dataFolder);
+}
+
+QString frmMain::programFolder() const
+{
+    return m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
 }
 
 void frmMain::viewerFailed(const QString &viewer, const QString &path)
@@ -187,8 +210,7 @@ void frmMain::endViewing()
         return;
     bListForView = false;
     lRetrSize = 0;
-    if (m_messageFile)
-        m_messageFile.reset(); // half a mail is no message file
+    m_messageFile.reset(); // half a mail is no message file: removed
     EndProgress();
     EnableControls(true);
 }

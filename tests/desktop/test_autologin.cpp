@@ -119,6 +119,20 @@ public:
     }
 };
 
+// Counts the application's quit requests (QCoreApplication::quit() while
+// its loop runs).
+struct QuitRequests : QObject
+{
+    QuitRequests() { QCoreApplication::instance()->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
+            ++count;
+        return QObject::eventFilter(watched, event);
+    }
+    int count = 0;
+};
+
 } // namespace
 
 class TestAutologin : public QObject
@@ -141,6 +155,7 @@ private slots:
     void minimiseWhileOperationRunsLeavesAutologinOff();
     void minimiseBeforeFirstLoginOnlyHides();
     void withoutTrayWindowStaysMinimised();
+    void trayQuitAgainWhileTheQuestionIsOpen();
 
 private:
     // Logs the shown window in and waits until the login has fully ended.
@@ -515,6 +530,45 @@ void TestAutologin::withoutTrayWindowStaysMinimised()
     QVERIFY(!kit::session(f.w).bMinimized());
     QVERIFY(!f.w.ckAutoLogin->isChecked());
     QVERIFY(!f.w.timLogin->isActive());
+}
+
+void TestAutologin::trayQuitAgainWhileTheQuestionIsOpen()
+{
+    // The tray's menu stays usable while the quit question is open; Quit
+    // chosen there again is the same request, which the one question
+    // answers: no second question, and no quitting behind the first one's
+    // back. It runs in the application's own loop, where quitting is real.
+    WindowFixture f;
+    f.platform.systemTrayAvailableResult = true;
+    Pop3Scripts::session(f.server, "bob", "secret", {"a1"}, {100});
+    loginVisible(f.w, f.server);
+    minimiseToTray(f.w);
+    const QString question = QStringLiteral("You have not logged out yet, Do you still want to quit?");
+    for (int i = 0; i < 3; ++i)
+        f.boxes.answers.enqueue(MsgAnswer::No);
+    bool choseAgain = false;
+    f.boxes.holdOpen(question, [&] { return choseAgain; });
+    QuitRequests quitRequests;
+    QTimer::singleShot(0, &f.w, [&] {
+        QTimer::singleShot(0, &f.w, [&] {
+            f.w.mnuTrayQuit->trigger();
+            choseAgain = true;
+        });
+        f.w.mnuTrayQuit->trigger();
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    QVERIFY(choseAgain);
+    QVERIFY(f.boxes.heldTooLong.isEmpty());
+    QCOMPARE(f.boxes.texts(), QStringList{question});
+    QCOMPARE(quitRequests.count, 0);
+    QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
+    QVERIFY(kit::session(f.w).bMinimized());
+
+    // Answered No, the question is asked anew the next time.
+    f.w.mnuTrayQuit->trigger();
+    QCOMPARE(f.boxes.texts(), (QStringList{question, question}));
+    QCOMPARE(f.w.cmdLogin->text(), QStringLiteral("Logout"));
 }
 
 QTEST_MAIN(TestAutologin)

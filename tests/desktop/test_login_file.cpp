@@ -10,6 +10,24 @@
 
 namespace {
 
+// A login with the given field changed is refused by the save, which names
+// that field and leaves the file that was there as it was.
+void checkSaveRefused(const QTemporaryDir &dir, int field, const QString &text, const QString &caption)
+{
+    QStringList fields{"jim", "abc", "mailhost", "110"};
+    fields[field] = text;
+    QCOMPARE(LoginFieldNotStorable(fields[0], fields[1], fields[2], fields[3]), caption);
+
+    const QString path = dir.filePath(QStringLiteral("home.mvl"));
+    const QByteArray old = "old 0000 host 110\r\n";
+    QVERIFY(kit::writeFile(path, old));
+    QString error;
+    QVERIFY(!SaveLoginFile(path, fields[0], fields[1], fields[2], fields[3], &error));
+    QCOMPARE(error, LoginFieldNotStorableText(caption));
+    QVERIFY2(error.startsWith(QStringLiteral("The ") + caption + QLatin1Char(' ')), qPrintable(error));
+    QCOMPARE(kit::readFile(path), old);
+}
+
 } // namespace
 
 class TestLoginFile : public QObject
@@ -30,6 +48,10 @@ private slots:
     void saveReplacesExistingFile();
     void characterBeyondCodePageIsRefused_data();
     void characterBeyondCodePageIsRefused();
+    void controlCharacterIsRefused_data();
+    void controlCharacterIsRefused();
+    void savedFileIsPrivate_data();
+    void savedFileIsPrivate();
     void failedWriteIsReported_data();
     void failedWriteIsReported();
     void loadFailures();
@@ -205,7 +227,7 @@ void TestLoginFile::saveAndLoadRoundTrip_data()
         << QStringList{QString::fromLatin1("j\xFCrgen"), QString::fromLatin1("p\xE4ss"),
                        QStringLiteral("pop.example.org"), QStringLiteral("995")}
         << QByteArray("j\xFCrgen 055D70E47373 pop.example.org 995\r\n");
-    QTest::newRow("every byte value in the password")
+    QTest::newRow("every printable byte value in the password")
         << QStringList{"u", QString(), "s", "1"} << QByteArray();
 }
 
@@ -213,9 +235,10 @@ void TestLoginFile::saveAndLoadRoundTrip()
 {
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, fileBytes);
-    if (QByteArray(QTest::currentDataTag()) == "every byte value in the password") {
+    if (QByteArray(QTest::currentDataTag()) == "every printable byte value in the password") {
         for (int code = 1; code < 256; ++code)
-            fields[1] += QChar(code);
+            if (QChar(code).category() != QChar::Other_Control)
+                fields[1] += QChar(code);
     }
 
     QTemporaryDir dir;
@@ -266,20 +289,93 @@ void TestLoginFile::characterBeyondCodePageIsRefused()
     QFETCH(int, field);
     QFETCH(QString, text);
     QFETCH(QString, caption);
-    QStringList fields{"jim", "abc", "mailhost", "110"};
-    fields[field] = text;
-    QCOMPARE(LoginFieldNotStorable(fields[0], fields[1], fields[2], fields[3]), caption);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    checkSaveRefused(dir, field, text, caption);
+}
 
+void TestLoginFile::controlCharacterIsRefused_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("file"); // the same login as a crafted file
+    QTest::addColumn<QString>("caption");
+
+    const QString nul(QChar(0));
+    const QByteArray nulByte(1, '\0');
+    QTest::newRow("NUL in the user name") << 0 << "bob" + nul + "x"
+                                          << "bob" + nulByte + "x 024E616263 mailhost 110\r\n" << "Username";
+    QTest::newRow("tab in the user name") << 0 << "bob\tx" << QByteArray("bob\tx 024E616263 mailhost 110\r\n")
+                                          << "Username";
+    QTest::newRow("line end in the password") << 1 << "abc\r\nDELE 1"
+                                              << QByteArray("jim 00006162630D0A44454C452031 mailhost 110\r\n")
+                                              << "Password";
+    QTest::newRow("NUL in the password as stored") << 1 << "a" + nul
+                                                   << "jim 0061" + nulByte + "61 mailhost 110\r\n" << "Password";
+    QTest::newRow("escape in the server") << 2 << "mail\x1b[2Jhost"
+                                          << QByteArray("jim 024E616263 mail\x1b[2Jhost 110\r\n") << "Mail Server";
+    QTest::newRow("C1 control in the server") << 2 << QString::fromLatin1("mail\x85host")
+                                              << QByteArray("jim 024E616263 mail\x85host 110\r\n") << "Mail Server";
+    QTest::newRow("DEL in the port") << 3 << "110\x7f" << QByteArray("jim 024E616263 mailhost 110\x7f\r\n")
+                                     << "Port";
+    QTest::newRow("NUL in a short file") << 0 << "j" + nul << "j" + nulByte + " 0000\r\n" << "Username";
+}
+
+void TestLoginFile::controlCharacterIsRefused()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, caption);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    checkSaveRefused(dir, field, text, caption);
+    if (QTest::currentTestFailed())
+        return;
+
+    // Loading refuses the whole file: no field reaches the window.
+    const QString crafted = dir.filePath(QStringLiteral("crafted.mvl"));
+    QVERIFY(kit::writeFile(crafted, file));
+    const LoginDetails details = LoadLoginFile(crafted);
+    QVERIFY(!details.ok);
+    QCOMPARE(details.refusedField, caption);
+    QCOMPARE(details.filledFields, 0);
+    QCOMPARE(details.user, QString());
+    QCOMPARE(details.password, QString());
+    QCOMPARE(LoginFieldNotLoadableText(QStringLiteral("/x/home.mvl"), caption),
+             QStringLiteral("The ") + caption
+                 + QStringLiteral(" in /x/home.mvl contains a character that a login file cannot hold.\r\n"
+                                  "The login details have not been loaded."));
+}
+
+void TestLoginFile::savedFileIsPrivate_data()
+{
+    QTest::addColumn<QString>("before"); // the permissions of a file there before; empty: none
+    QTest::newRow("new file") << QString();
+    QTest::newRow("replacing a file others could read") << "0644";
+    QTest::newRow("replacing a private file") << "0600";
+}
+
+void TestLoginFile::savedFileIsPrivate()
+{
+    // The password in it is only encoded: nobody else may read the file.
+    QFETCH(QString, before);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("home.mvl"));
-    const QByteArray old = "old 0000 host 110\r\n";
-    QVERIFY(kit::writeFile(path, old));
-    QString error;
-    QVERIFY(!SaveLoginFile(path, fields[0], fields[1], fields[2], fields[3], &error));
-    QCOMPARE(error, LoginFieldNotStorableText(caption));
-    QVERIFY2(error.startsWith(QStringLiteral("The ") + caption + QLatin1Char(' ')), qPrintable(error));
-    QCOMPARE(kit::readFile(path), old);
+    if (!before.isEmpty()) {
+        QVERIFY(kit::writeFile(path, "old 0000 host 110\r\n"));
+        QVERIFY(QFile::setPermissions(path, before == QLatin1String("0644")
+                                                ? QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                      | QFile::ReadOther
+                                                : QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(kit::permissionBits(path), before);
+    }
+    QVERIFY(SaveLoginFile(path, QStringLiteral("jim"), QStringLiteral("abc"), QStringLiteral("mailhost"),
+                          QStringLiteral("110")));
+    QCOMPARE(kit::readFile(path), QByteArray("jim 024E616263 mailhost 110\r\n"));
+    QCOMPARE(kit::permissionBits(path), QStringLiteral("0600"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"home.mvl"});
 }
 
 void TestLoginFile::failedWriteIsReported_data()

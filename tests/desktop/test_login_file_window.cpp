@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QString Filter = QStringLiteral("MVL files (*.mvl)");
@@ -41,6 +43,17 @@ QStringList fieldsOf(const frmMain &w)
 }
 
 const QStringList OldFields{"old-user", "old-pwd", "old-server", "999"};
+
+// The shown window, its boxes holding OldFields, loads the file at path
+// chosen in the file dialog.
+void loadFromShownWindow(RecordedWindow &f, const QString &path)
+{
+    f.platform.openFileAnswers << path;
+    f.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+    fill(f.w, OldFields);
+    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+}
 
 } // namespace
 
@@ -65,6 +78,8 @@ private slots:
     void noBoxesWhileMinimised();
     void characterBeyondCodePageIsRefused_data();
     void characterBeyondCodePageIsRefused();
+    void craftedLoginFileIsRefused_data();
+    void craftedLoginFileIsRefused();
     void replaceQuestionNamesTheFileWritten_data();
     void replaceQuestionNamesTheFileWritten();
     void systemDialogLeavesTheQuestionToTheWindow_data();
@@ -114,7 +129,10 @@ void TestLoginFileWindow::saveThenLoadThroughButtons()
     QTest::mouseClick(f.w.cmdSave, Qt::LeftButton);
     QCOMPARE(f.platform.count(QStringLiteral("getSaveFileName")), 1);
     const PlatformRecorder::Call save = f.platform.callsTo(QStringLiteral("getSaveFileName")).first();
-    QCOMPARE(save.args.value(1), QCoreApplication::applicationDirPath());
+    // The program folder, where it is the user's (root's are the system's);
+    // test_private_files tries the other folders.
+    QVERIFY(!QFileInfo::exists(QDir::home().filePath(QStringLiteral("Documents"))));
+    QCOMPARE(save.args.value(1), ::geteuid() == 0 ? QDir::homePath() : f.programDir.path());
     QCOMPARE(save.args.value(2), Filter);
     QCOMPARE(kit::readFile(path), line);
 
@@ -244,12 +262,9 @@ void TestLoginFileWindow::loadFailureKeepsFieldsReadSoFar()
     const QString path = QDir(m_dir.path()).filePath(QStringLiteral("broken.mvl"));
     if (bytes != "<none>")
         QVERIFY(kit::writeFile(path, bytes));
-    f.platform.openFileAnswers << path;
-
-    f.w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.w));
-    fill(f.w, OldFields);
-    QTest::mouseClick(f.w.cmdLoad, Qt::LeftButton);
+    loadFromShownWindow(f, path);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(fieldsOf(f.w), fields);
     QCOMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(f.boxes.boxes[0].text, QStringLiteral("Error opening ") + path);
@@ -284,6 +299,10 @@ void TestLoginFileWindow::characterBeyondCodePageIsRefused_data()
     QTest::newRow("euro sign in the password") << 1 << QStringLiteral("\u20AC100") << "The Password" + notSaved;
     QTest::newRow("l with stroke in the user name") << 0 << QStringLiteral("micha\u0142") << "The Username" + notSaved;
     QTest::newRow("CJK in the server") << 2 << QStringLiteral("\u90AE\u4EF6.example") << "The Mail Server" + notSaved;
+    // Pasted into a box: what the file could keep but nothing may use.
+    QTest::newRow("NUL in the user name") << 0 << QStringLiteral("bob") + QChar(0) << "The Username" + notSaved;
+    QTest::newRow("line end in the password") << 1 << QStringLiteral("abc\r\nDELE 1") << "The Password" + notSaved;
+    QTest::newRow("escape in the server") << 2 << QStringLiteral("mail\x1b[2Jhost") << "The Mail Server" + notSaved;
 }
 
 void TestLoginFileWindow::characterBeyondCodePageIsRefused()
@@ -310,6 +329,42 @@ void TestLoginFileWindow::characterBeyondCodePageIsRefused()
     QCOMPARE(kit::readFile(path), QByteArray("old 0000 host 110\r\n"));
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"home.mvl"});
     QCOMPARE(fieldsOf(f.w), fields); // nothing the user typed is lost
+}
+
+void TestLoginFileWindow::craftedLoginFileIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("field");
+
+    const QByteArray nul(1, '\0');
+    QTest::newRow("NUL cutting the user name") << "../.bash_aliases" + nul + " 024E616263 mailhost 110\r\n"
+                                               << "Username";
+    QTest::newRow("command hidden in the password") << QByteArray("jim 00006162630D0A44454C452031 mailhost 110\r\n")
+                                                    << "Password";
+    QTest::newRow("escape in the server") << QByteArray("jim 024E616263 mail\x1b]0;x\x07host 110\r\n")
+                                          << "Mail Server";
+    QTest::newRow("tab between server and port") << QByteArray("jim 024E616263 mailhost\t110\r\n")
+                                                        << "Mail Server";
+}
+
+void TestLoginFileWindow::craftedLoginFileIsRefused()
+{
+    // None of a crafted file reaches the boxes, and the box names the field.
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, field);
+    RecordedWindow f;
+    const QString path = QDir(m_dir.path()).filePath(QStringLiteral("crafted.mvl"));
+    QVERIFY(kit::writeFile(path, bytes));
+    loadFromShownWindow(f, path);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(fieldsOf(f.w), OldFields);
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("The ") + field + QStringLiteral(" in ") + path
+                                          + QStringLiteral(" contains a character that a login file cannot hold.\r\n"
+                                                           "The login details have not been loaded.")});
+    QCOMPARE(f.boxes.boxes[0].title, QStringLiteral("Mailvane"));
+    QCOMPARE(f.boxes.boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(f.boxes.boxes[0].icon, MsgIcon::Exclamation);
 }
 
 void TestLoginFileWindow::replaceQuestionNamesTheFileWritten_data()

@@ -5,6 +5,8 @@
 #include "mailbox/clsUIDL.h"
 #include "ScratchFolder.h"
 
+#include <QHash>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <memory>
@@ -36,6 +38,9 @@ private slots:
     void newMails_data();
     void newMails();
     void newMailsReportProgress();
+    void storeFileName_data();
+    void storeFileName();
+    void storeFileNameStaysInItsFolder();
 
 };
 
@@ -193,13 +198,17 @@ void TestUidlStore::noLimitOnTheNumberOfIds()
 void TestUidlStore::failedWriteKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("read-only folder and file") << "read-only folder and file";
-    QTest::newRow("file size limit") << "file size limit";
+    QTest::addColumn<int>("newIds");
+    QTest::newRow("read-only folder and file") << "read-only folder and file" << 2000;
+    QTest::newRow("file size limit") << "file size limit" << 2000;
+    // Small enough to wait in Qt's buffer until the file is committed.
+    QTest::newRow("file size limit, small store") << "file size limit" << 20;
 }
 
 void TestUidlStore::failedWriteKeepsOldFile()
 {
     QFETCH(QString, how);
+    QFETCH(int, newIds);
     const QByteArray old = "old1\r\nold2\r\n";
     QVERIFY(m_dir.mkdir(QStringLiteral("store")));
     const QString path = write(QStringLiteral("store/u_s.uidl"), old);
@@ -207,7 +216,7 @@ void TestUidlStore::failedWriteKeepsOldFile()
 
     clsUIDL store;
     store.LoadFromFile(path);
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < newIds; ++i)
         store.AddToList(QStringLiteral("new%1").arg(i));
 
     const QString folder = QFileInfo(path).absolutePath();
@@ -335,6 +344,85 @@ void TestUidlStore::newMailsReportProgress()
     QList<int> lines;
     NewMailNumbers(reply, store, [&lines](int i) { lines.append(i); });
     QCOMPARE(lines, (QList<int>{1, 2, 3}));
+}
+
+void TestUidlStore::storeFileName_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("name");
+
+    // Names without a character to encode stay exactly as they always were.
+    QTest::newRow("plain") << "bob" << "pop.example.org" << "bob_pop.example.org.uidl";
+    QTest::newRow("address") << "bob@example.org" << "127.0.0.1" << "bob@example.org_127.0.0.1.uidl";
+    QTest::newRow("percent alone stays") << "50%25off" << "host%2F" << "50%25off_host%2F.uidl";
+    QTest::newRow("backslash, blank, quote, star stay")
+        << "DOMAIN\\bob smith" << "h\"*?" << "DOMAIN\\bob smith_h\"*?.uidl";
+    QTest::newRow("letters beyond ASCII stay") << QString::fromUtf8("j\u00fcrgen") << QString::fromUtf8("m\u00e4il.de")
+                                               << QString::fromUtf8("j\u00fcrgen_m\u00e4il.de.uidl");
+    QTest::newRow("dots stay: the ending keeps it one name") << ".." << "." << ".._..uidl";
+    QTest::newRow("leading dot stays") << ".profile" << "h" << ".profile_h.uidl";
+
+    // Encoded: whatever could lead out of the folder or cut the name short.
+    QTest::newRow("domain and user") << "DOMAIN/bob" << "h" << "DOMAIN%2Fbob_h.uidl";
+    QTest::newRow("parent folders") << "../../.bash_aliases" << "h" << "..%2F..%2F.bash_aliases_h.uidl";
+    QTest::newRow("absolute path") << "/etc/passwd" << "h" << "%2Fetc%2Fpasswd_h.uidl";
+    QTest::newRow("NUL") << QStringLiteral("x") + QChar(0) + QStringLiteral("y") << "h" << "x%00y_h.uidl";
+    QTest::newRow("line ends, tab, escape, DEL")
+        << "a\r\nb\tc\x1b[1m\x7f" << "h" << "a%0D%0Ab%09c%1B[1m%7F_h.uidl";
+    QTest::newRow("C1 control") << QString(QChar(0x85)) << "h" << "%C2%85_h.uidl";
+    QTest::newRow("percent encoded beside an encoded character") << "50%/x" << "h" << "50%25%2Fx_h.uidl";
+    QTest::newRow("only the part that needs it") << "50%" << "h/x" << "50%_h%2Fx.uidl";
+    QTest::newRow("server with a path") << "bob" << "../../tmp/x" << "bob_..%2F..%2Ftmp%2Fx.uidl";
+}
+
+void TestUidlStore::storeFileName()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, server);
+    QFETCH(QString, name);
+    QCOMPARE(UidlStoreFileName(user, server), name);
+}
+
+void TestUidlStore::storeFileNameStaysInItsFolder()
+{
+    // Names of every length from hostile pieces: each is one file name of at
+    // most 255 octets in the folder, the store can be made under it, and two
+    // logins never share one.
+    const QStringList pieces{QStringLiteral("/"), QStringLiteral(".."), QStringLiteral("."), QString(QChar(0)),
+                             QStringLiteral("\r\n"), QStringLiteral("%"), QStringLiteral("%2F"),
+                             QString::fromUtf8("\u00e9"), QString::fromUtf8("\u4e2d"),
+                             QString::fromUtf8("\U0001F600"), QStringLiteral("a"), QStringLiteral("b")};
+    QRandomGenerator random(21);
+    QHash<QString, QString> seen; // name -> user and server
+    for (int i = 0; i < 3000; ++i) {
+        QString user;
+        QString server;
+        const int length = i < 2000 ? int(random.bounded(12)) : int(random.bounded(40, 300));
+        for (int k = 0; k < length; ++k)
+            (random.bounded(3) == 0 ? server : user) += pieces.at(int(random.bounded(int(pieces.size()))));
+        const QString name = UidlStoreFileName(user, server);
+        QVERIFY2(!name.contains(QLatin1Char('/')) && !name.contains(QChar(0)), qPrintable(name));
+        QVERIFY2(QFile::encodeName(name).size() <= 255, qPrintable(name));
+        QVERIFY(name.endsWith(QLatin1String(".uidl")));
+        QCOMPARE(QFileInfo(m_dir.filePath(name)).absolutePath(), m_dir.absolutePath());
+        const QString who = user + QChar(0xFFFF) + server;
+        // A typed "%2F" may meet an encoded "/": the one price of keeping
+        // every name without such a character as it was.
+        if (!(user + server).contains(QLatin1String("%2F"))) {
+            if (seen.contains(name) && seen.value(name) != who)
+                QFAIL(qPrintable(QStringLiteral("two logins share the store ") + name));
+            seen.insert(name, who);
+        }
+        if (i % 100 == 0) {
+            clsUIDL store;
+            store.LoadFromFile(m_dir.filePath(name));
+            store.AddToList(QStringLiteral("id"));
+            store.WriteToFile();
+            QCOMPARE(m_notices, QStringList());
+            QCOMPARE(read(m_dir.filePath(name)), QByteArray("id\r\n"));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUidlStore)

@@ -7,6 +7,7 @@
 #include "FakeDesktop.h"
 #include "frmMainTestAccess.h"
 #include "httpmail/clsHotmail.h"
+#include "mailbox/MessageFile.h"
 #include "HttpMailServer.h"
 #include "MessageBoxRecorder.h"
 #include "net/TcpClientSocket.h"
@@ -33,6 +34,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -40,9 +45,18 @@ namespace {
 const QString Question = QStringLiteral("Want to View?");
 const QString NoSelection = QStringLiteral("No mail selected for Viewing");
 
-QString dataFolderFile()
+QString dataFolderFile(const WindowRecorders &f)
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("test.eml"));
+    return QDir(f.dataDir.path()).filePath(QStringLiteral("test.eml"));
+}
+
+// The folders a viewed mail may go to, as a message names them.
+QString messageFolders(const WindowRecorders &f)
+{
+    QStringList folders;
+    for (const QString &folder : MessageFileFolders(f.programDir.path(), f.dataDir.path()))
+        folders << QDir::toNativeSeparators(folder);
+    return folders.join(QStringLiteral(" or in "));
 }
 
 // A mail of `size` octets or a little more, CR LF lines, every third line
@@ -91,21 +105,18 @@ class TestViewMail : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        kit::clearSavedState();
-        QFile::remove(dataFolderFile());
-    }
+    void init() { kit::clearSavedState(); }
 
     void viewWritesTheMailItself_data();
     void viewWritesTheMailItself();
     void answeringNoTouchesNothing();
     void progressFollowsTheRetrBytes();
-    void mailReachesTheFileAsItArrives();
+    void mailReachesATemporaryFileAsItArrives();
     void shorterMailLeavesNoTail();
     void unwritableProgramFolderUsesDataFolder_data();
     void unwritableProgramFolderUsesDataFolder();
     void nowhereToWriteIsReported();
+    void startedFromTheSystemsFolder();
     void viewerChoice_data();
     void viewerChoice();
     void desktopTextViewerShowsTheMail_data();
@@ -114,6 +125,9 @@ private slots:
     void selectionRules();
     void refusedRetrWritesNothing();
     void lostConnectionGivesTheWindowBack();
+    void failedViewKeepsTheEarlierMail_data();
+    void failedViewKeepsTheEarlierMail();
+    void mailSomewhatLargerThanAnnouncedIsKept();
 
     void hotmailViewShowsTheMailAndMarksItRead_data();
     void hotmailViewShowsTheMailAndMarksItRead();
@@ -229,7 +243,7 @@ void TestViewMail::answeringNoTouchesNothing()
     QVERIFY(!QFile::exists(f.messageFile()));
 }
 
-void TestViewMail::mailReachesTheFileAsItArrives()
+void TestViewMail::mailReachesATemporaryFileAsItArrives()
 {
     WindowFixture f;
     const QByteArray mail = bigMail(30000, 's');
@@ -239,28 +253,40 @@ void TestViewMail::mailReachesTheFileAsItArrives()
     f.server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
     f.server.expect("RETR 1\r\n");
     f.server.sendManually(chunks);
+    const QString path = f.messageFile();
+    const QDir folder = QFileInfo(path).dir();
+    const QByteArray earlier = "From: a@example.com\r\nSubject: the mail viewed before\r\n\r\n";
+    QVERIFY(kit::writeFile(path, earlier));
 
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
     kit::selectCell(f.w, 2);
     f.w.mnuCompleteMail->trigger();
     QTRY_VERIFY(f.server.isWaitingForSendNext());
-    const QString path = f.messageFile();
-    // Half the reply in: what has come is in the file already, unstuffed,
-    // and nothing has been shown.
+    // Half the reply in: what has come is in a file of its own beside the
+    // message file, unstuffed and private; the message file is still the
+    // earlier mail, and nothing has been shown.
     for (int i = 0; i < chunks.size() / 2; ++i)
         f.server.sendNext();
-    QTRY_VERIFY(QFileInfo(path).size() > 12000);
-    const QByteArray half = kit::readFile(path);
+    const auto partFile = [&] {
+        const QStringList parts = folder.entryList({QStringLiteral("test.eml.*")}, QDir::Files | QDir::Hidden);
+        return parts.size() == 1 ? folder.filePath(parts.first()) : QString();
+    };
+    QTRY_VERIFY(QFileInfo(partFile()).size() > 12000);
+    const QByteArray half = kit::readFile(partFile());
     QVERIFY(half.size() < 16000);
     QVERIFY(mail.startsWith(half));
     QVERIFY(half.endsWith("\r\n"));
+    QCOMPARE(kit::permissionBits(partFile()), QStringLiteral("0600"));
+    QCOMPARE(kit::readFile(path), earlier);
     QVERIFY(f.platform.calls.isEmpty());
     QVERIFY(!f.w.cmdLogin->isEnabled());
     while (f.server.isWaitingForSendNext())
         f.server.sendNext();
     QVERIFY(kit::viewDone(f.w));
     QCOMPARE(kit::readFile(path), mail);
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"test.eml"});
+    QCOMPARE(kit::permissionBits(path), QStringLiteral("0600"));
     QCOMPARE(f.platform.functionsCalled(), (QStringList{"hasMailViewer", "startTextViewer"}));
     QCOMPARE(f.server.mismatches(), QStringList());
 }
@@ -404,9 +430,9 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
     QVERIFY(kit::viewDone(f.w));
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    QCOMPARE(kit::readFile(dataFolderFile()), PlainMail);
+    QCOMPARE(kit::readFile(dataFolderFile(f)), PlainMail);
     QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).size(), 1);
-    QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile()});
+    QCOMPARE(f.platform.callsTo(QStringLiteral("openDocument")).first().args, QStringList{dataFolderFile(f)});
     QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
     QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
     if (kind == QLatin1String("read-only"))
@@ -420,17 +446,15 @@ void TestViewMail::nowhereToWriteIsReported()
     QTemporaryDir root;
     const QString programFolder = root.filePath(QStringLiteral("program"));
     QVERIFY(kit::writeFile(programFolder, "not a folder"));
-    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-    const QString blockedDataHome = root.filePath(QStringLiteral("data"));
-    QVERIFY(kit::writeFile(blockedDataHome, "not a folder either"));
-    qputenv("XDG_DATA_HOME", blockedDataHome.toLocal8Bit());
-    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+    const QString blockedDataFolder = root.filePath(QStringLiteral("data"));
+    QVERIFY(kit::writeFile(blockedDataFolder, "not a folder either"));
 
     WindowFixture f;
     const QList<QByteArray> mails{PlainMail};
     scriptSession(f.server, mails);
     scriptView(f.server, 1, PlainMail);
     f.w.setProgramFolder(programFolder);
+    f.w.setDataFolder(blockedDataFolder);
     QVERIFY(f.login());
     kit::putMailRows(f.w, int(mails.size()));
     kit::viewMail(f.w, 1);
@@ -443,6 +467,31 @@ void TestViewMail::nowhereToWriteIsReported()
              qPrintable(f.boxes.boxes.at(1).text));
     QCOMPARE(f.boxes.boxes.at(1).icon, MsgIcon::Exclamation);
     QCOMPARE(kit::enabledControls(f.w), kit::AllEnabled);
+}
+
+void TestViewMail::startedFromTheSystemsFolder()
+{
+    // Installed in /usr/bin and started by root, or by anyone: the mail
+    // never goes there.
+    const QString systemFile = QStringLiteral("/usr/bin/test.eml");
+    const bool wasThere = QFileInfo::exists(systemFile);
+    WindowFixture f;
+    f.w.setProgramFolder(QStringLiteral("/usr/bin"));
+    const QList<QByteArray> mails{PlainMail};
+    scriptSession(f.server, mails);
+    scriptView(f.server, 1, PlainMail);
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, int(mails.size()));
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
+    const bool madeThere = !wasThere && QFileInfo::exists(systemFile);
+    if (madeThere)
+        QFile::remove(systemFile);
+
+    QVERIFY(!madeThere);
+    QCOMPARE(kit::readFile(dataFolderFile(f)), PlainMail);
+    QCOMPARE(f.platform.callsTo(QStringLiteral("startTextViewer")).value(0).args, QStringList{dataFolderFile(f)});
+    QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
 }
 
 void TestViewMail::viewerChoice_data()
@@ -634,6 +683,115 @@ void TestViewMail::lostConnectionGivesTheWindowBack()
     QVERIFY(!kit::session(f.w).bListForView());
     QVERIFY(f.platform.calls.isEmpty());
     QVERIFY(!QFile::exists(f.messageFile()));
+}
+
+void TestViewMail::failedViewKeepsTheEarlierMail_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("message"); // the box after the question; empty: none
+
+    QTest::newRow("connection lost") << "lost" << QString();
+    QTest::newRow("no answer") << "silent"
+                               << "The mail server did not answer for 1 seconds.\r\nThe connection has been closed.";
+    QTest::newRow("far more than LIST announced")
+        << "flood"
+        << "The mail server sent far more than the 1000 bytes it announced for the mail; the mail has not been "
+           "saved.\r\nThe connection has been closed. Please login again.";
+    // %1: the folders the mail may go to.
+    QTest::newRow("write error") << "write error" << "The message could not be saved as test.eml in %1\r\nFile too large";
+    QTest::newRow("window closed") << "closed" << QString();
+}
+
+void TestViewMail::failedViewKeepsTheEarlierMail()
+{
+    // Whatever ends a view before the whole mail is in, the message file is
+    // still the mail viewed before, and no piece of the new one is left.
+    QFETCH(QString, how);
+    QFETCH(QString, message);
+    WindowRecorders f;
+    ScriptedPop3Server server;
+    auto w = std::make_unique<frmMain>();
+    f.useFolders(*w);
+    w->setReplyTimeout(1000);
+
+    const QByteArray mail = bigMail(60000, 'f');
+    const QByteArray reply = kit::retrReply(mail);
+    scriptSession(server, {mail});
+    if (how == QLatin1String("flood")) {
+        server.reply("LIST 1\r\n", listOneReply(1, 1000));
+        server.expect("RETR 1\r\n");
+        const QByteArray endless = "+OK\r\n" + (QByteArray(78, 'x') + "\r\n").repeated(30000);
+        server.send(ScriptedPop3Server::chunksOf(endless, 64 * 1024));
+    } else {
+        server.reply("LIST 1\r\n", listOneReply(1, mail.size()));
+        server.expect("RETR 1\r\n");
+        if (how == QLatin1String("write error"))
+            server.send(ScriptedPop3Server::chunksOf(reply, 4096));
+        else if (how == QLatin1String("closed"))
+            server.sendManually(ScriptedPop3Server::chunksOf(reply, 4096));
+        else
+            server.send(reply.left(reply.size() / 2));
+        if (how == QLatin1String("lost"))
+            server.closeConnection();
+    }
+    const QString path = f.messageFile();
+    const QDir folder = QFileInfo(path).dir();
+    const QByteArray earlier = "From: a@example.com\r\nSubject: the mail viewed before\r\n\r\n";
+    QVERIFY(kit::writeFile(path, earlier));
+
+    QVERIFY(kit::login(*w, server.port()));
+    kit::putMailRows(*w, 1);
+    struct rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    const auto restoreLimit = [&] {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+    };
+    const auto restore = qScopeGuard(restoreLimit);
+    if (how == QLatin1String("write error")) {
+        struct rlimit small = saved;
+        small.rlim_cur = 20000; // the mail stops fitting a third of the way in
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    kit::viewMail(*w, 1);
+    if (how == QLatin1String("closed")) {
+        QTRY_VERIFY(!folder.entryList({QStringLiteral("test.eml.*")}, QDir::Files | QDir::Hidden).isEmpty());
+        w.reset();
+    } else if (how == QLatin1String("write error")) {
+        QVERIFY(kit::viewDone(*w));
+    } else {
+        QTRY_VERIFY(kit::loggedOutAndIdle(*w));
+    }
+    restoreLimit();
+
+    QCOMPARE(kit::readFile(path), earlier);
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"test.eml"});
+    QCOMPARE(f.platform.count(QStringLiteral("openDocument")) + f.platform.count(QStringLiteral("startTextViewer")), 0);
+    QStringList boxes{questionFor(1)};
+    if (!message.isEmpty())
+        boxes << (message.contains(QLatin1String("%1")) ? message.arg(messageFolders(f)) : message);
+    QCOMPARE(f.boxes.texts(), boxes);
+    if (how == QLatin1String("write error"))
+        QCOMPARE(kit::enabledControls(*w), kit::AllEnabled); // the session goes on
+}
+
+void TestViewMail::mailSomewhatLargerThanAnnouncedIsKept()
+{
+    // A server that counts a little wrong still shows its mail.
+    WindowFixture f;
+    const QByteArray mail = bigMail(200000, 'k');
+    scriptSession(f.server, {mail});
+    f.server.reply("LIST 1\r\n", listOneReply(1, 100));
+    f.server.expect("RETR 1\r\n");
+    f.server.send(ScriptedPop3Server::chunksOf(kit::retrReply(mail), 8192));
+    QVERIFY(f.login());
+    kit::putMailRows(f.w, 1);
+    kit::viewMail(f.w, 1);
+    QVERIFY(kit::viewDone(f.w));
+    QCOMPARE(kit::readFile(f.messageFile()), mail);
+    QCOMPARE(f.boxes.texts(), QStringList{questionFor(1)});
+    QCOMPARE(f.server.mismatches(), QStringList());
 }
 
 namespace {

@@ -177,6 +177,32 @@ private slots:
         QCOMPARE(OAuthProviders::isMicrosoftPop3Host(host), microsoft);
     }
 
+    // A Hotmail or MSN name goes to POP3 with any server that answers for
+    // Microsoft: the two hosts, and what a section "OAuth-Microsoft" lists.
+    void microsoftServersFromTheSettings_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("microsoft");
+        const QByteArray listed = "[OAuth-Microsoft]\nServers=127.0.0.1, pop.example.com:995\n";
+        QTest::newRow("no section, Office 365") << QByteArray() << "outlook.office365.com" << true;
+        QTest::newRow("no section, loopback") << QByteArray() << "127.0.0.1" << false;
+        QTest::newRow("listed host") << listed << "127.0.0.1" << true;
+        QTest::newRow("listed host with its port") << listed << "Pop.Example.com" << true;
+        QTest::newRow("the presets' hosts stay") << listed << "pop-mail.outlook.com" << true;
+        QTest::newRow("another host") << listed << "pop.example.net" << false;
+        QTest::newRow("another service's servers")
+            << QByteArray("[OAuth-Company]\nServers=127.0.0.1\n") << "127.0.0.1" << false;
+        QTest::newRow("empty") << listed << "" << false;
+    }
+    void microsoftServersFromTheSettings()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, host);
+        QFETCH(bool, microsoft);
+        QCOMPARE(OAuthProviders(settingsFile(settings)).isMicrosoftServer(host), microsoft);
+    }
+
 private:
     QString settingsFile(const QByteArray &text)
     {

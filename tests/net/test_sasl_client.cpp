@@ -30,7 +30,9 @@ enum class Outcome { SignedIn, ServerRefused, ClientRefused };
 
 // Runs the exchange to its end; `tamperSignature` spoils the server's final
 // SCRAM message, as a server that does not know the password would send it.
-Outcome exchange(const QByteArray &mechanism, const QString &password, bool tamperSignature, QString *clientError)
+// `forgedSignature`, when given, replaces the whole of that message.
+Outcome exchange(const QByteArray &mechanism, const QString &password, bool tamperSignature, QString *clientError,
+                 bool *serverNotProven = nullptr, const QByteArray &forgedSignature = QByteArray())
 {
     SaslClient client(mechanism, QStringLiteral("bob"), password);
     if (!client.isValid())
@@ -49,6 +51,8 @@ Outcome exchange(const QByteArray &mechanism, const QString &password, bool tamp
         const SaslClient::Step step = client.step(challenge, &response);
         if (step == SaslClient::Step::Failed) {
             *clientError = client.errorString();
+            if (serverNotProven)
+                *serverNotProven = client.serverNotProven();
             outcome = Outcome::ClientRefused;
             break;
         }
@@ -65,6 +69,8 @@ Outcome exchange(const QByteArray &mechanism, const QString &password, bool tamp
             break;
         if (tamperSignature && challenge.startsWith("v="))
             challenge[3] = char(challenge[3] ^ 1);
+        if (!forgedSignature.isEmpty() && challenge.startsWith("v="))
+            challenge = forgedSignature;
         serverDone = rc == GSASL_OK;
         // PLAIN and CRAM-MD5 end with the server's verdict alone.
         if (serverDone && !mechanism.startsWith("SCRAM")) {
@@ -114,6 +120,31 @@ private slots:
         QCOMPARE(exchange(mechanism, password, tamper, &error), outcome);
         if (outcome == Outcome::ClientRefused)
             QVERIFY(!error.isEmpty() || mechanism == "NO-SUCH-MECH");
+    }
+
+    // However the server's signature is spoiled, the failure is the
+    // server's proof, never a protocol fault that would allow another method.
+    void spoiledSignatureIsNoProof_data()
+    {
+        QTest::addColumn<QByteArray>("mechanism");
+        QTest::addColumn<QByteArray>("signature");
+        for (const QByteArray mechanism : {"SCRAM-SHA-256", "SCRAM-SHA-1"}) {
+            QTest::addRow("%s another key's signature", mechanism.constData())
+                << mechanism << QByteArray("v=" + QByteArray(mechanism == "SCRAM-SHA-1" ? 20 : 32, '\x5a').toBase64());
+            QTest::addRow("%s signature not base64", mechanism.constData()) << mechanism << QByteArray("v=!!!!");
+            QTest::addRow("%s an error in its place", mechanism.constData()) << mechanism << QByteArray("e=other-error");
+        }
+    }
+    void spoiledSignatureIsNoProof()
+    {
+        QFETCH(QByteArray, mechanism);
+        QFETCH(QByteArray, signature);
+        QString error;
+        bool notProven = false;
+        QCOMPARE(exchange(mechanism, QStringLiteral("secret"), false, &error, &notProven, signature),
+                 Outcome::ClientRefused);
+        QVERIFY(notProven);
+        QCOMPARE(error, QStringLiteral("The mail server could not prove that it knows your password."));
     }
 
     void plainCarriesNameAndPassword()

@@ -1,12 +1,15 @@
 // The real window against a hostile scripted POP3 server: a refusal at every
 // step of the dialogue, binary garbage, megabyte lines, absurd and missing
 // figures, a mailbox of 100,000 mails, servers that close in the middle of a
-// reply or never answer. Every case must end with a clear message or the
-// logged-in or logged-out state it names, and the store file must stay a
-// sound list of ids that still holds every id it held before.
+// reply or never answer, flood the window or trickle a byte at a time,
+// answer one command twice, or dress their text up as markup. Every case
+// must end with a clear message or the logged-in or logged-out state it
+// names, and the store file must stay a sound list of ids that still holds
+// every id it held before.
 
 #include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
+#include "RealMessageBoxes.h"
 #include "net/TcpClientSocket.h"
 #include "PlatformRecorder.h"
 #include "Pop3Scripts.h"
@@ -43,6 +46,57 @@ const QString RefusalBox = QStringLiteral("Server error\r\n") + QString::fromLat
 const QString ConfirmLogout = QStringLiteral("Confirm Logout?");
 const QString SilentBox = QStringLiteral("The mail server did not answer for 0 seconds.\r\n"
                                          "The connection has been closed.");
+const QString LostBox = QStringLiteral("The connection to the mail server has been lost.\r\nPlease login again.");
+
+// Limits the flood cases shorten the window's to: lines, held replies and
+// listings.
+const Pop3ReplyReader::Limits FloodLimits{64 * 1024, 256 * 1024, 1024 * 1024};
+
+// The dialogue up to the reply of `step`, whose status line `start` is sent
+// (the greeting has none: it is the reply itself).
+void scriptUpTo(ScriptedPop3Server &server, const QString &step, const QByteArray &start = "+OK\r\n")
+{
+    if (step == QLatin1String("greeting"))
+        return;
+    if (step == QLatin1String("CAPA")) {
+        Pop3Scripts::greeting(server);
+        server.expect("CAPA\r\n").send(start);
+    } else if (step == QLatin1String("UIDL")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        server.expect("UIDL \r\n").send(start);
+    } else if (step == QLatin1String("LIST")) {
+        Pop3Scripts::login(server, "bob", "secret");
+        Pop3Scripts::stat(server, 2, 360);
+        Pop3Scripts::uidl(server, Ids);
+        server.expect("LIST \r\n").send(start);
+    } else {
+        Pop3Scripts::session(server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("TOP")) {
+            server.expect("TOP 1 10\r\n").send(start);
+        } else {
+            server.reply("LIST 2\r\n", "+OK 2 240\r\n");
+            server.expect("RETR 2\r\n").send(start);
+        }
+    }
+}
+
+// Logs in, and where the step comes after the login, asks for it: Show for
+// TOP, a view of mail 2 for RETR.
+void runUpTo(WindowFixture &f, const QString &step)
+{
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
+    if (step == QLatin1String("TOP") || step == QLatin1String("RETR")) {
+        QTRY_VERIFY(kit::loggedInAndIdle(f.w));
+        if (step == QLatin1String("TOP")) {
+            f.w.cmdShow_Click();
+        } else {
+            kit::putMailRows(f.w, 2);
+            kit::viewMail(f.w, 2);
+        }
+    }
+}
 
 // Empty when the store is a list of ids as the window writes it (printable
 // ASCII without blanks, CR LF after each, no id twice in any letter case)
@@ -148,6 +202,15 @@ private slots:
     void serverClosesInTheMiddle();
     void serverNeverAnswers_data();
     void serverNeverAnswers();
+    void floodNeverEnds_data();
+    void floodNeverEnds();
+    void trickleNeverEnds_data();
+    void trickleNeverEnds();
+    void slowListingAboveTheMinimumRate();
+    void commandAnsweredTwiceByAServerGone_data();
+    void commandAnsweredTwiceByAServerGone();
+    void markupStaysText_data();
+    void markupStaysText();
 };
 
 void TestHostilePop3::refusalAtEveryStep_data()
@@ -777,6 +840,222 @@ void TestHostilePop3::serverNeverAnswers()
     QCOMPARE(f.server.mismatches(), QStringList());
     QCOMPARE(kit::readFile(StoreName), store);
     QVERIFY(f.platform.calls.isEmpty());
+}
+
+void TestHostilePop3::floodNeverEnds_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QByteArray>("flood");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QByteArray>("store");
+
+    const QString closed = QStringLiteral("\r\nThe connection has been closed.");
+    const QString line = QStringLiteral("The mail server sent a line longer than 65536 bytes.") + closed;
+    const QString reply = QStringLiteral("The mail server sent a reply longer than 262144 bytes.") + closed;
+    const QString listing = QStringLiteral("The mail server sent a reply longer than 1048576 bytes.") + closed;
+    QTest::newRow("a greeting that never ends its line") << "greeting" << QByteArray(4096, '+') << line << KnownStore;
+    QTest::newRow("a capability list that never ends")
+        << "CAPA" << QByteArray("X-CAPABILITY\r\n").repeated(256) << reply << KnownStore;
+    QTest::newRow("an id listing that never ends")
+        << "UIDL" << QByteArray("1 0123456789abcdef\r\n").repeated(200) << listing << KnownStore;
+    QTest::newRow("a size list that never ends")
+        << "LIST" << QByteArray("1 120\r\n").repeated(500) << listing << StoreAfterSession;
+    QTest::newRow("a header that never ends")
+        << "TOP" << QByteArray("X-Header: x\r\n").repeated(300) << reply << StoreAfterSession;
+    QTest::newRow("a header line that never ends") << "TOP" << QByteArray(4096, 'h') << line << StoreAfterSession;
+}
+
+void TestHostilePop3::floodNeverEnds()
+{
+    // The server writes as fast as the window reads, for ever: the window
+    // stops at its limit, says so and closes the connection.
+    QFETCH(QString, step);
+    QFETCH(QByteArray, flood);
+    QFETCH(QString, box);
+    QFETCH(QByteArray, store);
+    WindowFixture f;
+    scriptUpTo(f.server, step);
+    f.server.sendForever(flood);
+    f.w.setReplyLimits(FloodLimits);
+
+    runUpTo(f, step);
+    QTRY_COMPARE(f.boxes.texts(), QStringList{box});
+    QCOMPARE(f.boxes.boxes.last().icon, MsgIcon::Exclamation);
+    QTRY_VERIFY(f.server.isFinished()); // the window hung up
+    expectLoggedOut(f.w);
+    QVERIFY(f.server.foreverBytes() > FloodLimits.lineBytes);
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(kit::readFile(StoreName), store);
+}
+
+void TestHostilePop3::trickleNeverEnds_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QByteArray>("trickle");
+    QTest::addColumn<QByteArray>("store");
+    QTest::newRow("a greeting a byte at a time") << "greeting" << QByteArray("+") << KnownStore;
+    QTest::newRow("a capability list a line at a time") << "CAPA" << QByteArray("X\r\n") << KnownStore;
+    QTest::newRow("an id listing a line at a time") << "UIDL" << QByteArray("1 a\r\n") << KnownStore;
+    QTest::newRow("a mail a line at a time") << "RETR" << QByteArray("line\r\n") << StoreAfterSession;
+}
+
+void TestHostilePop3::trickleNeverEnds()
+{
+    // A sign of life every 50 ms keeps the wait for silence from ever
+    // ending; the time the whole reply may take ends it. Octets that come
+    // below the minimum rate earn next to no time.
+    QFETCH(QString, step);
+    QFETCH(QByteArray, trickle);
+    QFETCH(QByteArray, store);
+    WindowFixture f;
+    scriptUpTo(f.server, step);
+    f.server.setChunkInterval(50);
+    f.server.sendForever(trickle);
+    f.w.setReplyTimeout(5000);
+    f.w.setReplyDeadline(2000, 1024 * 1024);
+
+    runUpTo(f, step);
+    QStringList texts{QStringLiteral("The mail server did not finish its reply within 2 seconds.\r\n"
+                                     "The connection has been closed.")};
+    if (step == QLatin1String("RETR"))
+        texts.prepend(QStringLiteral("From: Sender 2\r\nSubject: Subject 2\r\nWant to View?"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.boxes.texts(), texts, 10000);
+    QTRY_VERIFY(f.server.isFinished());
+    expectLoggedOut(f.w);
+    QVERIFY(!kit::session(f.w).bListForView());
+    QCOMPARE(f.server.mismatches(), QStringList());
+    QCOMPARE(kit::readFile(StoreName), store);
+    QVERIFY(f.platform.calls.isEmpty());
+}
+
+void TestHostilePop3::slowListingAboveTheMinimumRate()
+{
+    // About 720 octets of ids, ten every 50 ms: over three seconds, longer
+    // than the two a short reply may take, but at 200 octets a second, well
+    // above the minimum rate of 20: a slow link, not a hostile server.
+    WindowFixture f;
+    QStringList ids;
+    for (int n = 1; n <= 60; ++n)
+        ids << QStringLiteral("id%1").arg(n, 5, 10, QLatin1Char('0'));
+    QList<qint64> sizes(60, 100);
+    Pop3Scripts::login(f.server, "bob", "secret");
+    Pop3Scripts::stat(f.server, 60, 6000);
+    const QByteArray listing = Pop3Scripts::uidlReply(ids);
+    QVERIFY(listing.size() > 700);
+    f.server.reply("UIDL \r\n", ScriptedPop3Server::chunksOf(listing, 10));
+    Pop3Scripts::list(f.server, sizes);
+    f.server.setChunkInterval(50);
+    f.w.setReplyTimeout(5000);
+    f.w.setReplyDeadline(2000, 20);
+
+    QVERIFY(f.login());
+    QCOMPARE(f.w.lblNewMails->text(), QStringLiteral("60 new mail(s)"));
+    QCOMPARE(f.boxes.texts(), QStringList());
+    QCOMPARE(f.server.mismatches(), QStringList());
+}
+
+void TestHostilePop3::commandAnsweredTwiceByAServerGone_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<bool>("answerHandled");
+    QTest::newRow("STAT, whose handler asks for the ids") << "STAT" << true;
+    // The refusal ended the sweep: the answer belongs to no TOP out, and
+    // the hang-up then finds the window idle.
+    QTest::newRow("TOP, after which no header is asked for") << "TOP" << false;
+}
+
+void TestHostilePop3::commandAnsweredTwiceByAServerGone()
+{
+    // A refusal, then an answer all the same, then the server hangs up while
+    // the refusal's box is open. Where the answer is taken, its handler
+    // sends the next command first; that fails, the window is reset, and
+    // nothing of the answer may be filled in after the reset.
+    QFETCH(QString, step);
+    QFETCH(bool, answerHandled);
+    WindowFixture f;
+    if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.expect("STAT \r\n");
+    } else {
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
+        f.server.expect("TOP 1 10\r\n");
+    }
+    f.server.send("-ERR Not yet\r\n+OK 2 360\r\n").closeConnection();
+    f.boxes.holdOpen(QStringLiteral("Server error"),
+                     [&] { return f.w.sockPOP3->State() == TcpClientSocket::sckClosing; });
+
+    runUpTo(f, step);
+    QStringList boxes{QStringLiteral("Server error\r\n-ERR Not yet\r\n")};
+    if (answerHandled)
+        boxes << LostBox;
+    QTRY_COMPARE(f.boxes.texts(), boxes);
+    QTRY_COMPARE(f.w.sockPOP3->State(), TcpClientSocket::sckClosed);
+    QVERIFY(f.boxes.heldTooLong.isEmpty());
+    expectLoggedOut(f.w);
+    QCOMPARE(f.w.grdMails->Rows(), 2);
+    QVERIFY(f.w.lblTotalMails->isHidden() && f.w.lblNewMails->isHidden());
+    QCOMPARE(f.server.mismatches(), QStringList());
+}
+
+void TestHostilePop3::markupStaysText_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::newRow("a sender and subject in the view question") << "TOP";
+    QTest::newRow("a refusal in the error box") << "-ERR";
+    QTest::newRow("figures in the statistics labels") << "STAT";
+}
+
+void TestHostilePop3::markupStaysText()
+{
+    // Markup from a server or a mail is shown as the characters it is: no
+    // link to click, no banner, no 400 by 400 picture, no bold count, in
+    // the real boxes and labels.
+    QFETCH(QString, step);
+    const QByteArray picture = "<img src=\"x.png\" width=\"400\" height=\"400\">";
+    WindowFixture f;
+    RealMessageBoxes real;
+    QByteArray shown;
+    if (step == QLatin1String("STAT")) {
+        Pop3Scripts::login(f.server, "bob", "secret");
+        f.server.reply("STAT \r\n", "+OK <b>7</b> <font_color=red>360</font>\r\n");
+        Pop3Scripts::uidl(f.server, {});
+    } else {
+        Pop3Scripts::session(f.server, "bob", "secret", Ids, Sizes);
+        if (step == QLatin1String("TOP")) {
+            shown = "From: <b>Boss</b>\r\nSubject: <a href=\"http://example.com/\">click</a>" + picture;
+            f.server.reply("TOP 1 10\r\n", "+OK\r\n" + shown + "\r\n\r\n.\r\n");
+        } else {
+            shown = "-ERR <font color=\"red\" size=\"7\">BANNER</font>" + picture;
+            f.server.reply("TOP 1 10\r\n", shown + "\r\n");
+        }
+    }
+
+    kit::fillLogin(f.w, f.server.port());
+    f.w.cmdLogin_Click();
+    QTRY_VERIFY(kit::loggedInAndIdle(f.w) || (step == QLatin1String("STAT") && real.boxes.size() == 1));
+    if (step == QLatin1String("STAT")) {
+        // A count that is no number is no mail.
+        QCOMPARE(real.texts(), QStringList{"No mails in mailbox"});
+        QCOMPARE(f.w.lblMails->text(), QStringLiteral("<b>7</b>"));
+        QCOMPARE(f.w.lblMailSize->text(), QStringLiteral("<font_color=red>360</font>"));
+        for (const QLabel *label : {f.w.lblMails, f.w.lblMailSize, f.w.lblTotalMails, f.w.lblNewMails, f.w.lblProgress})
+            QVERIFY2(kit::showsPlainText(label), qPrintable(label->objectName()));
+        return;
+    }
+    f.w.cboTill->setEditText(QStringLiteral("1"));
+    f.w.cmdShow_Click();
+    if (step == QLatin1String("TOP")) {
+        QTRY_COMPARE(f.w.cmdShow->text(), QStringLiteral("Show"));
+        QCOMPARE(kit::column(f.w.grdMails, 2),
+                 QStringList{QStringLiteral(" <a href=\"http://example.com/\">click</a>") + QString::fromLatin1(picture)});
+        kit::viewMail(f.w, 1); // answered No
+    }
+    QTRY_COMPARE(real.boxes.size(), 1);
+    const RealMessageBoxes::Box box = real.boxes.first();
+    QVERIFY2(box.text.contains(QString::fromLatin1(picture)), qPrintable(box.text));
+    QVERIFY(box.plainText);
+    QVERIFY2(box.textHeight < 200, QByteArray::number(box.textHeight).constData());
+    QCOMPARE(f.server.mismatches(), QStringList());
 }
 
 QTEST_MAIN(TestHostilePop3)

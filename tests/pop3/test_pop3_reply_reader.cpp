@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(Pop3ReplyReader::Overflow)
+
 namespace {
 
 struct Outcome
@@ -112,6 +114,11 @@ private slots:
     void unframedDataWaits();
     void clearForgetsEverything();
     void bigReplyInSmallChunks();
+    void limits_data();
+    void limits();
+    void longLineOfAStreamedMail_data();
+    void longLineOfAStreamedMail();
+    void millionMailListings();
     void content_data();
     void content();
     void isError_data();
@@ -268,7 +275,7 @@ void TestPop3ReplyReader::bigReplyInSmallChunks()
         if (streamed)
             reader.commandSent(QStringLiteral("RETR 1\r\n"));
         else
-            reader.expect(Pop3ReplyReader::Kind::MultiLine);
+            reader.expect(Pop3ReplyReader::Kind::MultiLine, true); // held whole, as only a listing may be
         reader.commandSent(QStringLiteral("QUIT \r\n"));
         QStringList replies;
         QByteArray body;
@@ -292,6 +299,186 @@ void TestPop3ReplyReader::bigReplyInSmallChunks()
             QVERIFY(body.isEmpty());
         }
     }
+}
+
+using Overflow = Pop3ReplyReader::Overflow;
+
+// Small limits, so that every boundary is a few bytes away: lines of 16
+// octets, held replies of 40, listings of 64.
+const Pop3ReplyReader::Limits SmallLimits{16, 40, 64};
+
+void TestPop3ReplyReader::limits_data()
+{
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("before"); // the replies complete before the overflow
+    QTest::addColumn<Overflow>("overflow");
+    QTest::addColumn<int>("limit");
+
+    const QString greeting = QStringLiteral("greeting");
+    const QStringList none;
+    QTest::newRow("status line of 16") << QStringList{greeting} << QByteArray("+OK 0123456789\r\n")
+                                       << QStringList{"+OK 0123456789\r\n"} << Overflow::None << 0;
+    QTest::newRow("status line of 17") << QStringList{greeting} << QByteArray("+OK 01234567890\r\n") << none
+                                       << Overflow::Line << 16;
+    QTest::newRow("a greeting that never ends its line")
+        << QStringList{greeting} << QByteArray("+OK ").append(100, 'x') << none << Overflow::Line << 16;
+    QTest::newRow("unasked lines are lines") << QStringList{} << QByteArray("-ERR 0123456789012\r\n") << none
+                                             << Overflow::Line << 16;
+    QTest::newRow("one line of a listing") << QStringList{"UIDL \r\n"}
+                                           << QByteArray("+OK\r\n1 0123456789abcd\r\n.\r\n") << none
+                                           << Overflow::Line << 16;
+    // 5 + 10 * 5 + 6 + 3 octets, then one more.
+    const QByteArray listing64 = "+OK\r\n1 a\r\n2 b\r\n3 c\r\n4 d\r\n5 e\r\n6 f\r\n7 g\r\n8 h\r\n9 i\r\n0 j\r\n1 kk\r\n.\r\n";
+    Q_ASSERT(listing64.size() == 64);
+    const QByteArray listing65 = QByteArray(listing64).insert(8, 'a');
+    QTest::newRow("listing of 64") << QStringList{"UIDL \r\n"} << listing64
+                                   << QStringList{QString::fromLatin1(listing64)} << Overflow::None << 0;
+    QTest::newRow("listing of 65") << QStringList{"LIST \r\n"} << listing65 << none << Overflow::Reply << 64;
+    QByteArray endless = "+OK\r\n";
+    for (int i = 0; i < 20; ++i)
+        endless += "1 a\r\n";
+    QTest::newRow("a listing that never ends") << QStringList{"UIDL \r\n"} << endless << none << Overflow::Reply
+                                               << 64;
+    QTest::newRow("a header is no listing") << QStringList{"TOP 1 10\r\n"}
+                                            << QByteArray("+OK\r\nFrom: a\r\nSubject: b\r\nDate: Mon 1\r\n.\r\n") << none
+                                            << Overflow::Reply << 40;
+    QTest::newRow("a capability list is no listing")
+        << QStringList{"CAPA\r\n"} << QByteArray("+OK\r\nTOP\r\nUIDL\r\nUSER\r\nSASL PLAIN\r\nSTLS\r\n.\r\n")
+        << none << Overflow::Reply << 40;
+    QTest::newRow("the replies before it are kept")
+        << QStringList{greeting, "USER bob\r\n", "PASS pw\r\n"}
+        << QByteArray("+OK ready\r\n+OK\r\n+OK ").append(64, 'x') << QStringList{"+OK ready\r\n", "+OK\r\n"}
+        << Overflow::Line << 16;
+    QTest::newRow("what follows it is dropped")
+        << QStringList{"STAT \r\n", "QUIT \r\n"} << QByteArray("+OK 2 0123456789012345\r\n+OK bye\r\n") << none
+        << Overflow::Line << 16;
+    QTest::newRow("a mail's lines stream, however long")
+        << QStringList{"RETR 1\r\n"}
+        << QByteArray("+OK\r\n").append(200, 'm').append("\r\n..dot\r\n").append(100, 'n').append("\r\n.\r\n")
+        << QStringList{"+OK\r\n.\r\n"} << Overflow::None << 0;
+    QTest::newRow("a mail's status line is a line")
+        << QStringList{"RETR 1\r\n"} << QByteArray("+OK 0123456789 octets\r\nbody\r\n.\r\n") << none
+        << Overflow::Line << 16;
+}
+
+void TestPop3ReplyReader::limits()
+{
+    QFETCH(QStringList, sent);
+    QFETCH(QByteArray, stream);
+    QFETCH(QStringList, before);
+    QFETCH(Overflow, overflow);
+    QFETCH(int, limit);
+
+    QList<QList<QByteArray>> cuts{{stream}, ScriptedPop3Server::chunksOf(stream, 1),
+                                  ScriptedPop3Server::chunksOf(stream, 7)};
+    for (int at = 1; at < stream.size(); ++at)
+        cuts.append(ScriptedPop3Server::splitAt(stream, {at}));
+    for (const QList<QByteArray> &chunks : cuts) {
+        Pop3ReplyReader reader;
+        reader.setLimits(SmallLimits);
+        for (const QString &line : sent) {
+            if (line == QLatin1String("greeting"))
+                reader.expectGreeting();
+            else
+                reader.commandSent(line);
+        }
+        QStringList replies;
+        for (const QByteArray &chunk : chunks) {
+            reader.feed(chunk);
+            reader.takeBody();
+            while (reader.hasReply())
+                replies << reader.takeReply();
+        }
+        const QByteArray where = "first chunk of " + QByteArray::number(chunks.first().size()) + " bytes";
+        QVERIFY2(reader.overflow() == overflow, where.constData());
+        QVERIFY2(reader.overflowLimit() == limit, where.constData());
+        QVERIFY2(replies == before, where.constData());
+        if (overflow != Overflow::None) {
+            // Nothing more is read, until a new connection.
+            QCOMPARE(reader.pendingSize(), 0);
+            reader.feed(QByteArray("+OK\r\n"));
+            QVERIFY(!reader.hasReply());
+            reader.clear();
+            QVERIFY(reader.overflow() == Overflow::None);
+            reader.expectGreeting();
+            reader.feed(QByteArray("+OK\r\n"));
+            QCOMPARE(reader.takeReply(), QStringLiteral("+OK\r\n"));
+        }
+    }
+}
+
+void TestPop3ReplyReader::longLineOfAStreamedMail_data()
+{
+    QTest::addColumn<int>("chunkSize");
+    QTest::newRow("4 KiB pieces") << 4096;
+    QTest::newRow("odd pieces") << 4099;
+    QTest::newRow("one piece") << 0;
+}
+
+// A mail whose lines are megabytes long (HTML without line breaks) streams
+// all the same, a piece at a time, whatever a line may hold otherwise.
+void TestPop3ReplyReader::longLineOfAStreamedMail()
+{
+    QFETCH(int, chunkSize);
+    QByteArray message = "Subject: long\r\n\r\n";
+    message += '.' + QByteArray(3 * 1024 * 1024, 'h') + "\r\n";
+    message += QByteArray(64 * 1024 - 1, 'c') + "\r\n"; // its CR where a piece ends
+    message += QByteArray(2 * 1024 * 1024, 'x') + "\r\n.\r\n";
+    QByteArray wire = "+OK\r\n";
+    for (const QByteArray &line : message.split('\n')) {
+        if (!line.isEmpty())
+            wire += (line.startsWith('.') ? "." : "") + line + '\n';
+    }
+    wire += ".\r\n";
+
+    Pop3ReplyReader reader;
+    reader.setLimits({1024, 1024, 1024});
+    reader.commandSent(QStringLiteral("RETR 1\r\n"));
+    QByteArray body;
+    qsizetype mostHeld = 0;
+    const qsizetype step = chunkSize > 0 ? chunkSize : wire.size();
+    for (qsizetype pos = 0; pos < wire.size(); pos += step) {
+        reader.feed(wire.mid(pos, step));
+        mostHeld = qMax<qsizetype>(mostHeld, reader.pendingSize());
+        body += reader.takeBody();
+    }
+    QVERIFY(reader.overflow() == Overflow::None);
+    QCOMPARE(reader.takeReply(), QStringLiteral("+OK\r\n.\r\n"));
+    QCOMPARE(body.size(), message.size());
+    QVERIFY(body == message);
+    if (chunkSize > 0)
+        QVERIFY2(mostHeld < 64 * 1024 + chunkSize, QByteArray::number(mostHeld).constData());
+}
+
+// The default limits hold the listings of a mailbox of a million mails with
+// the longest ids POP3 allows (70 characters).
+void TestPop3ReplyReader::millionMailListings()
+{
+    constexpr int Mails = 1000000;
+    QByteArray uidl = "+OK\r\n";
+    QByteArray list = "+OK 1000000 messages\r\n";
+    uidl.reserve(Mails * 80 + 16);
+    list.reserve(Mails * 20 + 32);
+    const QByteArray id(62, 'u');
+    for (int n = 1; n <= Mails; ++n) {
+        uidl += QByteArray::number(n) + ' ' + id + QByteArray::number(n).rightJustified(8, '0') + "\r\n";
+        list += QByteArray::number(n) + " 1234567890\r\n";
+    }
+    uidl += ".\r\n";
+    list += ".\r\n";
+    QVERIFY(uidl.size() > 78 * Mails);
+
+    Pop3ReplyReader reader;
+    reader.commandSent(QStringLiteral("UIDL \r\n"));
+    reader.commandSent(QStringLiteral("LIST \r\n"));
+    const QByteArray stream = uidl + list;
+    for (qsizetype pos = 0; pos < stream.size(); pos += 1024 * 1024)
+        reader.feed(stream.mid(pos, 1024 * 1024));
+    QVERIFY(reader.overflow() == Overflow::None);
+    QCOMPARE(reader.replyCount(), 2);
+    QCOMPARE(reader.takeReply().size(), uidl.size());
+    QCOMPARE(reader.takeReply().size(), list.size());
 }
 
 void TestPop3ReplyReader::content_data()

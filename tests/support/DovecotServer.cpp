@@ -56,6 +56,15 @@ QString DovecotServer::maildir(const QString &user) const
 
 bool DovecotServer::addUser(const QString &name, const QString &password)
 {
+    if (password.contains(QLatin1Char(':'))) {
+        m_error = QStringLiteral("unusable user name or password");
+        return false;
+    }
+    return addUserStored(name, QStringLiteral("{PLAIN}") + password);
+}
+
+bool DovecotServer::addUserStored(const QString &name, const QString &password)
+{
     if (name.isEmpty() || name.contains(QLatin1Char(':')) || password.contains(QLatin1Char(':'))
         || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\n'))
         || password.contains(QLatin1Char('\n'))) {
@@ -67,7 +76,7 @@ bool DovecotServer::addUser(const QString &name, const QString &password)
         m_error = QStringLiteral("cannot make the Maildir of ") + name;
         return false;
     }
-    const QString line = QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n")
+    const QString line = QStringLiteral("%1:%2:%3:%4::%5::\n")
                              .arg(name, password)
                              .arg(m_account.uid)
                              .arg(m_account.gid)
@@ -146,8 +155,8 @@ bool DovecotServer::writeConfig()
                            "listen = 127.0.0.1\n"
                            "disable_plaintext_auth = no\n"
                            "auth_failure_delay = 0\n");
-    conf += QStringLiteral("auth_mechanisms = plain%1\n")
-                .arg(m_introspectionUrl.isEmpty() ? QString() : QStringLiteral(" xoauth2 oauthbearer"));
+    conf += QStringLiteral("auth_mechanisms = %1%2\n")
+                .arg(m_mechanisms, m_introspectionUrl.isEmpty() ? QString() : QStringLiteral(" xoauth2 oauthbearer"));
     conf += QStringLiteral("default_internal_user = %1\n").arg(m_account.userName);
     conf += QStringLiteral("default_internal_group = %1\n").arg(m_account.groupName);
     conf += QStringLiteral("default_login_user = %1\n").arg(m_account.userName);
@@ -163,11 +172,11 @@ bool DovecotServer::writeConfig()
         conf += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n").arg(dir);
     } else {
         // Tokens go to the token service only, passwords to the file only.
-        conf += QStringLiteral("passdb {\n  driver = passwd-file\n  mechanisms = plain\n"
+        conf += QStringLiteral("passdb {\n  driver = passwd-file\n  mechanisms = %2\n"
                                "  args = scheme=PLAIN %1/users/%u\n}\n"
                                "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n"
                                "  args = %1/oauth2.conf.ext\n}\n")
-                    .arg(dir);
+                    .arg(dir, m_mechanisms);
         // Dovecot trusts "active": the token service decides expiry.
         const QString oauth = QStringLiteral("introspection_mode = post\n"
                                              "introspection_url = %1\n"

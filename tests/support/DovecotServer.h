@@ -26,6 +26,13 @@ public:
     QString loginName(const QString &user) const override { return user; }
     // Names and passwords must not contain ':', '/' or line ends.
     bool addUser(const QString &name, const QString &password) override;
+    // A user whose password entry is given as stored, "{SCHEME}data" (e.g.
+    // a {SCRAM-SHA-256} hash).
+    bool addUserStored(const QString &name, const QString &storedPassword);
+    // The SASL mechanisms offered (Dovecot's auth_mechanisms, e.g. "plain
+    // cram-md5 scram-sha-256 apop"; "apop" puts a stamp in the greeting);
+    // "plain" unless set. Call before start().
+    void setAuthMechanisms(const QString &mechanisms) { m_mechanisms = mechanisms; }
     QString maildir(const QString &user) const override;
     QString log() const override;
 
@@ -54,4 +61,5 @@ private:
     quint16 m_tlsPort = 0;
     bool m_tls = false;
     QString m_introspectionUrl;
+    QString m_mechanisms = QStringLiteral("plain");
 };

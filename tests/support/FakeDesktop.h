@@ -57,14 +57,16 @@ public:
     // Tools of the system the fake desktop could not borrow.
     QStringList missingTools() const { return m_missingTools; }
 
-    // A program on the PATH that records how it was started.
-    QString addProgram(const QString &name)
+    // A program on the PATH that records how it was started, then runs the
+    // shell lines `afterwards` (e.g. "exit 1": an editor that fails).
+    QString addProgram(const QString &name, const QByteArray &afterwards = QByteArray())
     {
         const QString path = bin(name);
         QFile script(path);
         if (!script.open(QIODevice::WriteOnly))
             return QString();
-        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + QFile::encodeName(argumentsFile(name)) + "'\n");
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + QFile::encodeName(argumentsFile(name)) + "'\n"
+                     + afterwards + "\n");
         script.close();
         script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         return path;

@@ -23,6 +23,12 @@ ScriptedPop3Server::ScriptedPop3Server(QObject *parent)
     add(StepKind::Accept); // the first connection
 }
 
+bool ScriptedPop3Server::listenOn(const QHostAddress &address)
+{
+    m_server.close();
+    return m_server.listen(address, 0);
+}
+
 ScriptedPop3Server::~ScriptedPop3Server()
 {
     // The sockets die with m_server, after our other members: they must not
@@ -68,6 +74,11 @@ ScriptedPop3Server &ScriptedPop3Server::sendManually(const QList<QByteArray> &ch
     return add(StepKind::SendManually, chunks);
 }
 
+ScriptedPop3Server &ScriptedPop3Server::sendForever(const QByteArray &chunk)
+{
+    return add(StepKind::SendForever, {chunk});
+}
+
 ScriptedPop3Server &ScriptedPop3Server::expect(const QByteArray &line)
 {
     return add(StepKind::Expect, {line});
@@ -88,6 +99,11 @@ ScriptedPop3Server &ScriptedPop3Server::reply(const QByteArray &line, const QByt
 ScriptedPop3Server &ScriptedPop3Server::closeConnection()
 {
     return add(StepKind::Close);
+}
+
+ScriptedPop3Server &ScriptedPop3Server::expectAnyLine()
+{
+    return add(StepKind::Expect);
 }
 
 ScriptedPop3Server &ScriptedPop3Server::expectClientClose()
@@ -152,6 +168,11 @@ void ScriptedPop3Server::onNewConnection()
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+        // A flood goes on as what it wrote leaves.
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (socket == m_current)
+                run();
+        });
         m_waiting.append(socket);
     }
     run();
@@ -268,11 +289,17 @@ bool ScriptedPop3Server::runStep()
         m_replyOwed = false;
         return true;
 
+    case StepKind::SendForever:
+        // Until the client gives up.
+        if (isClosed(m_current))
+            return true;
+        return sendAgain(step.chunks.value(0));
+
     case StepKind::Expect: {
         if (m_current && m_current->canReadLine()) {
             const QByteArray line = m_current->readLine();
             m_received.append(line);
-            if (line != step.chunks.value(0))
+            if (!step.chunks.isEmpty() && line != step.chunks.value(0))
                 mismatch(QStringLiteral("step %1: expected %2, received %3")
                              .arg(m_step)
                              .arg(shown(step.chunks.value(0)), shown(line)));
@@ -300,6 +327,25 @@ bool ScriptedPop3Server::runStep()
         return isClosed(m_current);
     }
     return true;
+}
+
+// Writes the chunk once more unless what was written is still on its way
+// or the interval has not passed; never done by itself.
+bool ScriptedPop3Server::sendAgain(const QByteArray &chunk)
+{
+    if (m_chunkTimerActive || m_current->bytesToWrite() > 0)
+        return false;
+    m_foreverBytes += chunk.size();
+    writeChunk(chunk);
+    // Without an interval the next one follows from bytesWritten.
+    if (m_chunkInterval > 0) {
+        m_chunkTimerActive = true;
+        QTimer::singleShot(m_chunkInterval, this, [this] {
+            m_chunkTimerActive = false;
+            run();
+        });
+    }
+    return false;
 }
 
 void ScriptedPop3Server::writeChunk(const QByteArray &chunk)

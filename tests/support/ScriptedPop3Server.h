@@ -38,13 +38,24 @@ public:
 
     // Listening on 127.0.0.1, on a port of the system's choice.
     quint16 port() const;
+    // Listens on this address instead (a port of the system's choice); false
+    // when it cannot.
+    bool listenOn(const QHostAddress &address);
     bool isListening() const;
 
     // ---- The script, in order
     ScriptedPop3Server &send(const QByteArray &data);
     ScriptedPop3Server &send(const QList<QByteArray> &chunks);
     ScriptedPop3Server &sendManually(const QList<QByteArray> &chunks);
+    // A server that never ends its reply: the chunk again and again, each
+    // once the one before has left (or after the chunk interval, when one
+    // is set), until the client closes the connection; then the script
+    // goes on.
+    ScriptedPop3Server &sendForever(const QByteArray &chunk);
     ScriptedPop3Server &expect(const QByteArray &line);
+    // Any one line, kept in receivedLines(): what the script cannot know,
+    // as an access token.
+    ScriptedPop3Server &expectAnyLine();
     // expect(line) followed by send(chunks).
     ScriptedPop3Server &reply(const QByteArray &line, const QList<QByteArray> &chunks);
     ScriptedPop3Server &reply(const QByteArray &line, const QByteArray &data);
@@ -71,6 +82,8 @@ public:
     bool isFinished() const;
     int connectionCount() const { return m_connectionCount; }
     int stepIndex() const { return m_step; }
+    // Octets written by sendForever() steps.
+    qint64 foreverBytes() const { return m_foreverBytes; }
     int stepCount() const { return int(m_steps.size()); }
 
     // ---- Cutting replies into chunks
@@ -84,7 +97,7 @@ signals:
     void finished();
 
 private:
-    enum class StepKind { Accept, Send, SendManually, Expect, Close, ExpectClientClose };
+    enum class StepKind { Accept, Send, SendManually, SendForever, Expect, Close, ExpectClientClose };
     struct Step
     {
         StepKind kind;
@@ -97,6 +110,7 @@ private:
     void onDisconnected(QTcpSocket *socket);
     void run();
     bool runStep(); // true when the step is done and the script moves on
+    bool sendAgain(const QByteArray &chunk);
     void writeChunk(const QByteArray &chunk);
     void advance();
     void drainUnexpected(QTcpSocket *socket);
@@ -111,6 +125,7 @@ private:
     bool m_chunkTimerActive = false;
     bool m_manualRequested = false;
     int m_chunkInterval = 0;
+    qint64 m_foreverBytes = 0;
     QPointer<QTcpSocket> m_current;
     bool m_currentClosed = false;
     QList<QPointer<QTcpSocket>> m_waiting; // connections not yet accepted by the script

@@ -1,5 +1,6 @@
 #pragma once
-// Reading and writing whole files in tests, for any test library.
+// Reading and writing whole files, and their permissions, in tests, for any
+// test library.
 
 #include <QByteArray>
 #include <QIODevice>
@@ -13,5 +14,9 @@ QByteArray readFile(const QString &path);
 
 // Writes (or with QIODevice::Append adds) all the bytes; false on any failure.
 bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly);
+
+// The permission bits of a file or folder (0600, 0755...), in octal text so
+// a comparison shows them readably; "<missing>" when there is none.
+QString permissionBits(const QString &path);
 
 } // namespace kit

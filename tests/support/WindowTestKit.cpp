@@ -3,6 +3,7 @@
 #include "WindowTestKit.h"
 
 #include "frmMainTestAccess.h"
+#include "mailbox/MessageFile.h"
 #include "TlsDovecot.h"
 #include "window/VbColor.h"
 
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QProgressBar>
 #include <QSettings>
+#include <QTextDocument>
 
 namespace kit {
 
@@ -17,6 +19,14 @@ bool nearColour(const QColor &actual, const QColor &expected, int tolerance)
 {
     return qAbs(actual.red() - expected.red()) <= tolerance && qAbs(actual.green() - expected.green()) <= tolerance
            && qAbs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+bool showsPlainText(const QLabel *label)
+{
+    // Qt reads a text as markup when the format says so, or when left to
+    // guess and the text looks like it.
+    return label->textFormat() == Qt::PlainText
+           || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(label->text()));
 }
 
 void clearSavedState()
@@ -270,7 +280,13 @@ bool viewDone(const frmMain &w, int timeoutMs)
 
 QString WindowRecorders::messageFile() const
 {
-    return QDir(programDir.path()).filePath(QStringLiteral("test.eml"));
+    return QDir(MessageFileFolders(programDir.path(), dataDir.path()).first()).filePath(QStringLiteral("test.eml"));
+}
+
+void WindowRecorders::useFolders(frmMain &w) const
+{
+    w.setProgramFolder(programDir.path());
+    w.setDataFolder(dataDir.path());
 }
 
 bool WindowFixture::login(int timeoutMs)

@@ -15,6 +15,7 @@
 #include "window/frmMain.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -31,6 +32,8 @@ T *child(const QObject *parent, const QString &name)
 }
 // Each channel of `actual` within `tolerance` of `expected`'s.
 bool nearColour(const QColor &actual, const QColor &expected, int tolerance = 8);
+// The label shows its text as it is: no markup of it takes effect.
+bool showsPlainText(const QLabel *label);
 
 // ---- Settings and files
 // Forgets the help setting and bob's UIDL store of 127.0.0.1, so a test
@@ -132,16 +135,20 @@ bool viewDone(const frmMain &w, int timeoutMs = 10000);
 
 // What every window fixture holds first and gives up last, so nothing the
 // window does on closing escapes it: the recorders of every message box and
-// platform call, and a program folder of its own for the message file.
-// Members go away in reverse order: the window first.
+// platform call, and a program folder and a data folder of its own for the
+// message file. Members go away in reverse order: the window first.
 struct WindowRecorders
 {
     MessageBoxRecorder boxes;
     PlatformRecorder platform;
     QTemporaryDir programDir;
+    QTemporaryDir dataDir;
 
-    // The file a viewed mail is written to.
+    // The file a viewed mail is written to: in the program folder where that
+    // is the user's own (never root's), else in the data folder.
     QString messageFile() const;
+    // Gives the window these folders.
+    void useFolders(frmMain &w) const;
     // From now on the window's platform calls reach the real platform (the
     // desktop's viewers), unrecorded.
     void useRealPlatform() { Platform::install(nullptr); }
@@ -150,7 +157,7 @@ struct WindowRecorders
 // The recorders and a window, for tests that need no server or start a real one.
 struct RecordedWindow : WindowRecorders
 {
-    RecordedWindow() { w.setProgramFolder(programDir.path()); }
+    RecordedWindow() { useFolders(w); }
 
     frmMain w;
 };
@@ -158,7 +165,7 @@ struct RecordedWindow : WindowRecorders
 // A window against a scripted POP3 server.
 struct WindowFixture : WindowRecorders
 {
-    WindowFixture() { w.setProgramFolder(programDir.path()); }
+    WindowFixture() { useFolders(w); }
 
     ScriptedPop3Server server;
     frmMain w;
@@ -171,7 +178,7 @@ struct WindowFixture : WindowRecorders
 // alice@hotmail.com with the password "secret" and starts with no mails.
 struct HotmailWindowFixture : WindowRecorders
 {
-    HotmailWindowFixture() { w.setProgramFolder(programDir.path()); }
+    HotmailWindowFixture() { useFolders(w); }
 
     HttpMailServer server;
     // The server listens; the window is made with its endpoint.

@@ -22,6 +22,8 @@
 //   access_length=40               characters of an access token
 //   rotate=yes|no                  a refresh issues a new refresh token
 //   user=NAME                      whose tokens these are (else login_hint)
+// POST /end-all what=access ends every access token issued so far, and
+// what=grants revokes every grant: a test never sees the program's tokens.
 // The log gets one line per request: "METHOD PATH field=value ...", with
 // the values of grant_type and code_challenge_method, every other field
 // by name only.
@@ -198,6 +200,8 @@ private:
             return revoke(request.fields);
         if (request.path == "/introspect" && request.method == "POST")
             return introspect(request.fields);
+        if (request.path == "/end-all" && request.method == "POST")
+            return endAll(request.fields);
         return error("404 Not Found", QStringLiteral("not_found"), QString::fromLatin1(request.path));
     }
 
@@ -334,6 +338,22 @@ private:
             grant = m_accessTokens.value(token).grant;
         if (grant >= 0)
             m_grants[grant].revoked = true;
+        return Reply();
+    }
+
+    // What a test cannot do token by token (it never sees the program's
+    // tokens): every access token issued so far ends now (what=access), as
+    // on a service that ended the sessions, or every grant is revoked
+    // (what=grants), as when the user withdrew the program's access.
+    Reply endAll(const QUrlQuery &fields)
+    {
+        if (field(fields, "what") == QLatin1String("grants")) {
+            for (Grant &grant : m_grants)
+                grant.revoked = true;
+        } else {
+            for (AccessToken &token : m_accessTokens)
+                token.expiry = QDeadlineTimer(0);
+        }
         return Reply();
     }
 
