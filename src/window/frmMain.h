@@ -295,8 +295,8 @@ private:
     // Lines sent between the two wait and leave in one write.
     void beginBatch() { ++m_batchDepth; }
     bool endBatch();
-    // The server listed PIPELINING in the CAPA reply of this connection,
-    // and the connection was not upgraded after it (STLS).
+    // The server listed PIPELINING in the CAPA reply of this connection
+    // (the one asked after STLS, where there was an upgrade).
     bool serverPipelines() const { return m_serverPipelines; }
     // The commands out at once in a run of them: a window, or one.
     int commandWindow() const { return m_serverPipelines ? m_pipelineWindow : 1; }

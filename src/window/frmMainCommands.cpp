@@ -300,10 +300,13 @@ void frmMain::sockPOP3_Encrypted()
 {
     if (m_loginPhase != LoginPhase::Upgrading)
         return;
-    m_loginPhase = LoginPhase::None;
-    // No second greeting follows the upgrade: the sign-in starts at once.
-    startSignIn();
-    strPrevCommand = vCommand;
+    // No second greeting follows the upgrade. What the server listed before
+    // it may have been forged, and it may list more now (SCRAM, PIPELINING):
+    // the list is asked for again and the sign-in starts from its answer.
+    m_capabilities = {};
+    m_serverPipelines = false;
+    m_loginPhase = LoginPhase::Capa;
+    sendLine(Pop3Command::bareLine(Verb::Capa));
 }
 
 void frmMain::sockPOP3_Close()

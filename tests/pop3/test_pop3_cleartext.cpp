@@ -27,6 +27,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -50,12 +51,13 @@ QHostAddress ownRemoteAddress()
 }
 
 // A POP3 relay between the window and a server, as someone on the path
-// would run it: it passes everything on, or takes STLS out of the server's
-// lines and keeps what the client sent.
-class StlsStripper : public QObject
+// would run it: it passes everything on, or takes the named capabilities out
+// of the server's plain-text lines and keeps what the client sent in plain
+// text. After the answer to STLS the bytes are TLS and pass untouched.
+class CapaRewriter : public QObject
 {
 public:
-    explicit StlsStripper(quint16 upstream)
+    explicit CapaRewriter(quint16 upstream)
         : m_upstream(upstream)
     {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -65,39 +67,55 @@ public:
         m_server.listen(QHostAddress::LocalHost);
     }
     quint16 port() const { return m_server.serverPort(); }
-    void setStripping(bool on) { m_stripping = on; }
-    // The lines the client sent while stripping.
+    // Capability lines ("STLS", "PIPELINING") taken out of the next
+    // connections' plain text; none: everything passes.
+    void setDropping(const QList<QByteArray> &names) { m_dropping = names; }
+    // The lines the client sent in plain text while dropping.
     QList<QByteArray> clientLines() const { return m_clientLines; }
 
 private:
+    struct Plain
+    {
+        QByteArray fromServer;
+        QByteArray fromClient;
+        bool stlsSent = false;
+        bool over = false; // TLS from here on
+    };
+
     void relay(QTcpSocket *client)
     {
         auto *server = new QTcpSocket(client);
-        auto fromServer = std::make_shared<QByteArray>();
-        auto fromClient = std::make_shared<QByteArray>();
-        const bool stripping = m_stripping;
+        auto plain = std::make_shared<Plain>();
+        const QList<QByteArray> dropping = m_dropping;
         connect(server, &QTcpSocket::readyRead, client, [=] {
-            if (!stripping) {
+            if (dropping.isEmpty() || plain->over) {
                 client->write(server->readAll());
                 return;
             }
-            fromServer->append(server->readAll());
+            plain->fromServer.append(server->readAll());
             qsizetype end;
-            while ((end = fromServer->indexOf("\r\n")) >= 0) {
-                const QByteArray line = fromServer->left(end + 2);
-                fromServer->remove(0, end + 2);
-                if (line.trimmed().toUpper() != "STLS")
+            while (!plain->over && (end = plain->fromServer.indexOf("\r\n")) >= 0) {
+                const QByteArray line = plain->fromServer.left(end + 2);
+                plain->fromServer.remove(0, end + 2);
+                if (!dropping.contains(line.trimmed().toUpper()))
                     client->write(line);
+                // The client sends STLS only once the list is in: this line
+                // is its answer.
+                plain->over = plain->stlsSent;
             }
+            if (plain->over)
+                client->write(std::exchange(plain->fromServer, QByteArray()));
         });
         connect(client, &QTcpSocket::readyRead, server, [=] {
             const QByteArray data = client->readAll();
-            if (stripping) {
-                fromClient->append(data);
+            if (!dropping.isEmpty() && !plain->stlsSent) {
+                plain->fromClient.append(data);
                 qsizetype end;
-                while ((end = fromClient->indexOf("\r\n")) >= 0) {
-                    m_clientLines.append(fromClient->left(end + 2));
-                    fromClient->remove(0, end + 2);
+                while (!plain->stlsSent && (end = plain->fromClient.indexOf("\r\n")) >= 0) {
+                    const QByteArray line = plain->fromClient.left(end + 2);
+                    m_clientLines.append(line);
+                    plain->fromClient.remove(0, end + 2);
+                    plain->stlsSent = line.trimmed().toUpper() == "STLS";
                 }
             }
             server->write(data);
@@ -110,7 +128,7 @@ private:
 
     QTcpServer m_server;
     quint16 m_upstream;
-    bool m_stripping = false;
+    QList<QByteArray> m_dropping;
     QList<QByteArray> m_clientLines;
 };
 
@@ -262,7 +280,7 @@ private slots:
         std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(certificates, QStringLiteral("good.pem"), password);
         if (!dovecot)
             return;
-        StlsStripper relay(dovecot->port());
+        CapaRewriter relay(dovecot->port());
         RecordedWindow f;
         f.w.sockPOP3->addCaCertificates(certificates.ca());
         // Once over TLS through the path...
@@ -272,7 +290,7 @@ private slots:
         QVERIFY(f.w.sockPOP3->isEncrypted());
         QVERIFY(kit::logout(f.w, f.boxes));
         // ...then someone on it takes STLS out of the list.
-        relay.setStripping(true);
+        relay.setDropping({"STLS"});
         f.w.cmdLogin_Click();
         QTRY_VERIFY(kit::loggedOutAndIdle(f.w));
         QCOMPARE(f.boxes.boxes.size(), 2);
@@ -280,6 +298,32 @@ private slots:
         QVERIFY2(text.contains(Downgrade + QStringLiteral("Mailvane has logged in to it over TLS before")),
                  qPrintable(text));
         QCOMPARE(relay.clientLines(), QList<QByteArray>{"CAPA\r\n"});
+    }
+
+    void upgradeAsksForTheListAgain()
+    {
+        // What a server lists before STLS could come from anyone on the path,
+        // and a server may list more once encrypted: the window asks again
+        // after the upgrade and goes by that answer. Real Dovecot lists
+        // PIPELINING; the relay takes it out of the plain-text list.
+        TestCertificates certificates;
+        if (QSslSocket::supportsSsl())
+            certificates.make();
+        const QString password = QStringLiteral("pw");
+        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(certificates, QStringLiteral("good.pem"), password);
+        if (!dovecot)
+            return;
+        CapaRewriter relay(dovecot->port());
+        relay.setDropping({"PIPELINING"});
+        RecordedWindow f;
+        f.w.sockPOP3->addCaCertificates(certificates.ca());
+        kit::fillLogin(f.w, relay.port(), TlsUser, password);
+        f.w.cmdLogin_Click();
+        QTRY_VERIFY(kit::loggedInAndIdle(f.w));
+        QVERIFY(f.w.sockPOP3->isEncrypted());
+        QCOMPARE(relay.clientLines(), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
+        QVERIFY(kit::session(f.w).serverPipelines());
+        QVERIFY(f.boxes.boxes.isEmpty());
     }
 };
 

@@ -29,6 +29,7 @@ public:
     decltype(frmMain::objHotmail) &objHotmail() { return m_w.objHotmail; }
     decltype(frmMain::colHotmailIds) &colHotmailIds() { return m_w.colHotmailIds; }
     decltype(frmMain::objUIDL) &objUIDL() { return m_w.objUIDL; }
+    bool serverPipelines() const { return m_w.serverPipelines(); }
 
 private:
     frmMain &m_w;
