@@ -132,6 +132,31 @@ private:
     QList<QByteArray> m_clientLines;
 };
 
+// A window filled in to log in to real Dovecot (STLS on its plain port)
+// through a relay.
+struct RelayedTlsLogin
+{
+    TestCertificates certificates;
+    std::unique_ptr<DovecotServer> dovecot;
+    std::unique_ptr<CapaRewriter> relay;
+    RecordedWindow f;
+
+    // False when there is no Dovecot to test against.
+    bool start()
+    {
+        if (QSslSocket::supportsSsl())
+            certificates.make();
+        const QString password = QStringLiteral("pw");
+        dovecot = startTlsDovecot(certificates, QStringLiteral("good.pem"), password);
+        if (!dovecot)
+            return false;
+        relay = std::make_unique<CapaRewriter>(dovecot->port());
+        f.w.sockPOP3->addCaCertificates(certificates.ca());
+        kit::fillLogin(f.w, relay->port(), TlsUser, password);
+        return true;
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(MsgAnswer)
@@ -273,31 +298,24 @@ private slots:
 
     void relayStrippingStlsFromARealServerIsStopped()
     {
-        TestCertificates certificates;
-        if (QSslSocket::supportsSsl())
-            certificates.make();
-        const QString password = QStringLiteral("pw");
-        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(certificates, QStringLiteral("good.pem"), password);
-        if (!dovecot)
+        RelayedTlsLogin login;
+        if (!login.start())
             return;
-        CapaRewriter relay(dovecot->port());
-        RecordedWindow f;
-        f.w.sockPOP3->addCaCertificates(certificates.ca());
+        RecordedWindow &f = login.f;
         // Once over TLS through the path...
-        kit::fillLogin(f.w, relay.port(), TlsUser, password);
         f.w.cmdLogin_Click();
         QTRY_VERIFY(kit::loggedInAndIdle(f.w));
         QVERIFY(f.w.sockPOP3->isEncrypted());
         QVERIFY(kit::logout(f.w, f.boxes));
         // ...then someone on it takes STLS out of the list.
-        relay.setDropping({"STLS"});
+        login.relay->setDropping({"STLS"});
         f.w.cmdLogin_Click();
         QTRY_VERIFY(kit::loggedOutAndIdle(f.w));
         QCOMPARE(f.boxes.boxes.size(), 2);
         const QString text = f.boxes.boxes.at(1).text;
         QVERIFY2(text.contains(Downgrade + QStringLiteral("Mailvane has logged in to it over TLS before")),
                  qPrintable(text));
-        QCOMPARE(relay.clientLines(), QList<QByteArray>{"CAPA\r\n"});
+        QCOMPARE(login.relay->clientLines(), QList<QByteArray>{"CAPA\r\n"});
     }
 
     void upgradeAsksForTheListAgain()
@@ -306,22 +324,15 @@ private slots:
         // and a server may list more once encrypted: the window asks again
         // after the upgrade and goes by that answer. Real Dovecot lists
         // PIPELINING; the relay takes it out of the plain-text list.
-        TestCertificates certificates;
-        if (QSslSocket::supportsSsl())
-            certificates.make();
-        const QString password = QStringLiteral("pw");
-        std::unique_ptr<DovecotServer> dovecot = startTlsDovecot(certificates, QStringLiteral("good.pem"), password);
-        if (!dovecot)
+        RelayedTlsLogin login;
+        if (!login.start())
             return;
-        CapaRewriter relay(dovecot->port());
-        relay.setDropping({"PIPELINING"});
-        RecordedWindow f;
-        f.w.sockPOP3->addCaCertificates(certificates.ca());
-        kit::fillLogin(f.w, relay.port(), TlsUser, password);
+        RecordedWindow &f = login.f;
+        login.relay->setDropping({"PIPELINING"});
         f.w.cmdLogin_Click();
         QTRY_VERIFY(kit::loggedInAndIdle(f.w));
         QVERIFY(f.w.sockPOP3->isEncrypted());
-        QCOMPARE(relay.clientLines(), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
+        QCOMPARE(login.relay->clientLines(), (QList<QByteArray>{"CAPA\r\n", "STLS\r\n"}));
         QVERIFY(kit::session(f.w).serverPipelines());
         QVERIFY(f.boxes.boxes.isEmpty());
     }

@@ -102,23 +102,6 @@ ScriptedPop3Server &session(ScriptedPop3Server &server, const QByteArray &user, 
     return server;
 }
 
-ScriptedPop3Server &pipeliningSession(ScriptedPop3Server &server, const QByteArray &user,
-                                      const QByteArray &password, const QStringList &ids,
-                                      const QList<qint64> &sizes)
-{
-    qint64 total = 0;
-    for (qint64 size : sizes)
-        total += size;
-    greetingWithCapa(server, {"TOP", "UIDL", "USER", "PIPELINING"});
-    server.reply("USER " + user + "\r\n", "+OK\r\n");
-    server.reply("PASS " + password + "\r\n", "+OK Logged in.\r\n");
-    stat(server, int(sizes.size()), total);
-    uidl(server, ids);
-    if (!sizes.isEmpty())
-        list(server, sizes);
-    return server;
-}
-
 ScriptedPop3Server &logout(ScriptedPop3Server &server, bool commit)
 {
     if (!commit)

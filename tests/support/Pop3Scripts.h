@@ -35,10 +35,6 @@ ScriptedPop3Server &list(ScriptedPop3Server &server, const QList<qint64> &sizes,
 // The whole login of a mailbox with these ids and sizes: greeting to LIST.
 ScriptedPop3Server &session(ScriptedPop3Server &server, const QByteArray &user, const QByteArray &password,
                             const QStringList &ids, const QList<qint64> &sizes, Cut how = Cut::Whole);
-// The same, with a CAPA reply that lists PIPELINING (and USER, TOP, UIDL).
-ScriptedPop3Server &pipeliningSession(ScriptedPop3Server &server, const QByteArray &user,
-                                      const QByteArray &password, const QStringList &ids,
-                                      const QList<qint64> &sizes);
 // RSET (unless committing) and QUIT as a logout sends them back to back.
 ScriptedPop3Server &logout(ScriptedPop3Server &server, bool commit = false);
 ScriptedPop3Server &quit(ScriptedPop3Server &server);

@@ -124,17 +124,6 @@ void scriptLogin(ScriptedPop3Server &server, const QList<TestMail> &mails)
     Pop3Scripts::session(server, "bob", "secret", ids, sizes);
 }
 
-void scriptPipeliningLogin(ScriptedPop3Server &server, const QList<TestMail> &mails)
-{
-    QStringList ids;
-    QList<qint64> sizes;
-    for (const TestMail &mail : mails) {
-        ids << QString::fromLatin1(mail.uid);
-        sizes << mailText(mail).size();
-    }
-    Pop3Scripts::pipeliningSession(server, "bob", "secret", ids, sizes);
-}
-
 void scriptTop(ScriptedPop3Server &server, int n, const QByteArray &reply)
 {
     server.reply("TOP " + QByteArray::number(n) + " 10\r\n", reply);

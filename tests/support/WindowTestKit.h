@@ -79,8 +79,6 @@ QByteArray multiLine(const QByteArray &text);
 QList<TestMail> numberedMails(int count);
 // Greeting to LIST for this mailbox; sizes are the texts' sizes.
 void scriptLogin(ScriptedPop3Server &server, const QList<TestMail> &mails);
-// The same login from a server whose CAPA reply lists PIPELINING.
-void scriptPipeliningLogin(ScriptedPop3Server &server, const QList<TestMail> &mails);
 void scriptTop(ScriptedPop3Server &server, int n, const QByteArray &reply);
 void scriptTops(ScriptedPop3Server &server, const QList<TestMail> &mails, int from, int till);
 // RETR's reply to a mail of CR LF lines: the status line with its size, the
