@@ -46,11 +46,11 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
-    auto *pacer = new FramePacer(this);
+    m_pacer = new FramePacer(this);
     // Rows added in a long run are shown by the frame that paints the text
     // and bar of the same step, even when the caller keeps the thread busy.
     for (FlexGrid *grid : {grdMails, grdStats})
-        connect(pacer, &FramePacer::frameDue, grid, &FlexGrid::FrameDue);
+        connect(m_pacer, &FramePacer::frameDue, grid, &FlexGrid::FrameDue);
     m_replyTimer = new QTimer(this);
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);

@@ -37,6 +37,7 @@ class QProgressBar;
 class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
+class FramePacer;
 class QStringListModel;
 class FlexGrid;
 class StatusLamp;
@@ -483,6 +484,7 @@ private:
     // ---- The POP3 connection (frmMainCommands.cpp, frmMainReplies.cpp)
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
     QTimer *m_replyTimer = nullptr;
+    FramePacer *m_pacer = nullptr;
     ReplyDeadline m_replyDeadline;
     QTimer *m_deadlineTimer = nullptr;
     qint64 m_deadlineReply = -1; // the reader's completedCount() when it started

@@ -6,6 +6,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "window/FramePacer.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 
@@ -21,7 +22,9 @@ using vb::CrLf;
 bool frmMain::sendLine(const QString &line)
 {
     m_replyReader->commandSent(line);
-    if (!sockPOP3->SendData(line)) {
+    const bool sent = sockPOP3->SendData(line);
+    m_pacer->letThrough();
+    if (!sent) {
         connectionLost();
         return false;
     }

@@ -7,6 +7,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "window/FramePacer.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
@@ -52,10 +53,12 @@ void frmMain::handleReplies()
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
+        m_pacer->holdUntilSent();
         if (m_loginPhase != LoginPhase::None)
             preLoginReply(reply);
         else
             dispatchReply(reply);
+        m_pacer->letThrough();
         strPrevCommand = vCommand;
     }
     m_heldSocketEvents.endHandling();

@@ -29,6 +29,8 @@ public:
     decltype(frmMain::objHotmail) &objHotmail() { return m_w.objHotmail; }
     decltype(frmMain::colHotmailIds) &colHotmailIds() { return m_w.colHotmailIds; }
     decltype(frmMain::objUIDL) &objUIDL() { return m_w.objUIDL; }
+    // The replies the session still waits for.
+    int outstandingReplies() const { return m_w.m_replyReader->expectedCount(); }
 
 private:
     frmMain &m_w;
