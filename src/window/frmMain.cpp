@@ -255,15 +255,23 @@ void frmMain::RecoverFromError()
 void frmMain::InitTrayIcon()
 {
     nidTray.tip = AppTitle.left(63);
+    if (!m_trayIcon)
+        return;
+    m_trayIcon->setIcon(windowIcon());
+    m_trayIcon->setToolTip(nidTray.tip);
+}
+
+QSystemTrayIcon *frmMain::trayIcon()
+{
     if (!m_trayIcon) {
         m_trayIcon = new QSystemTrayIcon(this);
         m_trayIcon->setObjectName(QStringLiteral("nidTray"));
         connect(m_trayIcon, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) { TrayIcon_Activated(int(reason)); });
         buildTrayMenu();
+        InitTrayIcon();
     }
-    m_trayIcon->setIcon(windowIcon());
-    m_trayIcon->setToolTip(nidTray.tip);
+    return m_trayIcon;
 }
 
 void frmMain::removeTrayIcon()

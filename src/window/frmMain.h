@@ -226,7 +226,9 @@ public:
     // ---- Accessors and test hooks (defined here)
     // The HTTPMail endpoint every new clsHotmail of this window talks to.
     QString httpMailEndpoint() const { return m_httpMailEndpoint; }
-    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
+    // Made when first needed: asking the desktop for a tray costs a round
+    // trip on the session bus, which the first window does not wait for.
+    QSystemTrayIcon *trayIcon();
     // Tests shorten the wait of every HTTPMail request; 0 keeps clsHotmail's.
     void setHttpMailTimeout(int ms) { m_httpMailTimeoutMs = ms; }
     // Tests treat their POP3S server's port like 995.
