@@ -118,6 +118,7 @@ private:
     bool m_peerClosed = false;
     bool m_handshaking = false;
     bool m_sending = false;
+    QByteArray m_queued; // what QueueData keeps for Flush
     QList<QSslError> m_sslErrors;
     QString m_trustedFingerprint;
     // Made only when a handshake refuses one: the first certificate object

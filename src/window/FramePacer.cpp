@@ -4,10 +4,13 @@
 
 #include "window/FramePacer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
+
+#include <utility>
 
 FramePacer::FramePacer(QWidget *window)
     : QObject(window)
@@ -18,6 +21,21 @@ FramePacer::FramePacer(QWidget *window)
     m_heldFrame->setTimerType(Qt::PreciseTimer);
     connect(m_heldFrame, &QTimer::timeout, this, &FramePacer::paintHeldFrame);
     window->installEventFilter(this);
+    // A box opened by a handler runs the event loop: the window paints again.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &FramePacer::letThrough);
+}
+
+void FramePacer::holdUntilSent()
+{
+    m_holding = true;
+}
+
+void FramePacer::letThrough()
+{
+    if (!std::exchange(m_holding, false) || !std::exchange(m_heldWhileHolding, false))
+        return;
+    paintWhenDue();
 }
 
 bool FramePacer::eventFilter(QObject *watched, QEvent *event)
@@ -26,6 +44,10 @@ bool FramePacer::eventFilter(QObject *watched, QEvent *event)
     // sent; painting the window is all the request does.
     if (watched != m_window || event->type() != QEvent::UpdateRequest || m_painting)
         return false;
+    if (m_holding) {
+        m_heldWhileHolding = true;
+        return true;
+    }
     const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(FrameMs);
     if (since >= FrameMs) {
         m_heldFrame->stop();
@@ -36,6 +58,18 @@ bool FramePacer::eventFilter(QObject *watched, QEvent *event)
     if (!m_heldFrame->isActive())
         m_heldFrame->start(int(FrameMs - since));
     return true;
+}
+
+// A request held back: painted now if a frame is due, else with the next.
+void FramePacer::paintWhenDue()
+{
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(FrameMs);
+    if (since >= FrameMs) {
+        m_heldFrame->stop();
+        paintHeldFrame();
+    } else if (!m_heldFrame->isActive()) {
+        m_heldFrame->start(int(FrameMs - since));
+    }
 }
 
 void FramePacer::paintHeldFrame()

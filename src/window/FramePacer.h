@@ -22,6 +22,13 @@ public:
     // A 60 Hz screen's frame.
     static constexpr int FrameMs = 16;
 
+    // While a reply is handled, the frame it asks for waits until the next
+    // command is out (or the handler is done, or waits for the user): the
+    // server works on the command while the frame is painted, instead of
+    // waiting for the paint.
+    void holdUntilSent();
+    void letThrough();
+
 signals:
     // A frame is about to be painted: what waits for it is due now.
     void frameDue();
@@ -31,9 +38,12 @@ protected:
 
 private:
     void paintHeldFrame();
+    void paintWhenDue();
 
     QWidget *m_window;
     QTimer *m_heldFrame;
     QElapsedTimer m_sinceFrame;
     bool m_painting = false;
+    bool m_holding = false;
+    bool m_heldWhileHolding = false;
 };

@@ -116,6 +116,11 @@ bool HelpMode::StoredHelpFlag()
 
 void HelpMode::StoreHelpFlag(bool bShow)
 {
+    // Every start stores the flag it has just read: a write of the same
+    // value would lock and sync the settings file before the window shows.
     QSettings settings(StoreName, StoreName);
-    settings.setValue(HelpKey, bShow ? QStringLiteral("1") : QStringLiteral("0"));
+    const QString value = bShow ? QStringLiteral("1") : QStringLiteral("0");
+    if (settings.contains(HelpKey) && settings.value(HelpKey).toString() == value)
+        return;
+    settings.setValue(HelpKey, value);
 }

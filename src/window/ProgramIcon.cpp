@@ -7,6 +7,8 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <map>
+
 namespace {
 
 QImage renderIcon(int size)
@@ -50,11 +52,22 @@ QImage renderIcon(int size)
     return image;
 }
 
+// The about box, the window and the tray ask for the same sizes at start;
+// each is drawn once.
+const QImage &renderedIcon(int size)
+{
+    static std::map<int, QImage> rendered;
+    auto it = rendered.find(size);
+    if (it == rendered.end())
+        it = rendered.emplace(size, renderIcon(size)).first;
+    return it->second;
+}
+
 } // namespace
 
 QPixmap ProgramPixmap(int size)
 {
-    return QPixmap::fromImage(renderIcon(qMax(1, size)));
+    return QPixmap::fromImage(renderedIcon(qMax(1, size)));
 }
 
 QIcon ProgramIcon()

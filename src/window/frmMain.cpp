@@ -46,11 +46,11 @@ frmMain::frmMain(const QString &httpMailEndpoint, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     buildControls();
-    auto *pacer = new FramePacer(this);
+    m_pacer = new FramePacer(this);
     // Rows added in a long run are shown by the frame that paints the text
     // and bar of the same step, even when the caller keeps the thread busy.
     for (FlexGrid *grid : {grdMails, grdStats})
-        connect(pacer, &FramePacer::frameDue, grid, &FlexGrid::FrameDue);
+        connect(m_pacer, &FramePacer::frameDue, grid, &FlexGrid::FrameDue);
     m_replyTimer = new QTimer(this);
     m_replyTimer->setSingleShot(true);
     m_replyTimer->setInterval(60000);
@@ -255,15 +255,23 @@ void frmMain::RecoverFromError()
 void frmMain::InitTrayIcon()
 {
     nidTray.tip = AppTitle.left(63);
+    if (!m_trayIcon)
+        return;
+    m_trayIcon->setIcon(windowIcon());
+    m_trayIcon->setToolTip(nidTray.tip);
+}
+
+QSystemTrayIcon *frmMain::trayIcon()
+{
     if (!m_trayIcon) {
         m_trayIcon = new QSystemTrayIcon(this);
         m_trayIcon->setObjectName(QStringLiteral("nidTray"));
         connect(m_trayIcon, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) { TrayIcon_Activated(int(reason)); });
         buildTrayMenu();
+        InitTrayIcon();
     }
-    m_trayIcon->setIcon(windowIcon());
-    m_trayIcon->setToolTip(nidTray.tip);
+    return m_trayIcon;
 }
 
 void frmMain::removeTrayIcon()

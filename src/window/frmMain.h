@@ -39,6 +39,7 @@ class QProgressBar;
 class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
+class FramePacer;
 class QStringListModel;
 class FlexGrid;
 class StatusLamp;
@@ -230,7 +231,9 @@ public:
     // ---- Accessors and test hooks (defined here)
     // The HTTPMail endpoint every new clsHotmail of this window talks to.
     QString httpMailEndpoint() const { return m_httpMailEndpoint; }
-    QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
+    // Made when first needed: asking the desktop for a tray costs a round
+    // trip on the session bus, which the first window does not wait for.
+    QSystemTrayIcon *trayIcon();
     // Tests shorten the wait of every HTTPMail request; 0 keeps clsHotmail's.
     void setHttpMailTimeout(int ms) { m_httpMailTimeoutMs = ms; }
     // Tests treat their POP3S server's port like 995.
@@ -522,6 +525,7 @@ private:
     // ---- The POP3 connection (frmMainCommands.cpp, frmMainReplies.cpp)
     std::unique_ptr<Pop3ReplyReader> m_replyReader;
     QTimer *m_replyTimer = nullptr;
+    FramePacer *m_pacer = nullptr;
     ReplyDeadline m_replyDeadline;
     QTimer *m_deadlineTimer = nullptr;
     qint64 m_deadlineReply = -1; // the reader's completedCount() when it started

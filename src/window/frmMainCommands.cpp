@@ -6,6 +6,7 @@
 #include "net/TcpClientSocket.h"
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
+#include "window/FramePacer.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 
@@ -23,12 +24,15 @@ using vb::CrLf;
 bool frmMain::sendLine(const QString &line)
 {
     m_replyReader->commandSent(line);
-    const bool sent = m_batchDepth > 0 ? sockPOP3->QueueData(line) : sockPOP3->SendData(line);
+    const bool batched = m_batchDepth > 0;
+    const bool sent = batched ? sockPOP3->QueueData(line) : sockPOP3->SendData(line);
     if (!sent) {
         m_batchDepth = 0;
         connectionLost();
         return false;
     }
+    if (!batched)
+        m_pacer->letThrough();
     watchForReply();
     return true;
 }
@@ -37,8 +41,12 @@ bool frmMain::endBatch()
 {
     if (m_batchDepth == 0 || --m_batchDepth > 0)
         return true;
-    if (sockPOP3->State() == TcpClientSocket::sckClosed || sockPOP3->Flush())
+    if (sockPOP3->State() == TcpClientSocket::sckClosed)
         return true;
+    if (sockPOP3->Flush()) {
+        m_pacer->letThrough();
+        return true;
+    }
     connectionLost();
     return false;
 }

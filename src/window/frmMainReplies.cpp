@@ -8,6 +8,7 @@
 #include "pop3/Pop3Command.h"
 #include "pop3/Pop3ReplyReader.h"
 #include "pop3/Pop3SignIn.h"
+#include "window/FramePacer.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
 #include "window/StatusLamp.h"
@@ -53,12 +54,14 @@ void frmMain::handleReplies()
     // A handler may close the connection (QUIT, lost session); stop then.
     while (sockPOP3->State() != TcpClientSocket::sckClosed && m_replyReader->hasReply()) {
         const QString reply = m_replyReader->takeReply();
+        m_pacer->holdUntilSent();
         if (!m_lateReplies.isEmpty())
             lateReplyArrived(m_lateReplies.dequeue(), reply);
         else if (m_loginPhase != LoginPhase::None)
             preLoginReply(reply);
         else
             dispatchReply(reply);
+        m_pacer->letThrough();
         strPrevCommand = vCommand;
     }
     m_heldSocketEvents.endHandling();

@@ -50,8 +50,7 @@ void frmMain::Form_Resize()
     bMinimized = true;
     if (Platform::current().systemTrayAvailable()) {
         m_hiddenInTray = true;
-        if (m_trayIcon)
-            m_trayIcon->show();
+        trayIcon()->show();
         // Hide once the minimise has been processed by the window system.
         QTimer::singleShot(0, this, [this] {
             if (bMinimized)

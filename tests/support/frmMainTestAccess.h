@@ -30,6 +30,8 @@ public:
     decltype(frmMain::colHotmailIds) &colHotmailIds() { return m_w.colHotmailIds; }
     decltype(frmMain::objUIDL) &objUIDL() { return m_w.objUIDL; }
     bool serverPipelines() const { return m_w.serverPipelines(); }
+    // The replies the session still waits for.
+    int outstandingReplies() const { return m_w.m_replyReader->expectedCount(); }
 
 private:
     frmMain &m_w;

@@ -3,9 +3,12 @@
 // waits in its middle) is the window's state at that moment. What the X
 // server holds of a widget is compared with what the widget paints.
 
+#include "frmMainTestAccess.h"
 #include "MessageBoxRecorder.h"
 #include "WindowTestKit.h"
+#include "window/FramePacer.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -48,6 +51,36 @@ bool showAsUser(frmMain &w)
     w.show();
     return QTest::qWaitForWindowExposed(&w);
 }
+
+// Notes the bar's value and the replies the session waits for at every
+// paint of the bar, and the time since the window last painted anything.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(frmMain &w) : m_w(w)
+    {
+        qApp->installEventFilter(this);
+        sincePaint.start();
+    }
+
+    QList<QPair<int, int>> barPaints; // value, outstanding replies
+    QElapsedTimer sincePaint;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint || !watched->isWidgetType()
+            || static_cast<QWidget *>(watched)->window() != &m_w)
+            return false;
+        sincePaint.start();
+        if (watched == m_w.prgProgress)
+            barPaints << qMakePair(m_w.prgProgress->value(), kit::session(m_w).outstandingReplies());
+        return false;
+    }
+
+private:
+    frmMain &m_w;
+};
 
 QByteArray dele(int n)
 {
@@ -106,6 +139,69 @@ private slots:
         QTRY_VERIFY(onScreen(w.grdMails->viewport()));
         QTRY_VERIFY(onScreen(w.grdStats->viewport()));
         QTRY_VERIFY(onScreen(w.lblProgress->parentWidget()));
+    }
+
+    // A login step that the server answers is followed by the next command,
+    // which goes out before the frame that shows the step: the server works
+    // on it while the window paints. The step's reply comes when a frame is
+    // due, so a paint that went first would be painted at once.
+    void loginStepGoesOutBeforeItsFrame_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("bar"); // of 3: the value the step shows
+        QTest::newRow("user accepted, password follows") << QByteArray("USER bob\r\n") << QByteArray("+OK\r\n") << 33;
+        QTest::newRow("password accepted, STAT follows")
+            << QByteArray("PASS secret\r\n") << QByteArray("+OK Logged in.\r\n") << 67;
+    }
+
+    void loginStepGoesOutBeforeItsFrame()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, bar);
+        MessageBoxRecorder boxes;
+        ScriptedPop3Server server;
+        const QList<TestMail> mails = kit::numberedMails(3);
+        Pop3Scripts::greetingWithoutCapa(server);
+        for (const QByteArray &line : {QByteArray("USER bob\r\n"), QByteArray("PASS secret\r\n")}) {
+            const QByteArray answer = line.startsWith("USER") ? QByteArray("+OK\r\n") : QByteArray("+OK Logged in.\r\n");
+            server.expect(line);
+            if (line == command) // its first octet at once, the rest when the test says
+                server.sendManually({reply.left(1), reply.mid(1)});
+            else
+                server.send(answer);
+        }
+        QStringList ids;
+        QList<qint64> sizes;
+        for (const TestMail &mail : mails) {
+            ids << QString::fromLatin1(mail.uid);
+            sizes << 100;
+        }
+        Pop3Scripts::stat(server, 3, 300);
+        Pop3Scripts::uidl(server, ids);
+        Pop3Scripts::list(server, sizes);
+
+        frmMain w;
+        QVERIFY(showAsUser(w));
+        PaintWatch watch(w);
+        kit::fillLogin(w, server.port());
+        w.cmdLogin->click();
+        QTRY_VERIFY(server.isWaitingForSendNext());
+        QTRY_VERIFY(watch.sincePaint.elapsed() > 2 * FramePacer::FrameMs);
+        server.sendNext();
+        QTRY_VERIFY(kit::loggedInAndIdle(w));
+        QCOMPARE(server.mismatches(), QStringList());
+
+        QList<int> stepPaints;
+        for (const auto &[value, outstanding] : watch.barPaints) {
+            if (value == bar)
+                stepPaints << outstanding;
+        }
+        QVERIFY2(!stepPaints.isEmpty(), "the step was never painted");
+        for (int outstanding : stepPaints)
+            QCOMPARE(outstanding, 1);
+        QVERIFY(boxes.boxes.isEmpty());
     }
 
     // A box that opens in the middle of a range deletion waits for the user
