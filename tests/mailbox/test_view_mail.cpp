@@ -99,6 +99,18 @@ QString questionFor(int n)
 
 const QByteArray PlainMail = "Return-Path: <a@example.com>\r\nFrom: Ann <a@example.com>\r\nSubject: hi\r\n\r\nHello Bob.\r\n";
 
+// Logged in to a mailbox of the one plain mail, its row in the grid, and
+// the server ready to hand it over for viewing.
+bool loginToViewPlainMail(WindowFixture &f)
+{
+    scriptSession(f.server, {PlainMail});
+    scriptView(f.server, 1, PlainMail);
+    if (!f.login())
+        return false;
+    kit::putMailRows(f.w, 1);
+    return true;
+}
+
 } // namespace
 
 class TestViewMail : public QObject
@@ -420,12 +432,8 @@ void TestViewMail::unwritableProgramFolderUsesDataFolder()
 
     WindowFixture f;
     f.platform.hasMailViewerResult = true;
-    const QList<QByteArray> mails{PlainMail};
-    scriptSession(f.server, mails);
-    scriptView(f.server, 1, PlainMail);
     f.w.setProgramFolder(programFolder);
-    QVERIFY(f.login());
-    kit::putMailRows(f.w, int(mails.size()));
+    QVERIFY(loginToViewPlainMail(f));
     kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -450,13 +458,9 @@ void TestViewMail::nowhereToWriteIsReported()
     QVERIFY(kit::writeFile(blockedDataFolder, "not a folder either"));
 
     WindowFixture f;
-    const QList<QByteArray> mails{PlainMail};
-    scriptSession(f.server, mails);
-    scriptView(f.server, 1, PlainMail);
     f.w.setProgramFolder(programFolder);
     f.w.setDataFolder(blockedDataFolder);
-    QVERIFY(f.login());
-    kit::putMailRows(f.w, int(mails.size()));
+    QVERIFY(loginToViewPlainMail(f));
     kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
 
@@ -477,11 +481,7 @@ void TestViewMail::startedFromTheSystemsFolder()
     const bool wasThere = QFileInfo::exists(systemFile);
     WindowFixture f;
     f.w.setProgramFolder(QStringLiteral("/usr/bin"));
-    const QList<QByteArray> mails{PlainMail};
-    scriptSession(f.server, mails);
-    scriptView(f.server, 1, PlainMail);
-    QVERIFY(f.login());
-    kit::putMailRows(f.w, int(mails.size()));
+    QVERIFY(loginToViewPlainMail(f));
     kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
     const bool madeThere = !wasThere && QFileInfo::exists(systemFile);
@@ -520,11 +520,7 @@ void TestViewMail::viewerChoice()
     f.platform.hasMailViewerResult = mailViewer;
     f.platform.openDocumentResult = starts;
     f.platform.startTextViewerResult = starts;
-    const QList<QByteArray> mails{PlainMail};
-    scriptSession(f.server, mails);
-    scriptView(f.server, 1, PlainMail);
-    QVERIFY(f.login());
-    kit::putMailRows(f.w, int(mails.size()));
+    QVERIFY(loginToViewPlainMail(f));
     kit::viewMail(f.w, 1);
     QVERIFY(kit::viewDone(f.w));
 
@@ -566,11 +562,7 @@ void TestViewMail::desktopTextViewerShowsTheMail()
     }
     WindowFixture f;
     f.useRealPlatform();
-    const QList<QByteArray> mails{PlainMail};
-    scriptSession(f.server, mails);
-    scriptView(f.server, 1, PlainMail);
-    QVERIFY(f.login());
-    kit::putMailRows(f.w, int(mails.size()));
+    QVERIFY(loginToViewPlainMail(f));
     kit::selectCell(f.w, 2);
     f.w.mnuCompleteMail->trigger();
     QVERIFY(kit::viewDone(f.w));
