@@ -70,10 +70,13 @@ QPixmap ProgramPixmap(int size)
     return QPixmap::fromImage(renderedIcon(qMax(1, size)));
 }
 
+// The sizes title bars, task bars and trays draw. Larger ones come from the
+// installed theme icon: drawing them and handing them to the X server with
+// every window cost the start several milliseconds.
 QIcon ProgramIcon()
 {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    for (int size : {16, 22, 24, 32, 48, 64})
         icon.addPixmap(ProgramPixmap(size));
     return icon;
 }
