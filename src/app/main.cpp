@@ -1,6 +1,5 @@
 // The program: the application's names, then the start of ProgramStart.
 
-#include "window/frmMain.h"
 #include "window/ProgramStart.h"
 
 #include <QApplication>
@@ -15,8 +14,7 @@ int main(int argc, char **argv)
     // the window class, "Mailvane" from the application name).
     QApplication::setDesktopFileName(QStringLiteral("org.mailvane.Mailvane"));
 
-    // Loaded now, shown when the about box closes.
-    frmMain window;
-    StartProgram(window);
+    ProgramStart start;
+    start.Start();
     return app.exec();
 }

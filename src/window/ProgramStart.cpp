@@ -7,20 +7,57 @@
 #include "window/ProgramIcon.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
+#include <QTimer>
 
-frmAbout *StartProgram(frmMain &window)
+ProgramStart::ProgramStart(Loader loader)
+    : m_loader(loader ? std::move(loader) : Loader([] { return std::make_unique<frmMain>(); }))
 {
-    const QIcon icon = ProgramIcon();
-    QApplication::setWindowIcon(icon);
-    window.setWindowIcon(icon);
-    window.imgIcon->setPixmap(ProgramPixmap(32));
-    // The tray icon was prepared at load, before the window had its picture.
-    window.InitTrayIcon();
+}
 
-    auto *about = new frmAbout;
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->setMainWindow(&window);
-    about->show();
-    return about;
+ProgramStart::~ProgramStart() = default;
+
+frmAbout *ProgramStart::Start()
+{
+    QApplication::setWindowIcon(ProgramIcon());
+    m_about = new frmAbout;
+    m_about->setAttribute(Qt::WA_DeleteOnClose);
+    m_about->installEventFilter(this);
+    connect(m_about, &frmAbout::unloaded, this, &ProgramStart::aboutUnloaded);
+    m_about->show();
+    return m_about;
+}
+
+bool ProgramStart::eventFilter(QObject *watched, QEvent *event)
+{
+    // The box's first paint is on its way to the screen when this fires; the
+    // main window is loaded from the event loop right after it.
+    if (watched == m_about && event->type() == QEvent::Paint) {
+        m_about->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { MainWindow(); });
+    }
+    return false;
+}
+
+frmMain &ProgramStart::MainWindow()
+{
+    if (!m_window) {
+        m_window = m_loader();
+        const QIcon icon = QApplication::windowIcon();
+        m_window->setWindowIcon(icon);
+        m_window->imgIcon->setPixmap(ProgramPixmap(32));
+        // The tray icon was prepared at load, before the window had its picture.
+        m_window->InitTrayIcon();
+        emit mainWindowLoaded();
+    }
+    return *m_window;
+}
+
+void ProgramStart::aboutUnloaded()
+{
+    // Closed before the main window was loaded: load it now and bring it up.
+    frmMain &window = MainWindow();
+    if (!window.isVisible())
+        window.show();
 }

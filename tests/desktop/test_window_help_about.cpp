@@ -29,6 +29,18 @@
 
 namespace {
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject
+{
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+};
+
 QString helpTitle(frmHelp *help)
 {
     return kit::child<QLabel>(help, QStringLiteral("lblTitle"))->text();
@@ -87,6 +99,7 @@ private slots:
     void autologinHelpAppearsWithLoginInHelpMode();
 
     void aboutButtonOpensModalAboutBox();
+    void programStartsWithAboutBoxAndIcon_data();
     void programStartsWithAboutBoxAndIcon();
 };
 
@@ -258,25 +271,51 @@ void TestWindowHelpAbout::aboutButtonOpensModalAboutBox()
         QVERIFY(!qobject_cast<frmAbout *>(widget) || widget->isHidden());
 }
 
+void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon_data()
+{
+    QTest::addColumn<bool>("closedAtOnce");
+    QTest::newRow("closed after the main window loaded") << false;
+    QTest::newRow("closed before the main window loaded") << true;
+}
+
 void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon()
 {
-    RecordedWindow f;
-    QPointer<frmAbout> about = StartProgram(f.w);
+    QFETCH(bool, closedAtOnce);
+    WindowRecorders recorders;
+    ProgramStart start([&] {
+        auto window = std::make_unique<frmMain>();
+        recorders.useFolders(*window);
+        return window;
+    });
+    QPointer<frmAbout> about = start.Start();
     QVERIFY(about);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
     QVERIFY(!about->isModal());
-    QVERIFY(f.w.isHidden());
+    // The main window is loaded only after the box's first frame.
+    PaintCounter aboutPaints(about);
+    bool paintedBeforeLoad = false;
+    connect(&start, &ProgramStart::mainWindowLoaded, this, [&] { paintedBeforeLoad = aboutPaints.count > 0; });
+
+    if (closedAtOnce) {
+        QVERIFY(!start.MainWindowLoaded());
+    } else {
+        QVERIFY(QTest::qWaitForWindowExposed(about));
+        QTRY_VERIFY(start.MainWindowLoaded());
+        QVERIFY(paintedBeforeLoad);
+        QVERIFY(start.MainWindow().isHidden());
+    }
+    QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
+    QVERIFY(start.MainWindowLoaded());
+    frmMain &w = start.MainWindow();
+    QVERIFY(!w.isHidden());
+    QTRY_VERIFY(about.isNull());
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
 
     // The program's picture on the window, its hidden image and the tray icon.
     const QImage picture = iconImage(ProgramIcon());
     QVERIFY(!picture.isNull());
-    QCOMPARE(iconImage(f.w.windowIcon()), picture);
-    QCOMPARE(iconImage(f.w.trayIcon()->icon()), picture);
-    QVERIFY(!f.w.imgIcon->pixmap().isNull());
-
-    QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
-    QVERIFY(!f.w.isHidden());
-    QTRY_VERIFY(about.isNull());
+    QCOMPARE(iconImage(w.windowIcon()), picture);
+    QCOMPARE(iconImage(w.trayIcon()->icon()), picture);
+    QVERIFY(!w.imgIcon->pixmap().isNull());
 }
 
 QTEST_MAIN(TestWindowHelpAbout)
