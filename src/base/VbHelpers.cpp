@@ -47,6 +47,20 @@ bool takeDigits(const QString &text, int *pos, QString *out)
 
 double Val(const QString &text)
 {
+    // Most text read is a plain whole number (mail numbers, sizes); up to 15
+    // digits are exact in a double, so no string needs to be built for it.
+    if (!text.isEmpty() && text.size() <= 15) {
+        qint64 whole = 0;
+        bool plain = true;
+        for (QChar c : text) {
+            plain = c >= u'0' && c <= u'9';
+            if (!plain)
+                break;
+            whole = whole * 10 + (c.unicode() - u'0');
+        }
+        if (plain)
+            return double(whole);
+    }
     // Blanks inside the number are skipped too, as the original conversion does.
     QString compact;
     compact.reserve(text.size());

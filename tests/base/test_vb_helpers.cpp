@@ -26,6 +26,10 @@ private slots:
         QTest::newRow("octal") << "&O17" << 15.0;
         QTest::newRow("sign only") << "-" << 0.0;
         QTest::newRow("large") << "4000000000" << 4000000000.0;
+        QTest::newRow("leading zeros") << "007" << 7.0;
+        QTest::newRow("fifteen digits") << "123456789012345" << 123456789012345.0;
+        QTest::newRow("sixteen digits") << "1234567890123456" << 1234567890123456.0;
+        QTest::newRow("digits of another script") << QString::fromUtf8("\u0663") << 0.0;
     }
     void val()
     {
