@@ -58,26 +58,35 @@ int Pop3Replies::boundedMailCount(const QString &countText)
 
 bool Pop3Replies::topHeaderFields(const QString &reply, HeaderFields *fields)
 {
-    const QStringList lines = reply.split(vb::CrLf);
-    if (lines.size() < 2)
+    // The lines are read in place and only up to the last field wanted: the
+    // sweep reads thousands of these.
+    const QStringView text(reply);
+    qsizetype start = text.indexOf(vb::CrLf);
+    if (start < 0)
         return false;
+    start += vb::CrLf.size();
     // The first line of each name wins.
     bool hasDate = false, hasSender = false, hasSubject = false;
-    const qsizetype last = lines.size() - 1;
     for (qsizetype i = 1;; ++i) {
-        const QString &line = lines[i];
+        const qsizetype end = text.indexOf(vb::CrLf, start);
+        // What follows the last line break is a line only when it is the first.
+        const bool final = end < 0;
+        if (final && i > 1)
+            break;
+        const QStringView line = final ? text.sliced(start) : text.sliced(start, end - start);
         if (!hasDate && line.startsWith(QLatin1String("Date:"))) {
-            fields->date = line.mid(5);
+            fields->date = line.sliced(5).toString();
             hasDate = true;
         } else if (!hasSender && line.startsWith(QLatin1String("From:"))) {
-            fields->sender = line.mid(5);
+            fields->sender = line.sliced(5).toString();
             hasSender = true;
         } else if (!hasSubject && line.startsWith(QLatin1String("Subject:"))) {
-            fields->subject = line.mid(8);
+            fields->subject = line.sliced(8).toString();
             hasSubject = true;
         }
-        if ((hasDate && hasSender && hasSubject) || i + 1 >= last)
+        if ((hasDate && hasSender && hasSubject) || final)
             break;
+        start = end + vb::CrLf.size();
     }
     return true;
 }

@@ -91,6 +91,8 @@ void TestPop3Replies::topHeaderFields_data()
                                                       << " s";
     QTest::newRow("text after the final CR LF is not read")
         << "+OK\r\nX: 1\r\nY: 2\r\nSubject: late" << true << "" << "" << "";
+    QTest::newRow("a lone line after the status line is read without its end")
+        << "+OK\r\nSubject: only" << true << "" << "" << " only";
     QTest::newRow("status line only") << "+OK\r\n" << true << "" << "" << "";
     QTest::newRow("no line end at all") << "+OK" << false << "" << "" << "";
     QTest::newRow("empty") << "" << false << "" << "" << "";
