@@ -46,6 +46,9 @@ public:
     void startRange(int from, int till, int window = 1);
     // The range has mails left and room on the wire for one more DELE.
     bool hasRoomForDele() const;
+    // Whether more DELEs go out now: once half the window is answered, in one
+    // write (as for a header sweep).
+    bool refillDue() const { return m_onWire.size() <= m_window / 2; }
     // The range's next mail; its DELE goes out now.
     int takeNextMail();
     void startOneRow(int mail);

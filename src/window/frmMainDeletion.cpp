@@ -78,7 +78,8 @@ void frmMain::cmdDelete_Click()
 void frmMain::sendRangeDeles()
 {
     beginBatch();
-    while (m_deletion.hasRoomForDele()) {
+    const bool refill = m_deletion.refillDue();
+    while (refill && m_deletion.hasRoomForDele()) {
         if (!SendDele(m_deletion.takeNextMail()))
             return; // the connection is lost, and the window reset
     }

@@ -211,6 +211,8 @@ frmMain::NextHeader frmMain::askForNextHeader()
 
 bool frmMain::askForHeaders()
 {
+    if (!m_sweep.refillDue())
+        return true;
     beginBatch();
     while (m_sweep.isRunning() && m_sweep.nextMail() <= std::numeric_limits<int>::max()) {
         const int mail = int(m_sweep.nextMail());

@@ -7,6 +7,7 @@
 //   "fill S..."   the window sends while there is room, the mails' sizes
 //                 taken in turn from S... (-1: not in the size list); writes
 //                 the mails it asked for ("none" when it had no room)
+//   "refill S..." as "fill", only when a refill is due (as the window sends)
 //   "reply"       the oldest command's reply comes
 //   "end"         the sweep ends; writes how many replies are still to come
 
@@ -23,9 +24,11 @@ QStringList play(HeaderSweep &sweep, const QStringList &steps)
         const QStringList word = step.split(u' ');
         if (word[0] == QLatin1String("start")) {
             sweep.start(word[1].toLongLong(), word[2].toInt());
-        } else if (word[0] == QLatin1String("fill")) {
+        } else if (word[0] == QLatin1String("fill") || word[0] == QLatin1String("refill")) {
             QStringList asked;
-            for (int i = 1; i < word.size(); ++i) {
+            // "refill" asks as the window does: only once a refill is due.
+            const bool due = word[0] == QLatin1String("fill") || sweep.refillDue();
+            for (int i = 1; due && i < word.size(); ++i) {
                 const qint64 bytes = HeaderSweep::expectedReplyBytes(word[i].toLongLong());
                 if (!sweep.hasRoomFor(bytes))
                     break;
@@ -63,6 +66,16 @@ private slots:
         QTest::newRow("each reply makes room for one")
             << QStringList{"start 1 4", "fill 1 1 1 1", "reply", "fill 1 1", "reply", "reply", "fill 1 1 1"}
             << QStringList{"1 2 3 4", "5", "6 7"} << 4;
+        QTest::newRow("refilled once half the window is answered")
+            << QStringList{"start 1 4", "refill 1 1 1 1", "reply", "refill 1 1", "reply", "refill 1 1 1"}
+            << QStringList{"1 2 3 4", "none", "5 6"} << 4;
+        QTest::newRow("one at a time is refilled at every reply")
+            << QStringList{"start 1 1", "refill 1 1", "reply", "refill 1 1"} << QStringList{"1", "2"} << 1;
+        QTest::newRow("held back by the cap, refilled at every reply")
+            << QStringList{"start 1 32", "refill 50000 50000 50000", "reply", "refill 50000 50000"}
+            << QStringList{"1 2", "3"} << 2;
+        QTest::newRow("no refill once ended") << QStringList{"start 1 4", "refill 1", "end", "refill 1"}
+                                              << QStringList{"1", "1 to come", "none"} << 0;
         QTest::newRow("big mails: the octets expected stay under the cap")
             << QStringList{"start 1 32", "fill 50000 50000 50000 50000"} << QStringList{"1 2"} << 2;
         QTest::newRow("a mail bigger than the cap goes alone")
