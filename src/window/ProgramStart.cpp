@@ -21,20 +21,21 @@ ProgramStart::~ProgramStart() = default;
 frmAbout *ProgramStart::Start()
 {
     QApplication::setWindowIcon(ProgramIcon());
-    m_about = new frmAbout;
-    m_about->setAttribute(Qt::WA_DeleteOnClose);
-    m_about->installEventFilter(this);
-    connect(m_about, &frmAbout::unloaded, this, &ProgramStart::aboutUnloaded);
-    m_about->show();
-    return m_about;
+    auto *about = new frmAbout;
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->installEventFilter(this);
+    connect(about, &frmAbout::unloaded, this, &ProgramStart::aboutUnloaded);
+    about->show();
+    return about;
 }
 
 bool ProgramStart::eventFilter(QObject *watched, QEvent *event)
 {
-    // The box's first paint is on its way to the screen when this fires; the
-    // main window is loaded from the event loop right after it.
-    if (watched == m_about && event->type() == QEvent::Paint) {
-        m_about->removeEventFilter(this);
+    // Only the about box is watched. Its first paint is on its way to the
+    // screen when this fires; the main window is loaded from the event loop
+    // right after it.
+    if (event->type() == QEvent::Paint) {
+        watched->removeEventFilter(this);
         QTimer::singleShot(0, this, [this] { MainWindow(); });
     }
     return false;

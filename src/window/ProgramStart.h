@@ -4,7 +4,6 @@
 // but itself; closing the about box brings up the main window.
 
 #include <QObject>
-#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -41,5 +40,4 @@ private:
 
     Loader m_loader;
     std::unique_ptr<frmMain> m_window;
-    QPointer<frmAbout> m_about;
 };
