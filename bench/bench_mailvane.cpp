@@ -739,21 +739,21 @@ int benchStartup()
 {
     // As the program does it: the about box first, the main window loaded behind it.
     ProgramStart start;
-    frmAbout *about = start.Start();
+    frmAbout *about = start.start();
     FirstFrame firstFrame(*about);
     ShownWindow aboutShown(*about);
     if (!aboutShown.show() || !waitFor([&] { return firstFrame.drawn(); }, 10000))
         return 1;
     const double firstWindow = firstFrame.seconds;
     const double firstWindowCpu = firstFrame.cpu;
-    if (!waitFor([&] { return start.MainWindowLoaded(); }, 10000)) {
+    if (!waitFor([&] { return start.isMainWindowLoaded(); }, 10000)) {
         std::fprintf(stderr, "startup: the main window was not loaded behind the about box\n");
         return 1;
     }
     QElapsedTimer timer;
     timer.start();
     about->close();
-    const frmMain &w = start.MainWindow();
+    const frmMain &w = start.mainWindow();
     if (!waitFor([&] { return w.isVisible() && w.windowHandle() && w.windowHandle()->isExposed(); }, 10000)) {
         std::fprintf(stderr, "startup: the main window was not exposed after the about box closed\n");
         return 1;

@@ -15,6 +15,6 @@ int main(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("org.mailvane.Mailvane"));
 
     ProgramStart start;
-    start.Start();
+    start.start();
     return app.exec();
 }

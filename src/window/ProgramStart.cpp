@@ -18,7 +18,7 @@ ProgramStart::ProgramStart(Loader loader)
 
 ProgramStart::~ProgramStart() = default;
 
-frmAbout *ProgramStart::Start()
+frmAbout *ProgramStart::start()
 {
     QApplication::setWindowIcon(ProgramIcon());
     auto *about = new frmAbout;
@@ -36,12 +36,12 @@ bool ProgramStart::eventFilter(QObject *watched, QEvent *event)
     // right after it.
     if (event->type() == QEvent::Paint) {
         watched->removeEventFilter(this);
-        QTimer::singleShot(0, this, [this] { MainWindow(); });
+        QTimer::singleShot(0, this, [this] { mainWindow(); });
     }
     return false;
 }
 
-frmMain &ProgramStart::MainWindow()
+frmMain &ProgramStart::mainWindow()
 {
     if (!m_window) {
         m_window = m_loader();
@@ -58,7 +58,7 @@ frmMain &ProgramStart::MainWindow()
 void ProgramStart::aboutUnloaded()
 {
     // Closed before the main window was loaded: load it now and bring it up.
-    frmMain &window = MainWindow();
+    frmMain &window = mainWindow();
     if (!window.isVisible())
         window.show();
 }

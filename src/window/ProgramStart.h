@@ -23,11 +23,11 @@ public:
     ~ProgramStart() override;
 
     // Shows the about box modelessly and returns it; it deletes itself when closed.
-    frmAbout *Start();
+    frmAbout *start();
 
     // The main window, loaded now if it is not yet.
-    frmMain &MainWindow();
-    bool MainWindowLoaded() const { return m_window != nullptr; }
+    frmMain &mainWindow();
+    bool isMainWindowLoaded() const { return m_window != nullptr; }
 
 signals:
     void mainWindowLoaded();

@@ -287,7 +287,7 @@ void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon()
         recorders.useFolders(*window);
         return window;
     });
-    QPointer<frmAbout> about = start.Start();
+    QPointer<frmAbout> about = start.start();
     QVERIFY(about);
     QVERIFY(!about->isModal());
     // The main window is loaded only after the box's first frame.
@@ -296,16 +296,16 @@ void TestWindowHelpAbout::programStartsWithAboutBoxAndIcon()
     connect(&start, &ProgramStart::mainWindowLoaded, this, [&] { paintedBeforeLoad = aboutPaints.count > 0; });
 
     if (closedAtOnce) {
-        QVERIFY(!start.MainWindowLoaded());
+        QVERIFY(!start.isMainWindowLoaded());
     } else {
         QVERIFY(QTest::qWaitForWindowExposed(about));
-        QTRY_VERIFY(start.MainWindowLoaded());
+        QTRY_VERIFY(start.isMainWindowLoaded());
         QVERIFY(paintedBeforeLoad);
-        QVERIFY(start.MainWindow().isHidden());
+        QVERIFY(start.mainWindow().isHidden());
     }
     QTest::mouseClick(kit::child<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
-    QVERIFY(start.MainWindowLoaded());
-    frmMain &w = start.MainWindow();
+    QVERIFY(start.isMainWindowLoaded());
+    frmMain &w = start.mainWindow();
     QVERIFY(!w.isHidden());
     QTRY_VERIFY(about.isNull());
     QVERIFY(QTest::qWaitForWindowExposed(&w));
