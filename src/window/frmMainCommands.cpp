@@ -13,9 +13,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <utility>
-
 #include <limits>
+#include <utility>
 
 using namespace modProgress;
 using namespace Pop3Command;
