@@ -308,7 +308,7 @@ private:
     // tell which mails the server deleted after all.
     struct LateReply
     {
-        enum class Kind { Top, Dele } kind;
+        enum class Kind { Top, Dele, Uidl } kind;
         int mail = 0;
     };
     void expectLateReplies(LateReply::Kind kind, const QList<int> &mails);
@@ -388,6 +388,9 @@ private:
     // A click on "More >>" would ask a POP3 server for the size list of a
     // mailbox of this many mails.
     bool sizeListWanted(const QString &mailCount) const;
+    // STAT, and with it UIDL where the server takes pipelined commands;
+    // false when the connection is lost (and the window reset).
+    bool askForStats();
     // UIDL, and with it the size list's LIST when sizesToo; false when the
     // connection is lost (and the window reset).
     bool askForIdsAndSizes(bool sizesToo);
@@ -547,6 +550,8 @@ private:
     // The login's LIST went out with its UIDL; the size list's request
     // finds it on its way.
     bool m_listSentAhead = false;
+    // The login's UIDL went out with its STAT.
+    bool m_uidlSentAhead = false;
     QQueue<LateReply> m_lateReplies;
 
     // ---- Mailbox operations (frmMainStats.cpp, frmMainDeletion.cpp, frmMainView.cpp)

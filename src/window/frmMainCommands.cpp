@@ -55,6 +55,7 @@ void frmMain::forgetReplies()
     m_replyReader->clear();
     m_lateReplies.clear();
     m_listSentAhead = false;
+    m_uidlSentAhead = false;
 }
 
 bool frmMain::sendCommand(const QString &line)
@@ -251,6 +252,10 @@ bool frmMain::SendUidl()
     ShowProgressText(QStringLiteral("Getting message ids.."));
     SetProgressMax(100);
     SetProgressValue(1);
+    if (std::exchange(m_uidlSentAhead, false)) {
+        vCommand = Verb::Uidl;
+        return true;
+    }
     return sendCommand(line(Verb::Uidl));
 }
 

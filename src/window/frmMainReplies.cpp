@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
 
 using namespace modProgress;
 namespace Verb = Pop3Command::Verb;
@@ -207,6 +208,9 @@ void frmMain::lateReplyArrived(const LateReply &late, const QString &reply)
 void frmMain::serverErrorPath(const QString &reply)
 {
     const AfterSizeList waiting = m_afterSizeList;
+    // A refused STAT: the ids asked for with it are not the login's.
+    if (std::exchange(m_uidlSentAhead, false))
+        expectLateReplies(LateReply::Kind::Uidl, {0});
     if (vCommand == Verb::Top && m_sweep.isRunning()) {
         // The sweep ends at the refused mail; the rest of its window is read
         // and dropped.

@@ -246,10 +246,12 @@ void frmMain::signInRefused(const QString &reply)
 
 void frmMain::passwordAccepted()
 {
+    // Asked for first: the server answers while the window shows the login.
+    if (!askForStats())
+        return;
     SetProgressValue(2);
     shpStatus->SetFillColor(vb::ColorFromLiteral(QStringLiteral("&H00FF00")));
     // From now on a plain connection to this server and port is a downgrade.
     if (sockPOP3->isEncrypted())
         SignInSettings().rememberTlsLogin(strMailServer, iPort);
-    SendStat();
 }

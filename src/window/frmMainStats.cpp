@@ -68,11 +68,10 @@ void frmMain::enableMailboxControls()
 void frmMain::ShowMailboxStats(const QString &sReply)
 {
     // The ids are asked for first: the server lists them while the window
-    // is filled in here. A server that takes pipelined commands gets the
-    // size list's LIST with them. A session lost on the way has reset the
-    // window.
+    // is filled in here. A server that takes pipelined commands has them on
+    // their way since STAT, and gets the size list's LIST now. A session
+    // lost on the way has reset the window.
     const Pop3Replies::StatFields fields = Pop3Replies::statFields(sReply);
-    EndProgress();
     if (!askForIdsAndSizes(serverPipelines() && sizeListWanted(fields.count)))
         return;
 
@@ -198,6 +197,18 @@ void frmMain::runActionAfterSizeList()
 bool frmMain::sizeListWanted(const QString &mailCount) const
 {
     return bPOP3Mode && cmdStats->text().contains(QLatin1String("More >>")) && vb::Val(mailCount) > 0;
+}
+
+bool frmMain::askForStats()
+{
+    if (!serverPipelines())
+        return SendStat();
+    // Every STAT the server takes is followed by UIDL.
+    beginBatch();
+    if (!SendStat() || !sendLine(Pop3Command::line(Pop3Command::Verb::Uidl)))
+        return false;
+    m_uidlSentAhead = true;
+    return endBatch();
 }
 
 bool frmMain::askForIdsAndSizes(bool sizesToo)

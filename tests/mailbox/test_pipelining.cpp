@@ -487,6 +487,43 @@ private slots:
         QCOMPARE(f.server.mismatches(), QStringList());
     }
 
+    // A server that lists PIPELINING gets UIDL with STAT. When it refuses
+    // STAT the login ends as it does one command at a time; the ids it
+    // lists all the same are read and dropped, not taken for the mailbox.
+    void refusedStat_data()
+    {
+        addServerKinds();
+        QTest::newRow("pipelined") << true;
+        QTest::newRow("one at a time") << false;
+    }
+    void refusedStat()
+    {
+        QFETCH(bool, pipelining);
+        WindowFixture f;
+        Pop3Scripts::greetingWithCapa(f.server, pipelining ? QList<QByteArray>{"USER", "PIPELINING"}
+                                                           : QList<QByteArray>{"USER"});
+        f.server.reply("USER bob\r\n", "+OK\r\n").reply("PASS secret\r\n", "+OK Logged in.\r\n");
+        const QByteArray refused = "-ERR [IN-USE] Mailbox is locked.\r\n";
+        if (pipelining)
+            scriptExchange(f.server, true, {"STAT \r\n", "UIDL \r\n"},
+                           {refused, Pop3Scripts::uidlReply({"uid-1", "uid-2"})});
+        else
+            f.server.reply("STAT \r\n", refused);
+
+        kit::fillLogin(f.w, f.server.port());
+        f.w.cmdLogin->click();
+        QTRY_VERIFY(f.server.isFinished());
+        QTRY_COMPARE(kit::session(f.w).outstandingReplies(), 0);
+        QCOMPARE(f.boxes.texts(), QStringList{"Server error\r\n" + QString::fromLatin1(refused)});
+        QVERIFY(kit::loggedOutAndIdle(f.w));
+        QVERIFY(f.w.lblMails->text().isEmpty());
+        QVERIFY(f.w.grdStats->isHidden());
+        QVERIFY(!f.w.cmdShow->isVisible());
+        QCOMPARE(f.server.mismatches(), QStringList());
+        // Pipelined, the script holds STAT's reply back until UIDL is in.
+        QCOMPARE(f.server.linesAheadOfReplies(), QStringList());
+    }
+
     // Real Dovecot lists PIPELINING: a sweep in windows of several sizes
     // lists what one TOP at a time lists, and a range deletion leaves the
     // server holding exactly the mails outside the range.
