@@ -4,6 +4,7 @@
 
 #include "base/VbHelpers.h"
 #include "window/FramePacer.h"
+#include "window/GridCellDelegate.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -28,6 +29,7 @@ FlexGrid::FlexGrid(QWidget *parent)
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSortingEnabled(false);
     setWordWrap(false);
+    setItemDelegate(new GridCellDelegate(this));
     setColumnCount(2);
     setRowCount(1);
 }
