@@ -1,4 +1,5 @@
-// The grid operations over QTableWidget, in the window's row numbering.
+// The grid operations over a table view of its own cells, in the window's
+// row numbering.
 
 #include "window/FlexGrid.h"
 
@@ -10,14 +11,15 @@
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QTimer>
 
 #include <utility>
 
 FlexGrid::FlexGrid(QWidget *parent)
-    : QTableWidget(parent)
+    : QTableView(parent)
+    , m_model(new GridModel(this))
 {
+    setModel(m_model);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setSectionsClickable(false);
@@ -30,8 +32,8 @@ FlexGrid::FlexGrid(QWidget *parent)
     setSortingEnabled(false);
     setWordWrap(false);
     setItemDelegate(new GridCellDelegate(this));
-    setColumnCount(2);
-    setRowCount(1);
+    m_model->setColumnCount(2);
+    m_model->setRowCount(1);
 }
 
 int FlexGrid::Rows() const { return rowCount() + m_fixedRows + int(m_pendingRows.size()); }
@@ -39,7 +41,7 @@ int FlexGrid::Rows() const { return rowCount() + m_fixedRows + int(m_pendingRows
 void FlexGrid::SetRows(int rows)
 {
     Settle();
-    setRowCount(qMax(0, rows - m_fixedRows));
+    m_model->setRowCount(rows - m_fixedRows);
 }
 
 int FlexGrid::Cols() const { return columnCount(); }
@@ -47,10 +49,7 @@ int FlexGrid::Cols() const { return columnCount(); }
 void FlexGrid::SetCols(int cols)
 {
     Settle();
-    const int old = columnCount();
-    setColumnCount(cols);
-    for (int c = old; c < cols; ++c)
-        setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
+    m_model->setColumnCount(cols);
 }
 
 void FlexGrid::SetFixedRows(int fixedRows)
@@ -72,7 +71,7 @@ int FlexGrid::Row() const
 
 int FlexGrid::Col() const
 {
-    const int c = currentColumn();
+    const int c = currentIndex().column();
     return c < 0 ? m_currentCol : c;
 }
 
@@ -86,6 +85,11 @@ void FlexGrid::SetRow(int row)
         return;
     }
     setCurrentCell(r, qBound(0, m_currentCol, qMax(0, columnCount() - 1)));
+}
+
+void FlexGrid::setCurrentCell(int row, int col)
+{
+    setCurrentIndex(m_model->index(row, col));
 }
 
 void FlexGrid::SetCol(int col)
@@ -104,69 +108,43 @@ int FlexGrid::RowSel() const
     const int current = currentRow();
     if (current < 0)
         return 0;
-    const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
-    for (const QTableWidgetSelectionRange &range : ranges) {
-        if (current >= range.topRow() && current <= range.bottomRow()) {
-            const int other = current == range.topRow() ? range.bottomRow() : range.topRow();
+    const QItemSelection ranges = selectionModel()->selection();
+    for (const QItemSelectionRange &range : ranges) {
+        if (current >= range.top() && current <= range.bottom()) {
+            const int other = current == range.top() ? range.bottom() : range.top();
             return other + m_fixedRows;
         }
     }
     return current + m_fixedRows;
 }
 
-QTableWidgetItem *FlexGrid::itemAt(int row, int col, bool create)
+GridModel::Row *FlexGrid::pendingRow(int row)
 {
-    if (col < 0 || col >= columnCount())
-        return nullptr;
-    if (m_fixedRows == 1 && row == 0) {
-        QTableWidgetItem *header = horizontalHeaderItem(col);
-        if (!header && create) {
-            header = new QTableWidgetItem(QString());
-            setHorizontalHeaderItem(col, header);
-        }
-        return header;
-    }
-    const int r = toTable(row);
-    if (r < 0 || r >= rowCount())
-        return nullptr;
-    QTableWidgetItem *cell = item(r, col);
-    if (!cell && create) {
-        cell = new QTableWidgetItem(QString());
-        setItem(r, col, cell);
-    }
-    return cell;
+    return isPendingRow(row) ? &m_pendingRows[toTable(row) - rowCount()] : nullptr;
 }
 
 QString FlexGrid::TextMatrix(int row, int col) const
 {
     if (isPendingRow(row))
         return col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].cells.value(col) : QString();
-    const QTableWidgetItem *cell = const_cast<FlexGrid *>(this)->itemAt(row, col, false);
-    return cell ? cell->text() : QString();
+    if (isHeading(row))
+        return m_model->heading(col);
+    return m_model->text(toTable(row), col);
 }
 
 void FlexGrid::SetTextMatrix(int row, int col, const QString &text)
 {
-    if (isPendingRow(row)) {
-        QStringList &cells = m_pendingRows[toTable(row) - rowCount()].cells;
-        if (col >= 0 && col < columnCount()) {
-            while (cells.size() <= col)
-                cells.append(QString());
-            cells[col] = text;
-        }
-        return;
-    }
-    if (QTableWidgetItem *cell = itemAt(row, col, false)) {
-        cell->setText(text);
-        return;
-    }
-    // A new cell gets its text at birth: one change for the view, not two.
     if (col < 0 || col >= columnCount())
         return;
-    if (m_fixedRows == 1 && row == 0)
-        setHorizontalHeaderItem(col, new QTableWidgetItem(text));
-    else if (toTable(row) >= 0 && toTable(row) < rowCount())
-        setItem(toTable(row), col, new QTableWidgetItem(text));
+    if (GridModel::Row *pending = pendingRow(row)) {
+        if (pending->cells.size() <= col)
+            pending->cells.resize(col + 1);
+        pending->cells[col] = text;
+    } else if (isHeading(row)) {
+        m_model->setHeading(col, text);
+    } else {
+        m_model->setText(toTable(row), col, text, m_filling);
+    }
 }
 
 void FlexGrid::BeginFill()
@@ -174,10 +152,9 @@ void FlexGrid::BeginFill()
     if (m_filling)
         return;
     Settle();
-    m_filling = true;
     // Each cell would otherwise tell the view of itself, which costs more
     // than the cell.
-    model()->blockSignals(true);
+    m_filling = true;
 }
 
 void FlexGrid::EndFill()
@@ -185,28 +162,20 @@ void FlexGrid::EndFill()
     if (!m_filling)
         return;
     m_filling = false;
-    model()->blockSignals(false);
-    if (rowCount() > 0 && columnCount() > 0)
-        emit model()->dataChanged(model()->index(0, 0), model()->index(rowCount() - 1, columnCount() - 1));
+    m_model->changed(0, rowCount() - 1);
 }
 
 void FlexGrid::Clear()
 {
     Settle();
-    const int rows = rowCount();
-    const int cols = columnCount();
-    clearContents();
-    for (int c = 0; c < cols; ++c)
-        setHorizontalHeaderItem(c, new QTableWidgetItem(QString()));
-    setRowCount(rows);
+    m_model->clearCells();
 }
 
 void FlexGrid::RemoveItem(int row)
 {
     Settle();
     const int r = toTable(row);
-    if (r >= 0 && r < rowCount())
-        removeRow(r);
+    m_model->removeRow(r);
 }
 
 int FlexGrid::TopRow() const
@@ -269,27 +238,8 @@ void FlexGrid::applyPendingRows()
 {
     if (m_pendingRows.isEmpty())
         return;
-    const QList<PendingRow> rows = std::exchange(m_pendingRows, {});
-    const int first = rowCount();
-    setRowCount(first + int(rows.size()));
-    {
-        // The cells reach the view as one change.
-        const QSignalBlocker quiet(model());
-        for (int i = 0; i < rows.size(); ++i) {
-            const PendingRow &row = rows[i];
-            for (int c = 0; c < qMax(row.cells.size(), row.colors.size()); ++c) {
-                const QColor color = row.colors.value(c);
-                if (c >= row.cells.size() && !color.isValid())
-                    continue;
-                auto *cell = new QTableWidgetItem(row.cells.value(c));
-                if (color.isValid())
-                    cell->setForeground(color);
-                setItem(first + i, c, cell);
-            }
-        }
-    }
-    if (columnCount() > 0)
-        emit model()->dataChanged(model()->index(first, 0), model()->index(rowCount() - 1, columnCount() - 1));
+    // The rows reach the view as one change.
+    m_model->appendRows(std::exchange(m_pendingRows, {}));
     // Laid out now, not at the next turn of the event loop: the frame about
     // to be painted shows the rows.
     doItemsLayout();
@@ -326,38 +276,33 @@ void FlexGrid::applyPending(bool quietRowToo)
     const int r = toTable(std::exchange(m_pendingTopRow, -1));
     if (r < 0 || r >= rowCount())
         return;
-    if (QTableWidgetItem *cell = item(r, 0))
-        scrollToItem(cell, QAbstractItemView::PositionAtTop);
+    if (!isColumnHidden(0))
+        scrollTo(m_model->index(r, 0), QAbstractItemView::PositionAtTop);
     else
         verticalScrollBar()->setValue(r);
 }
 
 void FlexGrid::SetCellForeColor(int row, int col, const QColor &color)
 {
-    if (isPendingRow(row)) {
-        QList<QColor> &colors = m_pendingRows[toTable(row) - rowCount()].colors;
-        if (col >= 0 && col < columnCount()) {
-            while (colors.size() <= col)
-                colors.append(QColor());
-            colors[col] = color;
-        }
+    if (col < 0 || col >= columnCount())
         return;
+    if (GridModel::Row *pending = pendingRow(row)) {
+        if (pending->colors.size() <= col)
+            pending->colors.resize(col + 1);
+        pending->colors[col] = color;
+    } else if (!isHeading(row)) {
+        m_model->setColor(toTable(row), col, color);
     }
-    if (QTableWidgetItem *cell = itemAt(row, col, true))
-        cell->setForeground(color);
 }
 
 QColor FlexGrid::CellForeColor(int row, int col) const
 {
-    if (isPendingRow(row)) {
-        const QColor color = col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].colors.value(col)
-                                                             : QColor();
-        return color.isValid() ? color : palette().color(QPalette::Text);
-    }
-    const QTableWidgetItem *cell = const_cast<FlexGrid *>(this)->itemAt(row, col, false);
-    if (!cell || cell->foreground().style() == Qt::NoBrush)
-        return palette().color(QPalette::Text);
-    return cell->foreground().color();
+    QColor color;
+    if (isPendingRow(row))
+        color = col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].colors.value(col) : QColor();
+    else if (!isHeading(row))
+        color = m_model->color(toTable(row), col);
+    return color.isValid() ? color : palette().color(QPalette::Text);
 }
 
 void FlexGrid::SetColWidthTwips(int col, int twips)
@@ -379,5 +324,5 @@ void FlexGrid::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QTableWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }

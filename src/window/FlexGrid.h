@@ -9,12 +9,14 @@
 // once (a row followed by FollowRow a few times a second), or at once when
 // anything else is asked of it.
 
+#include "window/GridModel.h"
+
 #include <QColor>
-#include <QTableWidget>
+#include <QTableView>
 
 class QTimer;
 
-class FlexGrid : public QTableWidget
+class FlexGrid : public QTableView
 {
     Q_OBJECT
 public:
@@ -77,22 +79,22 @@ protected:
 
 private:
     int toTable(int row) const { return row - m_fixedRows; }
-    QTableWidgetItem *itemAt(int row, int col, bool create);
+    int rowCount() const { return m_model->rowCount(); }
+    int columnCount() const { return m_model->columnCount(); }
+    int currentRow() const { return currentIndex().row(); }
+    void setCurrentCell(int row, int col);
+    bool isHeading(int row) const { return m_fixedRows == 1 && row == 0; }
+    GridModel::Row *pendingRow(int row);
 
     void applyWithNextFrame();
     void applyPending(bool quietRowToo);
     void applyPendingRows();
     bool isPendingRow(int row) const { return row >= rowCount() + m_fixedRows && row < Rows(); }
 
-    struct PendingRow
-    {
-        QStringList cells;
-        QList<QColor> colors; // by column; invalid: the grid's own
-    };
-
+    GridModel *m_model = nullptr;
     int m_fixedRows = 1;
     // Rows added, scrolling and the current row wait for the next frame.
-    QList<PendingRow> m_pendingRows;
+    QList<GridModel::Row> m_pendingRows;
     int m_pendingTopRow = -1;
     int m_pendingRow = -1;
     bool m_rowFollowsQuietly = false;

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QSettings>
 #include <QTextDocument>
@@ -178,10 +179,11 @@ void selectRows(FlexGrid *grid, int anchor, int current)
 {
     grid->SetCol(1);
     grid->SetRow(current);
-    grid->clearSelection();
     const int top = qMin(anchor, current) - grid->FixedRows();
     const int bottom = qMax(anchor, current) - grid->FixedRows();
-    grid->setRangeSelected(QTableWidgetSelectionRange(top, 0, bottom, grid->Cols() - 1), true);
+    const QAbstractItemModel *cells = grid->model();
+    grid->selectionModel()->select(QItemSelection(cells->index(top, 0), cells->index(bottom, grid->Cols() - 1)),
+                                   QItemSelectionModel::ClearAndSelect);
 }
 
 void selectCell(frmMain &w, int row, int col)
