@@ -40,7 +40,7 @@ class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
 class FramePacer;
-class QStringListModel;
+class MailNumberList;
 class FlexGrid;
 class StatusLamp;
 class TcpClientSocket;
@@ -555,7 +555,7 @@ private:
     QQueue<LateReply> m_lateReplies;
 
     // ---- Mailbox operations (frmMainStats.cpp, frmMainDeletion.cpp, frmMainView.cpp)
-    QStringListModel *m_rangeNumbers = nullptr; // the items of the four range boxes
+    MailNumberList *m_rangeNumbers = nullptr; // the items of the four range boxes
     AfterSizeList m_afterSizeList = AfterSizeList::Nothing;
     DeletionRun m_deletion;
     HeaderSweep m_sweep;

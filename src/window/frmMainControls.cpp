@@ -5,6 +5,7 @@
 #include "net/TcpClientSocket.h"
 #include "window/FixedPlace.h"
 #include "window/FlexGrid.h"
+#include "window/MailNumberList.h"
 #include "window/StatusLamp.h"
 #include "window/VbColor.h"
 
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
-#include <QStringListModel>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -113,7 +113,7 @@ void frmMain::buildControls()
     for (QLabel *label : findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);
 
-    m_rangeNumbers = new QStringListModel(this);
+    m_rangeNumbers = new MailNumberList(this);
     for (QComboBox *range : {cboFrom, cboTill, cboDelFrom, cboDelTill})
         range->setModel(m_rangeNumbers);
     buildMailMenu();

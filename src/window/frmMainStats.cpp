@@ -9,6 +9,7 @@
 #include "pop3/Pop3Replies.h"
 #include "pop3/Pop3ReplyReader.h"
 #include "window/FlexGrid.h"
+#include "window/MailNumberList.h"
 #include "window/MailboxControls.h"
 #include "window/MessageBoxes.h"
 #include "window/modProgress.h"
@@ -18,7 +19,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QStringListModel>
 #include <QTimer>
 
 #include <utility>
@@ -36,12 +36,7 @@ constexpr int MostListedMailNumbers = 100000;
 void frmMain::fillRangeCombos(int count, const QString &tillText)
 {
     // The four range boxes list the same numbers; they share one list.
-    const int listed = qBound(0, count, MostListedMailNumbers);
-    QStringList numbers;
-    numbers.reserve(listed);
-    for (int i = 1; i <= listed; ++i)
-        numbers << QString::number(i);
-    m_rangeNumbers->setStringList(numbers);
+    m_rangeNumbers->setCount(qBound(0, count, MostListedMailNumbers));
     const bool any = count > 0;
     cboFrom->setEditText(any ? QStringLiteral("1") : QString());
     cboDelFrom->setEditText(any ? QStringLiteral("1") : QString());
