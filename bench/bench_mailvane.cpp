@@ -348,9 +348,15 @@ void fillLogin(frmMain &w, quint16 port, const QString &user = BenchUser)
     w.cboPort->setEditText(QString::number(port));
 }
 
-bool loginAndWait(frmMain &w)
+// Every login finds every mail new, as the first one does.
+void forgetSeenMails(const frmMain &w)
 {
     QFile::remove(w.txtUser->text() + QStringLiteral("_127.0.0.1.uidl"));
+}
+
+bool loginAndWait(frmMain &w)
+{
+    forgetSeenMails(w);
     w.cmdLogin_Click();
     return waitFor([&] { return !w.grdStats->isHidden(); });
 }
@@ -376,6 +382,7 @@ int measureLogin(const Target &target, int size)
         if (!shown.show())
             return 1;
         fillLogin(w, target.port, target.user);
+        forgetSeenMails(w); // the bench's own housekeeping, before the clock starts
         QElapsedTimer timer;
         timer.start();
         const double cpuBefore = cpuSeconds();
