@@ -121,6 +121,14 @@ void addServerKinds()
     QTest::addColumn<bool>("pipelining");
 }
 
+// A row for each kind of server.
+void addServerKindRows()
+{
+    addServerKinds();
+    QTest::newRow("pipelined") << true;
+    QTest::newRow("one at a time") << false;
+}
+
 // The server lists PIPELINING: commands were read ahead of replies. It does
 // not: none was.
 bool wireAsOffered(const ScriptedPop3Server &server, bool pipelining)
@@ -351,9 +359,7 @@ private slots:
     // the fresh login, as one at a time.
     void rangeDeletion_data()
     {
-        addServerKinds();
-        QTest::newRow("pipelined") << true;
-        QTest::newRow("one at a time") << false;
+        addServerKindRows();
     }
     void rangeDeletion()
     {
@@ -492,9 +498,7 @@ private slots:
     // lists all the same are read and dropped, not taken for the mailbox.
     void refusedStat_data()
     {
-        addServerKinds();
-        QTest::newRow("pipelined") << true;
-        QTest::newRow("one at a time") << false;
+        addServerKindRows();
     }
     void refusedStat()
     {
