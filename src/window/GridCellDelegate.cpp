@@ -48,11 +48,45 @@ const QStaticText &GridCellDelegate::laidOut(const QString &text, const QFontMet
     return *texts.insert(text, laid);
 }
 
+bool GridCellDelegate::isPlainLine(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text.at(i).unicode();
+        if (c < 0x20 || c == 0x7f || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            return false;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            ++i;
+        }
+        switch (QChar::direction(c)) {
+        case QChar::DirL:
+        case QChar::DirEN:
+        case QChar::DirES:
+        case QChar::DirET:
+        case QChar::DirCS:
+        case QChar::DirNSM:
+        case QChar::DirBN:
+        case QChar::DirWS:
+        case QChar::DirON:
+            break;
+        default: // right to left, or an embedding, override or isolate
+            return false;
+        }
+    }
+    return true;
+}
+
 void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
+    const QString text = index.data(Qt::DisplayRole).toString();
+    // A mail may put line breaks and other controls into a header, or
+    // right-to-left script: the style lays such a text out itself.
+    if (!isPlainLine(text)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
     const QWidget *widget = option.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
-    const QString text = index.data(Qt::DisplayRole).toString();
     QStyleOptionViewItem opt = option;
     opt.index = index;
     opt.text = text;

@@ -22,6 +22,9 @@ public:
     static QString fitted(const QString &text, const QFontMetrics &metrics, int width);
 
 private:
+    // One line of left-to-right text: no line breaks nor other controls, no
+    // right-to-left script nor direction marks, which the style lays out.
+    static bool isPlainLine(const QString &text);
     const QStaticText &laidOut(const QString &text, const QFontMetrics &metrics, int width) const;
 
     // By width, then text; emptied once it holds more than a screenful of

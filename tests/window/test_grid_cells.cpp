@@ -1,7 +1,8 @@
 // The grid's cells drawn from kept text layouts look as the style's own item
 // delegate draws them: texts, their colours (a new mail's blue, a selected
-// row's highlighted text), the selection and the ellipsis of a text too long
-// for its column.
+// row's highlighted text), the selection, the ellipsis of a text too long
+// for its column, and what a mail may put in a header: line breaks and
+// other controls, right-to-left script, direction overrides, emoji.
 
 #include "window/FlexGrid.h"
 #include "window/GridCellDelegate.h"
@@ -28,6 +29,10 @@ void fill(FlexGrid &grid)
     grid.AddRow({QStringLiteral("2"), QStringLiteral(" Someone with a very long name indeed <someone@example.com>"),
                  QStringLiteral(" A subject far too long for its column")});
     grid.AddRow({QStringLiteral("3"), QString(), QStringLiteral(" 件名")});
+    grid.AddRow({QStringLiteral("4"), QStringLiteral("Two\nlines"), QStringLiteral("Tab\tand\rreturn")});
+    grid.AddRow({QStringLiteral("5"), QStringLiteral(" שלום עולם, a Hebrew sender with a long name"),
+                 QStringLiteral(" e\u0301t\u00e9 \U0001F600 \u202Eevil\u202C")});
+    grid.AddRow({QStringLiteral("6"), QStringLiteral(" \U0001E900\U0001E901 Adlam, written right to left, long")});
     grid.Settle();
     grid.SetCellForeColor(2, 1, Qt::blue);
     grid.SetCellForeColor(2, 2, Qt::blue);
