@@ -123,10 +123,15 @@ GridModel::Row *FlexGrid::pendingRow(int row)
     return isPendingRow(row) ? &m_pendingRows[toTable(row) - rowCount()] : nullptr;
 }
 
+const GridModel::Row *FlexGrid::pendingRow(int row) const
+{
+    return isPendingRow(row) ? &m_pendingRows.at(toTable(row) - rowCount()) : nullptr;
+}
+
 QString FlexGrid::TextMatrix(int row, int col) const
 {
-    if (isPendingRow(row))
-        return col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].cells.value(col) : QString();
+    if (const GridModel::Row *pending = pendingRow(row))
+        return pending->cells.value(col);
     if (isHeading(row))
         return m_model->heading(col);
     return m_model->text(toTable(row), col);
@@ -298,8 +303,8 @@ void FlexGrid::SetCellForeColor(int row, int col, const QColor &color)
 QColor FlexGrid::CellForeColor(int row, int col) const
 {
     QColor color;
-    if (isPendingRow(row))
-        color = col >= 0 && col < columnCount() ? m_pendingRows[toTable(row) - rowCount()].colors.value(col) : QColor();
+    if (const GridModel::Row *pending = pendingRow(row))
+        color = pending->colors.value(col);
     else if (!isHeading(row))
         color = m_model->color(toTable(row), col);
     return color.isValid() ? color : palette().color(QPalette::Text);

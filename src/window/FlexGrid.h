@@ -84,7 +84,9 @@ private:
     int currentRow() const { return currentIndex().row(); }
     void setCurrentCell(int row, int col);
     bool isHeading(int row) const { return m_fixedRows == 1 && row == 0; }
+    // A row added but not yet in the view; null for any other row.
     GridModel::Row *pendingRow(int row);
+    const GridModel::Row *pendingRow(int row) const;
 
     void applyWithNextFrame();
     void applyPending(bool quietRowToo);

@@ -87,6 +87,7 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     }
     const QWidget *widget = option.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
+    const QPalette::ColorGroup group = colorGroup(option);
     QStyleOptionViewItem opt = option;
     opt.index = index;
     opt.text = text;
@@ -103,7 +104,6 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         const QFontMetrics metrics(opt.font);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         const QRect area = opt.rect.adjusted(margin, 0, -margin, 0);
-        const QPalette::ColorGroup group = colorGroup(opt);
         QColor color = opt.palette.color(group, QPalette::Text);
         if (opt.state & QStyle::State_Selected) {
             color = opt.palette.color(group, QPalette::HighlightedText);
@@ -124,9 +124,8 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         focus.QStyleOption::operator=(opt);
         focus.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &opt, widget);
         focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
-        focus.backgroundColor = opt.palette.color(colorGroup(opt), opt.state & QStyle::State_Selected
-                                                                       ? QPalette::Highlight
-                                                                       : QPalette::Window);
+        focus.backgroundColor =
+            opt.palette.color(group, opt.state & QStyle::State_Selected ? QPalette::Highlight : QPalette::Window);
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
     }
 }

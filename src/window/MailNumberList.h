@@ -14,7 +14,6 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
-    int count() const { return m_count; }
     void setCount(int count);
 
 private:
